@@ -1,0 +1,105 @@
+#include "AnsiCodePage.h"
+
+#include <mutex>
+
+#ifndef _WIN32
+#include <iconv.h>
+#include <string>
+#endif
+
+namespace {
+
+#ifdef _WIN32
+
+unsigned g_codePage = CP_ACP;
+
+bool Decodes(unsigned codePage) {
+  CPINFO info;
+  return codePage == CP_ACP || (GetCPInfo(codePage, &info) && info.MaxCharSize == 1);
+}
+
+#else
+
+constexpr unsigned kDefaultCodePage = 1252;
+
+struct Table {
+  unsigned codePage = 0;
+  OLECHAR units[256];
+};
+
+std::mutex g_lock;
+Table g_table;
+
+// Builds the byte-to-unit table through iconv. Bytes that the code page
+// leaves undefined decode to U+0080..U+00FF of the same value, as the
+// system's conversion does for Windows-1252.
+bool BuildTable(unsigned codePage, Table& table) {
+  const std::string name = "WINDOWS-" + std::to_string(codePage);
+  iconv_t cd = iconv_open("UTF-16LE", name.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  for (unsigned b = 0; b < 256; ++b) {
+    char in = static_cast<char>(b);
+    unsigned char out[8];
+    char* inp = &in;
+    char* outp = reinterpret_cast<char*>(out);
+    size_t inLeft = 1, outLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const bool ok = iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) &&
+                    sizeof out - outLeft == 2;
+    table.units[b] = ok ? static_cast<OLECHAR>(out[0] | out[1] << 8) : static_cast<OLECHAR>(b);
+  }
+  iconv_close(cd);
+  table.codePage = codePage;
+  return true;
+}
+
+#endif
+
+}  // namespace
+
+#ifdef _WIN32
+
+bool SetAnsiCodePage(unsigned codePage) {
+  if (!Decodes(codePage)) return false;
+  g_codePage = codePage;
+  return true;
+}
+
+unsigned AnsiCodePage() { return g_codePage == CP_ACP ? GetACP() : g_codePage; }
+
+void AnsiToWide(const uint8_t* text, size_t length, WString& out) {
+  out.clear();
+  if (length == 0) return;
+  out.resize(length);  // single-byte code pages: one unit per byte
+  const int n = MultiByteToWideChar(g_codePage, 0, reinterpret_cast<const char*>(text),
+                                    static_cast<int>(length), &out[0], static_cast<int>(length));
+  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+#else
+
+bool SetAnsiCodePage(unsigned codePage) {
+  if (codePage == 0) codePage = kDefaultCodePage;
+  Table table;
+  if (!BuildTable(codePage, table)) return false;
+  std::lock_guard<std::mutex> hold(g_lock);
+  g_table = table;
+  return true;
+}
+
+unsigned AnsiCodePage() {
+  std::lock_guard<std::mutex> hold(g_lock);
+  return g_table.codePage ? g_table.codePage : kDefaultCodePage;
+}
+
+void AnsiToWide(const uint8_t* text, size_t length, WString& out) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  if (g_table.codePage == 0 && !BuildTable(kDefaultCodePage, g_table)) {
+    for (unsigned b = 0; b < 256; ++b) g_table.units[b] = static_cast<OLECHAR>(b);
+    g_table.codePage = kDefaultCodePage;
+  }
+  out.resize(length);
+  for (size_t i = 0; i < length; ++i) out[i] = g_table.units[text[i]];
+}
+
+#endif

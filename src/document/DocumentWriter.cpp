@@ -1,0 +1,70 @@
+#include "DocumentWriter.h"
+
+#include "FileMagic.h"
+
+#include <cstring>
+
+namespace {
+
+// A count or length that does not fit the file's 32-bit field.
+bool TooLong(size_t n) { return n > 0xFFFFFFFFu; }
+
+void WriteDouble(ByteWriter& out, double d) {
+  uint64_t bits;
+  std::memcpy(&bits, &d, sizeof bits);
+  out.WriteU64LE(bits);
+}
+
+}  // namespace
+
+DocStatus DocumentWriter::WriteBody(const VirtualDocument& doc, ByteWriter& out) {
+  out.WriteBytes(kMagicNewest, kMagicSize);
+  out.WriteU32LE(kNewestVersion);
+  if (TooLong(doc.blocks().size())) return DocStatus::WriteFailed;
+  out.WriteU32LE(static_cast<uint32_t>(doc.blocks().size()));
+  for (const VirtualDocument::Block& block : doc.blocks()) {
+    WriteString(out, block.name.c_str());
+    if (TooLong(block.attribs.size())) return DocStatus::WriteFailed;
+    out.WriteU32LE(static_cast<uint32_t>(block.attribs.size()));
+    for (const VirtualDocument::Block::Attrib& attrib : block.attribs) {
+      WriteString(out, attrib.name.c_str());
+      if (!WriteValue(out, attrib.value)) return DocStatus::WriteFailed;
+    }
+  }
+  return DocStatus::Ok;
+}
+
+void DocumentWriter::WriteString(ByteWriter& out, const OLECHAR* text) {
+  size_t length = 0;
+  if (text) while (text[length]) ++length;  // up to the first zero unit
+  out.WriteU32LE(static_cast<uint32_t>(length));
+  for (size_t i = 0; i < length; ++i) out.WriteU16LE(static_cast<uint16_t>(text[i]));
+}
+
+bool DocumentWriter::WriteValue(ByteWriter& out, const VARIANT& value) {
+  if (value.vt == VT_I4) {
+    out.WriteU16LE(VT_I4);
+    out.WriteU32LE(static_cast<uint32_t>(value.lVal));
+    return true;
+  }
+  if (value.vt == VT_R8 || value.vt == VT_DATE) {
+    out.WriteU16LE(value.vt);
+    WriteDouble(out, value.vt == VT_R8 ? value.dblVal : value.date);
+    return true;
+  }
+  out.WriteU16LE(VT_BSTR);
+  if (value.vt == VT_BSTR) {
+    WriteString(out, value.bstrVal);  // a null BSTR is the empty string
+    return true;
+  }
+  VARIANT text;
+  VariantInit(&text);
+  if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR)) ||
+      text.vt != VT_BSTR) {
+    VariantClear(&text);
+    return false;
+  }
+  WriteString(out, text.bstrVal);
+  VariantClear(&text);
+  return true;
+}
