@@ -74,15 +74,15 @@ void FormatCurrency(char* buf, size_t size, int64_t units) {
 }
 
 // m/d/yyyy and h:mm:ss AM/PM, as the system writes dates in the US locale:
-// a whole number of days shows no time, a date within day 0 no calendar day.
+// day 0 shows only the time, any other whole number of days only the date.
 bool FormatDate(char* buf, size_t size, double date) {
   CivilTime t;
   if (!CivilFromOleDate(date, t, 1)) return false;
   const double whole = std::trunc(date);
   const bool showDate = whole != 0;
-  const bool showTime = date != whole;
+  const bool showTime = whole == 0 || date != whole;
   int n = 0;
-  if (showDate || !showTime) n = std::snprintf(buf, size, "%d/%d/%d", t.month, t.day, t.year);
+  if (showDate) n = std::snprintf(buf, size, "%d/%d/%d", t.month, t.day, t.year);
   if (showTime) {
     const int hour12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
     std::snprintf(buf + n, size - n, "%s%d:%02d:%02d %s", n ? " " : "", hour12, t.minute,

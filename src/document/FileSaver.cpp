@@ -38,6 +38,12 @@ std::wstring FolderOf(const std::wstring& path) {
 bool FileSaver::Open(const OLECHAR* path) {
   if (!path || !*path) return false;
   target_ = path;
+  // Checked here as well as by the open, which does not refuse an
+  // administrator everywhere.
+  attributes_ = GetFileAttributesW(path);
+  if (attributes_ != INVALID_FILE_ATTRIBUTES &&
+      (attributes_ & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+    return false;
   // Share mode 0: nobody else may open the file until the saver is done.
   held_ = CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (held_ != INVALID_HANDLE_VALUE) {
@@ -88,8 +94,13 @@ bool FileSaver::Commit(const uint8_t* data, size_t size) {
       exists_ ? ReplaceFileW(target_.c_str(), temp_.c_str(), nullptr,
                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
               : MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-  if (ok) temp_.clear();
-  return ok;
+  if (!ok) return false;
+  temp_.clear();
+  // The replacement keeps the security descriptor; say the attributes again
+  // for systems whose replace does not carry them over.
+  if (exists_ && GetFileAttributesW(target_.c_str()) != attributes_)
+    SetFileAttributesW(target_.c_str(), attributes_);
+  return true;
 }
 
 #else
@@ -148,7 +159,10 @@ bool FileSaver::Open(const OLECHAR* path) {
     return true;
   }
   struct stat st;
-  if (flock(held_, LOCK_EX | LOCK_NB) != 0 || fstat(held_, &st) != 0 || !S_ISREG(st.st_mode)) {
+  // A file without write permission is read-only to us even where the
+  // system would let us write it (as root), as the read-only attribute is on Windows.
+  if (flock(held_, LOCK_EX | LOCK_NB) != 0 || fstat(held_, &st) != 0 || !S_ISREG(st.st_mode) ||
+      (st.st_mode & 0222) == 0) {
     Close();
     return false;
   }

@@ -35,6 +35,7 @@ class FileSaver {
   std::wstring target_;
   std::wstring temp_;
   HANDLE held_ = INVALID_HANDLE_VALUE;  // owned: the target, opened exclusively
+  DWORD attributes_ = INVALID_FILE_ATTRIBUTES;
   bool exists_ = false;
 #else
   std::string target_;  // symbolic links resolved: the file that is replaced

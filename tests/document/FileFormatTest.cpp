@@ -1,0 +1,261 @@
+// Reading all three header generations and writing the newest, on real files.
+#include "VirtualDocument.h"
+
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const char kOldest[] = "Mirelda Virtual Document 1.00";
+const char kFour[] = "Tavorin Virtual Document 4.00";
+const char kNewest[] = "Tavorin Virtual Document x.xx";
+
+class FileFormat : public ::testing::Test {
+ protected:
+  DocStatus LoadBytes(const Bytes& bytes) {
+    WriteFile(file_, bytes);
+    return doc_.Load(Wide(file_).c_str());
+  }
+  Bytes SaveBytes() {
+    EXPECT_EQ(doc_.Save(), DocStatus::Ok);
+    return ReadFile(file_);
+  }
+  std::string Text(const OLECHAR* block, const OLECHAR* attrib) {
+    Var v;
+    doc_.GetValue(block, attrib, &v);
+    return Utf8(v);
+  }
+  size_t AttributeCount() const {
+    size_t n = 0;
+    for (const auto& b : doc_.blocks()) n += b.attribs.size();
+    return n;
+  }
+
+  ScratchFolder scratch_;
+  std::filesystem::path file_ = scratch_.Path("doc.tvd");
+  VirtualDocument doc_;
+};
+
+// The card of the worked example: 'Card' with Number 42 and Title 'Pump'.
+Bytes CardFile() {
+  return FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"Card").U32(2)
+      .Wide(u"Number").U16(3).U32(42).Wide(u"Title").U16(8).Wide(u"Pump").bytes();
+}
+
+TEST_F(FileFormat, EmptyDocumentSavesAs38Bytes) {
+  doc_.SetPath(Wide(file_).c_str());
+  const Bytes bytes = SaveBytes();
+  EXPECT_EQ(bytes, FileImage().Magic(kNewest).U32(2).U32(0).bytes());
+  EXPECT_EQ(bytes.size(), 38u);
+}
+
+TEST_F(FileFormat, CardSavesAsTheDocumented104Bytes) {
+  doc_.SetPath(Wide(file_).c_str());
+  Var v;
+  Var::I4(v, 42);
+  doc_.SetValue(OLESTR("Card"), OLESTR("Number"), &v);
+  Var::Text(v, OLESTR("Pump"));
+  doc_.SetValue(OLESTR("Card"), OLESTR("Title"), &v);
+  const Bytes bytes = SaveBytes();
+  EXPECT_EQ(bytes.size(), 104u);
+  EXPECT_EQ(bytes, CardFile());
+}
+
+TEST_F(FileFormat, NewestGenerationRoundTripsEveryType) {
+  ASSERT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(4)
+                          .Wide(u"i").U16(3).U32(0x80000000u)
+                          .Wide(u"r").U16(5).F64(-0.0)
+                          .Wide(u"d").U16(7).F64(45000.25)
+                          .Wide(u"t").U16(8).Wide(u"\u0416\U0001F600").bytes()),
+            DocStatus::Ok);
+  EXPECT_EQ(doc_.formatVersion(), 2);
+  const auto& a = doc_.blocks().front().attribs;
+  auto it = a.begin();
+  EXPECT_EQ(it->value.vt, VT_I4);
+  EXPECT_EQ(it->value.lVal, INT32_MIN);
+  ++it;
+  EXPECT_EQ(it->value.vt, VT_R8);
+  EXPECT_TRUE(std::signbit(it->value.dblVal));
+  ++it;
+  EXPECT_EQ(it->value.vt, VT_DATE);
+  EXPECT_EQ(it->value.date, 45000.25);
+  EXPECT_EQ(Text(OLESTR("B"), OLESTR("t")), "\u0416\U0001F600");
+  const Bytes original = ReadFile(file_);
+  EXPECT_EQ(SaveBytes(), original);
+}
+
+TEST_F(FileFormat, OldestGenerationsHoldUntaggedAnsiText) {
+  for (const char* magic : {kOldest, kFour}) {
+    SCOPED_TRACE(magic);
+    ASSERT_EQ(LoadBytes(FileImage().Magic(magic).U32(1).Narrow("Card").U32(1)
+                            .Narrow("Title").Narrow("Caf\xE9 \x80").bytes()),
+              DocStatus::Ok);
+    EXPECT_EQ(doc_.formatVersion(), 0);
+    EXPECT_EQ(Text(OLESTR("Card"), OLESTR("Title")), "Caf\u00E9 \u20AC");
+    // Saving converts to the newest generation with tag 8.
+    EXPECT_EQ(SaveBytes(), FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"Card").U32(1)
+                               .Wide(u"Title").U16(8).Wide(u"Caf\u00E9 \u20AC").bytes());
+  }
+}
+
+TEST_F(FileFormat, VersionOneHasTaggedValuesAndAnsiStrings) {
+  ASSERT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(1).U32(1).Narrow("B").U32(2)
+                          .Narrow("n").U16(3).U32(7).Narrow("t").U16(8).Narrow("\xFC").bytes()),
+            DocStatus::Ok);
+  EXPECT_EQ(doc_.formatVersion(), 1);
+  Var v;
+  doc_.GetValue(OLESTR("B"), OLESTR("n"), &v);
+  EXPECT_EQ(v.vt, VT_I4);
+  EXPECT_EQ(v.lVal, 7);
+  EXPECT_EQ(Text(OLESTR("B"), OLESTR("t")), "\u00FC");
+}
+
+TEST_F(FileFormat, UnknownTagsAndFlagBitsReadAsText) {
+  ASSERT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(2)
+                          .Wide(u"bool").U16(11).Wide(u"True")
+                          .Wide(u"byref").U16(0x4003).Wide(u"42").bytes()),
+            DocStatus::Ok);
+  EXPECT_EQ(Text(OLESTR("B"), OLESTR("bool")), "True");
+  EXPECT_EQ(Text(OLESTR("B"), OLESTR("byref")), "42");
+}
+
+TEST_F(FileFormat, StringsStopAtTheirFirstZeroButConsumeTheirLength) {
+  ASSERT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(2).U32(1).Wide(std::u16string(u"Ca\0rd", 5))
+                          .U32(1).Wide(u"t").U16(8).Wide(std::u16string(u"a\0b", 3)).bytes()),
+            DocStatus::Ok);
+  EXPECT_EQ(Utf8(doc_.blocks().front().name), "Ca");
+  EXPECT_EQ(Text(OLESTR("Ca"), OLESTR("t")), "a");
+  Var v;
+  doc_.GetValue(OLESTR("Ca"), OLESTR("t"), &v);
+  EXPECT_EQ(SysStringLen(v.bstrVal), 1u);
+}
+
+TEST_F(FileFormat, EmptyStringsStayNonNullText) {
+  ASSERT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"").U32(1)
+                          .Wide(u"").U16(8).U32(0).bytes()),
+            DocStatus::Ok);
+  Var v;
+  doc_.GetValue(OLESTR(""), OLESTR(""), &v);
+  ASSERT_EQ(v.vt, VT_BSTR);
+  EXPECT_NE(v.bstrVal, nullptr);
+  EXPECT_EQ(SysStringLen(v.bstrVal), 0u);
+}
+
+TEST_F(FileFormat, DuplicateNamesAllSurviveARoundTrip) {
+  const Bytes bytes = FileImage().Magic(kNewest).U32(2).U32(2)
+      .Wide(u"B").U32(2).Wide(u"T").U16(3).U32(1).Wide(u"T").U16(3).U32(2)
+      .Wide(u"B").U32(0).bytes();
+  ASSERT_EQ(LoadBytes(bytes), DocStatus::Ok);
+  EXPECT_EQ(doc_.blocks().size(), 2u);
+  EXPECT_EQ(SaveBytes(), bytes);
+}
+
+TEST_F(FileFormat, ZeroFileIsAnEmptyDocument) {
+  EXPECT_EQ(LoadBytes({}), DocStatus::Ok);
+  EXPECT_TRUE(doc_.blocks().empty());
+  EXPECT_EQ(Utf8(doc_.path()), Utf8(Wide(file_)));
+}
+
+TEST_F(FileFormat, BlockCountZeroIgnoresTrailingBytes) {
+  EXPECT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(2).U32(0).Raw({1, 2, 3}).bytes()), DocStatus::Ok);
+  EXPECT_TRUE(doc_.blocks().empty());
+}
+
+TEST_F(FileFormat, HeadersThatDoNotMatchExactly) {
+  Bytes noZero = FileImage().Magic(kNewest).U32(2).U32(0).bytes();
+  noZero[29] = ' ';
+  Bytes lowerCase = FileImage().Magic("tavorin Virtual Document x.xx").U32(2).U32(0).bytes();
+  for (const Bytes& bytes : {noZero, lowerCase, Bytes(29, 'T'), Bytes{0}}) {
+    EXPECT_EQ(LoadBytes(bytes), DocStatus::BadFormat);
+    EXPECT_EQ(doc_.faultOffset(), 0u);
+  }
+  for (uint32_t version : {0u, 3u, 0xFFFFFFFFu}) {
+    EXPECT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(version).U32(0).bytes()), DocStatus::BadFormat);
+    EXPECT_EQ(doc_.faultOffset(), 30u);
+  }
+  EXPECT_EQ(LoadBytes(FileImage().Magic(kNewest).U16(2).bytes()), DocStatus::BadFormat);
+}
+
+// Every proper prefix of a real file fails cleanly, keeping exactly the
+// blocks that were complete before the cut.
+TEST_F(FileFormat, EveryTruncationIsBadFormatWithCompleteBlocksKept) {
+  const Bytes full = FileImage().Magic(kNewest).U32(2).U32(3)
+      .Wide(u"One").U32(1).Wide(u"a").U16(3).U32(1)
+      .Wide(u"Two").U32(1).Wide(u"b").U16(5).F64(2.5)
+      .Wide(u"Three").U32(2).Wide(u"c").U16(7).F64(1).Wide(u"d").U16(8).Wide(u"text").bytes();
+  const size_t endOfOne = 38 + 10 + 4 + 6 + 6;
+  const size_t endOfTwo = endOfOne + 10 + 4 + 6 + 10;
+  for (size_t cut = 1; cut < full.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    ASSERT_EQ(LoadBytes(Bytes(full.begin(), full.begin() + cut)), DocStatus::BadFormat);
+    const size_t expected = cut >= endOfTwo ? 2 : cut >= endOfOne ? 1 : 0;
+    EXPECT_EQ(doc_.blocks().size(), expected);
+    EXPECT_LE(doc_.faultOffset(), cut);
+  }
+  EXPECT_EQ(LoadBytes(full), DocStatus::Ok);
+  EXPECT_EQ(AttributeCount(), 4u);
+}
+
+TEST_F(FileFormat, HugeLengthsAndCountsFailWithoutAllocating) {
+  const auto header = FileImage().Magic(kNewest).U32(2);
+  for (uint32_t length : {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu, 5u}) {
+    SCOPED_TRACE(length);
+    EXPECT_EQ(LoadBytes(FileImage(header).U32(1).U32(length).Raw({'a', 0, 'b', 0}).bytes()),
+              DocStatus::BadFormat);
+    EXPECT_EQ(doc_.faultOffset(), 42u);  // where the characters would start
+    EXPECT_EQ(LoadBytes(FileImage(header).U32(1).Wide(u"B").U32(1).Wide(u"a").U16(8)
+                            .U32(length).bytes()),
+              DocStatus::BadFormat);
+  }
+  EXPECT_EQ(LoadBytes(FileImage(header).U32(0xFFFFFFFFu).Wide(u"B").U32(0xFFFFFFFFu).bytes()),
+            DocStatus::BadFormat);
+  EXPECT_EQ(doc_.blocks().size(), 0u);
+  EXPECT_EQ(LoadBytes(FileImage().Magic(kOldest).U32(1).U32(0xFFFFFFFFu).bytes()), DocStatus::BadFormat);
+}
+
+TEST_F(FileFormat, LoadingAgainStartsFromAnEmptyDocument) {
+  ASSERT_EQ(LoadBytes(CardFile()), DocStatus::Ok);
+  ASSERT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(2).U32(0).bytes()), DocStatus::Ok);
+  EXPECT_TRUE(doc_.blocks().empty());
+}
+
+TEST_F(FileFormat, LoadFailsToOpenMissingFilesFoldersAndNullPaths) {
+  const WString missing = Wide(scratch_.Path("missing.tvd"));
+  EXPECT_EQ(doc_.Load(missing.c_str()), DocStatus::CannotOpen);
+  EXPECT_EQ(doc_.path(), missing);  // kept even so
+  EXPECT_EQ(doc_.Load(Wide(scratch_.Path("")).c_str()), DocStatus::CannotOpen);
+  EXPECT_EQ(doc_.Load(nullptr), DocStatus::CannotOpen);
+  EXPECT_EQ(doc_.Save(), DocStatus::CannotOpen);  // no path to write to
+}
+
+// Values without a stored type go out as their text form, tag 8.
+TEST_F(FileFormat, OtherTypesAreStoredAsText) {
+  doc_.SetPath(Wide(file_).c_str());
+  Var v;
+  v.vt = VT_I2;
+  v.iVal = -5;
+  doc_.SetValue(OLESTR("B"), OLESTR("i2"), &v);
+  VariantClear(&v);
+  v.vt = VT_BOOL;
+  v.boolVal = VARIANT_TRUE;
+  doc_.SetValue(OLESTR("B"), OLESTR("bool"), &v);
+  VariantClear(&v);
+  doc_.SetValue(OLESTR("B"), OLESTR("empty"), &v);
+  v.vt = VT_BSTR;
+  v.bstrVal = nullptr;
+  doc_.SetValue(OLESTR("B"), OLESTR("null"), &v);
+  v.vt = VT_EMPTY;
+  EXPECT_EQ(SaveBytes(), FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(4)
+                             .Wide(u"i2").U16(8).Wide(u"-5").Wide(u"bool").U16(8).Wide(u"-1")
+                             .Wide(u"empty").U16(8).U32(0).Wide(u"null").U16(8).U32(0).bytes());
+  ASSERT_EQ(doc_.Load(Wide(file_).c_str()), DocStatus::Ok);
+  Var back;
+  doc_.GetValue(OLESTR("B"), OLESTR("empty"), &back);
+  EXPECT_EQ(back.vt, VT_BSTR);
+}
+
+}  // namespace
