@@ -87,7 +87,8 @@ bool DocumentReader::ReadChars(const uint8_t*& chars, size_t& count) {
     in_.MarkFault(in_.position());
     return false;
   }
-  chars = in_.ReadBytes(length * width);
+  chars = in_.ReadBytes(static_cast<uint64_t>(length) * width);
+  if (!chars) return false;
   count = length;
   for (size_t i = 0; i < count; ++i) {
     if (chars[i * width] == 0 && (width == 1 || chars[i * width + 1] == 0)) {

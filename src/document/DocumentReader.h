@@ -9,6 +9,7 @@
 class DocumentReader {
  public:
   DocumentReader(const uint8_t* data, size_t size) : in_(data, size) {}
+  DocumentReader(uint64_t size, ByteReader::Fill fill) : in_(size, std::move(fill)) {}
 
   // Ok or BadFormat; blocks read before a fault stay in the document.
   DocStatus ReadBody(VirtualDocument& doc);

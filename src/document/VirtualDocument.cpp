@@ -4,7 +4,7 @@
 #include "DocumentWriter.h"
 #include "FileSaver.h"
 #include "NameMatch.h"
-#include "SharedFileRead.h"
+#include "SharedFile.h"
 
 namespace {
 
@@ -103,10 +103,10 @@ DocStatus VirtualDocument::Load(const OLECHAR* newPath) {
   SetPath(newPath);
   formatVersion_ = 2;
   faultOffset_ = 0;
-  std::vector<uint8_t> bytes;
-  if (!ReadSharedFile(path_.c_str(), bytes)) return DocStatus::CannotOpen;
-  if (bytes.empty()) return DocStatus::Ok;
-  DocumentReader reader(bytes.data(), bytes.size());
+  SharedFile file;
+  if (!file.Open(path_.c_str())) return DocStatus::CannotOpen;
+  if (file.size() == 0) return DocStatus::Ok;
+  DocumentReader reader(file.size(), [&file](uint8_t* into, size_t n) { return file.Read(into, n); });
   return reader.ReadBody(*this);
 }
 
