@@ -1,12 +1,24 @@
 # Header-only libraries from Debian's packages, and GoogleTest.
 # The native build uses the installed GoogleTest; the Windows build compiles
 # Debian's GoogleTest sources with the cross compiler.
-find_package(nlohmann_json 3 REQUIRED)
-find_package(CLI11 CONFIG QUIET)
-if(NOT TARGET CLI11::CLI11)
-  find_path(CLI11_INCLUDE_DIR CLI/CLI.hpp REQUIRED)
+if(CMAKE_CROSSCOMPILING)
+  # The packages' own targets name /usr/include, which holds the host's C
+  # library headers: a cross build sees only the two libraries' folders.
+  set(host_headers ${CMAKE_BINARY_DIR}/host-headers)
+  file(MAKE_DIRECTORY ${host_headers})
+  foreach(dir nlohmann CLI)
+    if(NOT EXISTS /usr/include/${dir})
+      message(FATAL_ERROR "/usr/include/${dir} is missing: run scripts/bootstrap.sh")
+    endif()
+    file(CREATE_LINK /usr/include/${dir} ${host_headers}/${dir} SYMBOLIC)
+  endforeach()
+  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+  target_include_directories(nlohmann_json::nlohmann_json INTERFACE ${host_headers})
   add_library(CLI11::CLI11 INTERFACE IMPORTED)
-  target_include_directories(CLI11::CLI11 INTERFACE ${CLI11_INCLUDE_DIR})
+  target_include_directories(CLI11::CLI11 INTERFACE ${host_headers})
+else()
+  find_package(nlohmann_json 3 REQUIRED)
+  find_package(CLI11 CONFIG REQUIRED)
 endif()
 
 if(VELLISTO_TESTS)
