@@ -1,0 +1,277 @@
+#include "Commands.h"
+
+#include "Console.h"
+#include "FileAccess.h"
+#include "FileMagic.h"
+#include "JsonView.h"
+#include "ToolError.h"
+#include "Utf.h"
+#include "ValueText.h"
+#include "VirtualDocument.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace {
+
+// A VARIANT that releases what it holds.
+class Value {
+ public:
+  Value() { VariantInit(&v_); }
+  ~Value() { VariantClear(&v_); }
+  Value(const Value&) = delete;
+  Value& operator=(const Value&) = delete;
+  VARIANT* get() { return &v_; }
+  const VARIANT& operator*() const { return v_; }
+
+ private:
+  VARIANT v_;
+};
+
+WString Wide(const std::string& utf8) {
+  WString out;
+  if (!Utf16FromUtf8(utf8, out)) throw ToolError(ToolError::kUsage, "not valid UTF-8: " + utf8);
+  return out;
+}
+
+std::string BadFormat(const std::string& file, const VirtualDocument& doc) {
+  return file + ": bad format at byte " + std::to_string(doc.faultOffset()) + " (" +
+         std::to_string(doc.blocks().size()) + " complete blocks before the fault)";
+}
+
+// Loads the whole file or fails: a command never works on, let alone saves,
+// the part of a document that was read before a fault.
+void LoadWhole(VirtualDocument& doc, const std::string& file, const char* ifBad = "") {
+  const WString path = FileAccess::PathFromArgument(file);
+  switch (doc.Load(path.c_str())) {
+    case DocStatus::Ok:
+      return;
+    case DocStatus::BadFormat:
+      throw ToolError(ToolError::kFileProblem, BadFormat(file, doc) + ifBad);
+    default:
+      throw ToolError(ToolError::kFileProblem,
+                      "cannot open " + file + " (" + FileAccess::WhyCannotRead(path) + ")");
+  }
+}
+
+void SaveAs(VirtualDocument& doc, const std::string& file) {
+  const WString path = FileAccess::PathFromArgument(file);
+  doc.SetPath(path.c_str());
+  switch (doc.Save()) {
+    case DocStatus::Ok:
+      return;
+    case DocStatus::CannotOpen:
+      throw ToolError(ToolError::kFileProblem,
+                      "cannot write " + file + " (" + FileAccess::WhyCannotWrite(path) + ")");
+    default:
+      throw ToolError(ToolError::kFileProblem,
+                      "writing " + file + " failed; the file is as it was before");
+  }
+}
+
+// The 29 characters of the file's magic, or "" for a file without one
+// (an empty file reads as an empty document).
+std::string Generation(const std::string& file) {
+  std::string head;
+  if (!FileAccess::Read(FileAccess::PathFromArgument(file), kMagicSize, head) ||
+      head.size() < kMagicSize)
+    return std::string();
+  for (const char* magic : {kMagicNewest, kMagicFour, kMagicOldest})
+    if (std::memcmp(head.data(), magic, kMagicSize) == 0) return std::string(magic, kMagicSize - 1);
+  return std::string();
+}
+
+std::string Count(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+size_t AttributeCount(const VirtualDocument& doc) {
+  size_t n = 0;
+  for (const VirtualDocument::Block& b : doc.blocks()) n += b.attribs.size();
+  return n;
+}
+
+// "i4 42", "date 45000.25 (2023-03-15T06:00:00)", "text \"Pump\"".
+std::string DescribeValue(const VARIANT& v) {
+  if (v.vt == VT_I4) return "i4 " + std::to_string(v.lVal);
+  if (v.vt == VT_R8 || v.vt == VT_DATE) {
+    const double d = v.vt == VT_R8 ? v.dblVal : v.date;
+    std::string out = std::string(v.vt == VT_R8 ? "r8 " : "date ") + ValueText::FormatDouble(d);
+    std::string iso;
+    if (std::isnan(d)) out += " (bits " + ValueText::BitsHex(d) + ")";
+    else if (v.vt == VT_DATE && ValueText::FormatIsoDate(d, iso)) out += " (" + iso + ")";
+    return out;
+  }
+  WString text;
+  if (!ValueText::TextOf(v, text)) return "(no text form)";
+  return "text " + ValueText::Quoted(text);
+}
+
+// The value as a user reads it: numbers, dates in calendar form, text as is.
+std::string PlainValue(const VARIANT& v) {
+  std::string iso;
+  if (v.vt == VT_I4) return std::to_string(v.lVal);
+  if (v.vt == VT_R8) return ValueText::FormatDouble(v.dblVal);
+  if (v.vt == VT_DATE)
+    return ValueText::FormatIsoDate(v.date, iso) ? iso : ValueText::FormatDouble(v.date);
+  WString text;
+  ValueText::TextOf(v, text);
+  return ValueText::Readable(text);
+}
+
+void ParseValue(const std::string& text, const std::string& type, VARIANT& out) {
+  std::string why;
+  if (type == "i4") {
+    int32_t i = 0;
+    if (!ValueText::ParseI4(text, i, why)) throw ToolError(ToolError::kUsage, why);
+    out.vt = VT_I4;
+    out.lVal = i;
+  } else if (type == "r8" || type == "date") {
+    double d = 0;
+    const bool ok = type == "r8" ? ValueText::ParseR8(text, d, why)
+                                 : ValueText::ParseDate(text, d, why);
+    if (!ok) throw ToolError(ToolError::kUsage, why);
+    out.vt = type == "r8" ? VT_R8 : VT_DATE;
+    out.dblVal = d;
+  } else if (type == "text") {
+    const WString wide = Wide(text);
+    if (wide.find(OLECHAR(0)) != WString::npos)
+      throw ToolError(ToolError::kUsage, "a value holds a zero character");
+    out.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    if (!out.bstrVal) throw std::bad_alloc();
+    out.vt = VT_BSTR;
+  } else {
+    throw ToolError(ToolError::kUsage, "unknown type '" + type + "': use i4, r8, date or text");
+  }
+}
+
+}  // namespace
+
+int Commands::Dump(const std::string& file, bool asJson) {
+  VirtualDocument doc;
+  LoadWhole(doc, file);
+  const std::string generation = Generation(file);
+  if (asJson) {
+    Console::Out(JsonView::FromDocument(doc, generation, doc.formatVersion()).dump(2) + "\n");
+    return 0;
+  }
+  std::string out = "generation: " + (generation.empty() ? "(none: empty file)" : generation) +
+                    "\nversion: " + std::to_string(doc.formatVersion()) + "\n" +
+                    Count(doc.blocks().size(), "block", "blocks") + ", " +
+                    Count(AttributeCount(doc), "attribute", "attributes") + "\n";
+  for (const VirtualDocument::Block& b : doc.blocks()) {
+    out += "block " + ValueText::Quoted(b.name) + " (" +
+           Count(b.attribs.size(), "attribute", "attributes") + ")\n";
+    for (const VirtualDocument::Block::Attrib& a : b.attribs)
+      out += "  " + ValueText::Quoted(a.name) + ": " + DescribeValue(a.value) + "\n";
+  }
+  Console::Out(out);
+  return 0;
+}
+
+int Commands::Import(const std::string& jsonFile, const std::string& outFile) {
+  std::string bytes;
+  if (jsonFile == "-") {
+    bytes = Console::ReadStdin();
+  } else {
+    const WString path = FileAccess::PathFromArgument(jsonFile);
+    if (!FileAccess::Read(path, std::numeric_limits<size_t>::max(), bytes))
+      throw ToolError(ToolError::kFileProblem,
+                      "cannot open " + jsonFile + " (" + FileAccess::WhyCannotRead(path) + ")");
+  }
+  nlohmann::json root;
+  try {
+    root = nlohmann::json::parse(bytes);
+  } catch (const nlohmann::json::exception& e) {
+    std::string what = e.what();
+    const size_t end = what.find("] ");
+    if (what.rfind("[json.exception", 0) == 0 && end != std::string::npos) what.erase(0, end + 2);
+    throw ToolError(ToolError::kFileProblem, jsonFile + ": not JSON: " + what);
+  }
+  VirtualDocument doc;
+  try {
+    JsonView::ToDocument(root, doc);
+  } catch (const ToolError& e) {
+    throw ToolError(e.exitCode(), jsonFile + ": " + e.what());
+  }
+  SaveAs(doc, outFile);
+  return 0;
+}
+
+int Commands::Get(const std::string& file, const std::string& block, const std::string& pattern) {
+  const WString blockName = Wide(block), attribPattern = Wide(pattern);
+  VirtualDocument doc;
+  LoadWhole(doc, file);
+  Value value;
+  doc.GetValue(blockName.c_str(), attribPattern.c_str(), value.get());
+  if ((*value).vt == VT_EMPTY) {
+    if (!doc.FindBlock(blockName.c_str()))
+      throw ToolError(ToolError::kFileProblem, file + ": no block named '" + block + "'");
+    throw ToolError(ToolError::kFileProblem,
+                    file + ": no attribute matching '" + pattern + "' in block '" + block + "'");
+  }
+  Console::Out(PlainValue(*value) + "\n");
+  return 0;
+}
+
+int Commands::Set(const std::string& file, const std::string& block, const std::string& pattern,
+                  const std::string& value, const std::string& type) {
+  const WString blockName = Wide(block), attribPattern = Wide(pattern);
+  Value v;
+  ParseValue(value, type, *v.get());
+  VirtualDocument doc;
+  LoadWhole(doc, file, "; nothing written");
+  doc.SetValue(blockName.c_str(), attribPattern.c_str(), v.get());
+  SaveAs(doc, file);
+  return 0;
+}
+
+int Commands::Convert(const std::string& file, const std::string& outFile) {
+  VirtualDocument doc;
+  LoadWhole(doc, file, "; nothing written");
+  SaveAs(doc, outFile.empty() ? file : outFile);
+  return 0;
+}
+
+int Commands::New(const std::string& file, bool replace) {
+  if (!replace && FileAccess::Exists(FileAccess::PathFromArgument(file)))
+    throw ToolError(ToolError::kFileProblem, file + " already exists (--force replaces it)");
+  VirtualDocument doc;
+  SaveAs(doc, file);
+  return 0;
+}
+
+int Commands::Check(const std::vector<std::string>& files) {
+  int exitCode = 0;
+  for (const std::string& file : files) {
+    std::string line;
+    WString path;
+    try {
+      path = FileAccess::PathFromArgument(file);
+    } catch (const ToolError&) {
+      Console::Out(file + ": cannot open (not a file name)\n");
+      exitCode = ToolError::kFileProblem;
+      continue;
+    }
+    VirtualDocument doc;
+    switch (doc.Load(path.c_str())) {
+      case DocStatus::Ok:
+        line = file + ": ok (" + std::to_string(doc.blocks().size()) + " blocks, " +
+               std::to_string(AttributeCount(doc)) + " attributes, version " +
+               std::to_string(doc.formatVersion()) + ")";
+        break;
+      case DocStatus::BadFormat:
+        line = BadFormat(file, doc);
+        exitCode = ToolError::kFileProblem;
+        break;
+      default:
+        line = file + ": cannot open (" + FileAccess::WhyCannotRead(path) + ")";
+        exitCode = ToolError::kFileProblem;
+        break;
+    }
+    Console::Out(line + "\n");
+  }
+  return exitCode;
+}

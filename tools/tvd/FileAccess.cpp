@@ -1,0 +1,186 @@
+#include "FileAccess.h"
+
+#include "ToolError.h"
+#include "Utf.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#ifdef _WIN32
+
+namespace {
+
+std::string Reason(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return "no such file";
+    case ERROR_PATH_NOT_FOUND:
+      return "no such folder";
+    case ERROR_ACCESS_DENIED:
+      return "permission denied";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return "in use by another program";
+    default:
+      return "Windows error " + std::to_string(error);
+  }
+}
+
+}  // namespace
+
+std::string FileAccess::WhyCannotRead(const WString& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_PATH_NOT_FOUND ? "no such file" : Reason(error);
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "is a directory";
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return Reason(GetLastError());
+  LARGE_INTEGER size;
+  const bool tooLarge = GetFileSizeEx(h, &size) && size.QuadPart >= 0x7FFFFFFF;
+  CloseHandle(h);
+  return tooLarge ? "too large" : "cannot read it";
+}
+
+std::string FileAccess::WhyCannotWrite(const WString& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? "cannot create it" : Reason(error);
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "is a directory";
+  if (attributes & FILE_ATTRIBUTE_READONLY) return "read-only";
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return Reason(GetLastError());
+  CloseHandle(h);
+  return "cannot replace it";
+}
+
+bool FileAccess::Exists(const WString& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+namespace {
+
+FILE* OpenForReading(const WString& path) { return _wfopen(path.c_str(), L"rb"); }
+
+}  // namespace
+
+#else
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+std::string Reason(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return "no such file";
+    case EACCES:
+    case EPERM:
+      return "permission denied";
+    case EISDIR:
+      return "is a directory";
+    case EROFS:
+      return "read-only file system";
+    default:
+      return std::strerror(error);
+  }
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+FILE* OpenForReading(const WString& path) { return std::fopen(Utf8FromUtf16(path).c_str(), "rb"); }
+
+}  // namespace
+
+std::string FileAccess::WhyCannotRead(const WString& path) {
+  const std::string name = Utf8FromUtf16(path);
+  struct stat st;
+  if (stat(name.c_str(), &st) != 0) return Reason(errno);
+  if (S_ISDIR(st.st_mode)) return "is a directory";
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Reason(errno);
+  const bool locked = flock(fd, LOCK_SH | LOCK_NB) != 0;
+  close(fd);
+  return locked ? "in use by another program" : "cannot read it";
+}
+
+std::string FileAccess::WhyCannotWrite(const WString& path) {
+  const std::string name = Utf8FromUtf16(path);
+  struct stat st;
+  if (stat(name.c_str(), &st) != 0) {
+    if (errno != ENOENT) return Reason(errno);
+    const std::string folder = FolderOf(name);
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "no such folder";
+    if (access(folder.c_str(), W_OK) != 0) return Reason(errno);
+    return "cannot create it";
+  }
+  if (S_ISDIR(st.st_mode)) return "is a directory";
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  const int fd = open(name.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return Reason(errno);
+  const bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0;
+  close(fd);
+  if (locked) return "in use by another program";
+  if (access(FolderOf(name).c_str(), W_OK) != 0) return "its folder is not writable";
+  return "cannot replace it";
+}
+
+bool FileAccess::Exists(const WString& path) {
+  struct stat st;
+  return lstat(Utf8FromUtf16(path).c_str(), &st) == 0;
+}
+
+#endif
+
+WString FileAccess::PathFromArgument(const std::string& utf8) {
+  WString path;
+  if (!Utf16FromUtf8(utf8, path)) throw ToolError(ToolError::kUsage, "a file name is not valid text");
+  if (path.empty()) throw ToolError(ToolError::kUsage, "a file name is empty");
+  if (path.find(OLECHAR(0)) != WString::npos)
+    throw ToolError(ToolError::kUsage, "a file name holds a zero character");
+#ifdef _WIN32
+  // The full path: the document remembers it, and replacing a file goes
+  // wrong under Wine for a name relative to the current folder.
+  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::wstring full(size, L'\0');
+  const DWORD n = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
+  if (n == 0 || n >= size) return path;
+  full.resize(n);
+  return full;
+#else
+  return path;
+#endif
+}
+
+bool FileAccess::Read(const WString& path, size_t limit, std::string& bytes) {
+  bytes.clear();
+  std::unique_ptr<FILE, int (*)(FILE*)> file(OpenForReading(path), &std::fclose);
+  if (!file) return false;
+  char buffer[65536];
+  while (bytes.size() < limit) {
+    const size_t want = std::min(sizeof buffer, limit - bytes.size());
+    const size_t n = std::fread(buffer, 1, want, file.get());
+    bytes.append(buffer, n);
+    if (n < want) return !std::ferror(file.get());
+  }
+  return true;
+}

@@ -1,0 +1,195 @@
+#include "JsonView.h"
+
+#include "ToolError.h"
+#include "Utf.h"
+#include "ValueText.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+
+using nlohmann::json;
+using nlohmann::ordered_json;
+
+namespace {
+
+const char kUtf16Suffix[] = "_utf16";
+
+void PutText(ordered_json& object, const std::string& key, const WString& text) {
+  object[key] = ValueText::Readable(text);
+  if (!IsValidUtf16(text)) object[key + kUtf16Suffix] = ValueText::UnitsHex(text);
+}
+
+void PutDouble(ordered_json& object, double value) {
+  if (std::isfinite(value)) {
+    object["value"] = value;
+  } else {
+    object["value"] = ValueText::FormatDouble(value);
+    object["bits"] = ValueText::BitsHex(value);
+  }
+}
+
+ordered_json AttribJson(const VirtualDocument::Block::Attrib& attrib) {
+  ordered_json a;
+  PutText(a, "name", attrib.name);
+  const VARIANT& v = attrib.value;
+  if (v.vt == VT_I4) {
+    a["type"] = "i4";
+    a["value"] = v.lVal;
+  } else if (v.vt == VT_R8) {
+    a["type"] = "r8";
+    PutDouble(a, v.dblVal);
+  } else if (v.vt == VT_DATE) {
+    a["type"] = "date";
+    PutDouble(a, v.date);
+    std::string iso;
+    if (ValueText::FormatIsoDate(v.date, iso)) a["iso"] = iso;
+  } else {
+    // A loaded document holds nothing else; anything that is not one of the
+    // stored types is text, as a save would make it.
+    a["type"] = "text";
+    WString text;
+    ValueText::TextOf(v, text);
+    PutText(a, "value", text);
+  }
+  return a;
+}
+
+// Where in the input a fault is, for the message.
+class Place {
+ public:
+  explicit Place(std::string path) : path_(std::move(path)) {}
+  Place operator/(const std::string& key) const { return Place(path_ + (path_.empty() ? "" : ".") + key); }
+  Place operator[](size_t index) const { return Place(path_ + "[" + std::to_string(index) + "]"); }
+  [[noreturn]] void Fail(const std::string& what) const {
+    throw ToolError(ToolError::kFileProblem,
+                    "JSON: " + (path_.empty() ? std::string() : path_ + ": ") + what);
+  }
+
+ private:
+  std::string path_;
+};
+
+const json* Member(const json& object, const std::string& key) {
+  const auto it = object.find(key);
+  return it == object.end() ? nullptr : &*it;
+}
+
+WString TakeText(const json& object, const std::string& key, const Place& place) {
+  WString text;
+  if (const json* units = Member(object, key + kUtf16Suffix)) {
+    if (!units->is_string() || !ValueText::UnitsFromHex(units->get<std::string>(), text))
+      (place / (key + kUtf16Suffix)).Fail("expected UTF-16 code units as 4 hex digits each");
+  } else {
+    const json* value = Member(object, key);
+    if (!value) place.Fail("\"" + key + "\" is missing");
+    if (!value->is_string()) (place / key).Fail("expected a string");
+    if (!Utf16FromUtf8(value->get<std::string>(), text)) (place / key).Fail("not valid UTF-8");
+  }
+  if (text.find(OLECHAR(0)) != WString::npos)
+    (place / key).Fail("holds a zero character, which a .tvd file cannot store");
+  return text;
+}
+
+double TakeDouble(const json& object, const Place& place) {
+  double d = 0;
+  if (const json* bits = Member(object, "bits")) {
+    if (!bits->is_string() || !ValueText::DoubleFromBitsHex(bits->get<std::string>(), d))
+      (place / "bits").Fail("expected the 64-bit pattern as 16 hex digits");
+    return d;
+  }
+  const json* value = Member(object, "value");
+  if (!value) place.Fail("\"value\" is missing");
+  if (value->is_number()) return value->get<double>();
+  if (value->is_string()) {
+    const std::string s = value->get<std::string>();
+    if (s == "NaN") return std::numeric_limits<double>::quiet_NaN();
+    if (s == "Infinity") return std::numeric_limits<double>::infinity();
+    if (s == "-Infinity") return -std::numeric_limits<double>::infinity();
+  }
+  (place / "value").Fail("expected a number, \"NaN\", \"Infinity\" or \"-Infinity\"");
+}
+
+int32_t TakeI4(const json& object, const Place& place) {
+  const json* value = Member(object, "value");
+  if (!value) place.Fail("\"value\" is missing");
+  if (value->is_number_unsigned()) {
+    if (value->get<uint64_t>() <= 2147483647u) return static_cast<int32_t>(value->get<uint64_t>());
+  } else if (value->is_number_integer()) {
+    const int64_t v = value->get<int64_t>();
+    if (v >= -2147483648LL && v <= 2147483647LL) return static_cast<int32_t>(v);
+  }
+  (place / "value").Fail("expected a whole number from -2147483648 to 2147483647");
+}
+
+void TakeValue(const json& object, VARIANT& out, const Place& place) {
+  const json* type = Member(object, "type");
+  if (!type) place.Fail("\"type\" is missing");
+  const std::string t = type->is_string() ? type->get<std::string>() : std::string();
+  if (t == "i4") {
+    out.lVal = TakeI4(object, place);
+    out.vt = VT_I4;
+  } else if (t == "r8") {
+    out.dblVal = TakeDouble(object, place);
+    out.vt = VT_R8;
+  } else if (t == "date") {
+    out.date = TakeDouble(object, place);
+    out.vt = VT_DATE;
+  } else if (t == "text") {
+    const WString text = TakeText(object, "value", place);
+    BSTR b = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    if (!b) throw std::bad_alloc();
+    out.bstrVal = b;
+    out.vt = VT_BSTR;
+  } else {
+    (place / "type").Fail("expected \"i4\", \"r8\", \"date\" or \"text\"");
+  }
+}
+
+}  // namespace
+
+ordered_json JsonView::FromDocument(const VirtualDocument& doc, const std::string& generation,
+                                    int version) {
+  ordered_json root;
+  root["generation"] = generation;
+  root["version"] = version;
+  ordered_json blocks = ordered_json::array();
+  for (const VirtualDocument::Block& block : doc.blocks()) {
+    ordered_json b;
+    PutText(b, "name", block.name);
+    ordered_json attributes = ordered_json::array();
+    for (const VirtualDocument::Block::Attrib& attrib : block.attribs)
+      attributes.push_back(AttribJson(attrib));
+    b["attributes"] = std::move(attributes);
+    blocks.push_back(std::move(b));
+  }
+  root["blocks"] = std::move(blocks);
+  return root;
+}
+
+void JsonView::ToDocument(const json& root, VirtualDocument& doc) {
+  const Place top("");
+  if (!root.is_object()) top.Fail("expected an object at the top");
+  const json* blocks = Member(root, "blocks");
+  if (!blocks) top.Fail("\"blocks\" is missing");
+  if (!blocks->is_array()) (top / "blocks").Fail("expected an array");
+  for (size_t i = 0; i < blocks->size(); ++i) {
+    const json& b = (*blocks)[i];
+    const Place blockPlace = (top / "blocks")[i];
+    if (!b.is_object()) blockPlace.Fail("expected an object");
+    VirtualDocument::Block& block = doc.AppendBlock(OLESTR(""));
+    block.name = TakeText(b, "name", blockPlace);
+    const json* attributes = Member(b, "attributes");
+    if (!attributes) continue;  // a block without attributes
+    if (!attributes->is_array()) (blockPlace / "attributes").Fail("expected an array");
+    for (size_t k = 0; k < attributes->size(); ++k) {
+      const json& a = (*attributes)[k];
+      const Place attribPlace = (blockPlace / "attributes")[k];
+      if (!a.is_object()) attribPlace.Fail("expected an object");
+      VirtualDocument::Block::Attrib& attrib = block.AppendAttrib(OLESTR(""));
+      attrib.name = TakeText(a, "name", attribPlace);
+      TakeValue(a, attrib.value, attribPlace);
+    }
+  }
+}

@@ -1,0 +1,29 @@
+// The JSON form of a document, made to come back bit for bit:
+//
+//   {"generation": "...", "version": N, "blocks": [{"name": "...",
+//    "attributes": [{"name": "...", "type": "i4"|"r8"|"date"|"text",
+//                    "value": ...}]}]}
+//
+// What JSON cannot hold directly gets a sibling key that the reading side
+// prefers: "bits" (the double's 64-bit pattern, 16 hex digits) beside a
+// non-finite r8 or date, whose "value" is then "NaN", "Infinity" or
+// "-Infinity"; "name_utf16" or "value_utf16" (UTF-16 code units, 4 hex
+// digits each) beside a name or text that holds an unpaired surrogate, whose
+// readable form shows U+FFFD in its place. Dates also carry "iso", their
+// calendar form, which only people read.
+#pragma once
+
+#include "VirtualDocument.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+class JsonView {
+ public:
+  static nlohmann::ordered_json FromDocument(const VirtualDocument& doc,
+                                             const std::string& generation, int version);
+  // Appends the blocks that json describes; a ToolError naming the place
+  // (blocks[1].attributes[0].value) for anything it cannot take exactly.
+  static void ToDocument(const nlohmann::json& json, VirtualDocument& doc);
+};

@@ -1,0 +1,19 @@
+// A failure that ends the tool: the message for stderr (without the "tvd: "
+// prefix) and the exit code, 1 for a problem with a file, 2 for a usage error.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+class ToolError : public std::runtime_error {
+ public:
+  enum : int { kFileProblem = 1, kUsage = 2 };
+
+  ToolError(int exitCode, const std::string& message)
+      : std::runtime_error(message), exitCode_(exitCode) {}
+
+  int exitCode() const { return exitCode_; }
+
+ private:
+  int exitCode_;
+};

@@ -1,0 +1,156 @@
+#include "TvdApp.h"
+
+#include "AnsiCodePage.h"
+#include "Commands.h"
+#include "Console.h"
+#include "ToolError.h"
+
+#include <CLI/CLI.hpp>
+
+#include <new>
+#include <sstream>
+
+namespace {
+
+const char kJsonHelp[] = R"(JSON (--json):
+  {"generation": "<the header's 29 characters>", "version": N,
+   "blocks": [{"name": "...", "attributes": [
+     {"name": "...", "type": "i4"|"r8"|"date"|"text", "value": ...}]}]}
+  i4, r8: "value" is a JSON number. date: "value" is the automation date
+  (days since 1899-12-30, the fraction the time of day) as a number, and
+  "iso" its calendar form (2023-03-15T06:00:00, .mmm when not whole seconds).
+  text: "value" is a string.
+  What JSON cannot hold has a second key, which 'tvd import' prefers:
+  - an r8 or date that is NaN or infinite: "value" is "NaN", "Infinity" or
+    "-Infinity" and "bits" holds the double's 64 bits as 16 hex digits
+    (so NaN payloads survive);
+  - a name or text with a surrogate that is not part of a pair: the string
+    shows U+FFFD in its place and "name_utf16" or "value_utf16" holds the
+    exact UTF-16 code units, 4 hex digits each.
+  Finite numbers are written so that they read back bit for bit (-0.0 too).
+  'tvd import' of this JSON writes the same bytes as the version 2 file it
+  came from.)";
+
+const char kPatternHelp[] = R"(PATTERN: an attribute name, compared without regard to case; the exact
+name is tried first. Otherwise a leading and/or trailing '*' makes it a
+pattern: 'Date*' begins with, '*no' ends with, '*rev*' contains, '*' is
+the first attribute. BLOCK is always an exact name.)";
+
+const char kSetHelp[] = R"(Types: text (the default), i4 (32-bit integer), r8 (double; NaN and
+Infinity too), date: ISO 8601 local time (2023-03-15, 2023-03-15T06:00,
+2023-03-15T06:00:00.250) or the automation date as a number of days.
+When nothing matches PATTERN, an attribute of that exact name is added
+(and the block, when it is missing). The file is saved all or nothing, in
+the newest generation. Put -- before a VALUE that starts with '-' and is not
+a number.)";
+
+int ReportParseError(CLI::App& app, const CLI::ParseError& e) {
+  if (e.get_exit_code() == 0) {  // --help
+    std::ostringstream out, err;
+    const int code = app.exit(e, out, err);
+    Console::Out(out.str());
+    Console::Err(err.str());
+    return code;
+  }
+  const std::vector<CLI::App*> chosen = app.get_subcommands();
+  const std::string help = chosen.empty() ? "tvd --help" : "tvd " + chosen.back()->get_name() + " --help";
+  Console::Err(std::string("tvd: ") + e.what() + " (" + help + " shows the usage)\n");
+  return ToolError::kUsage;
+}
+
+}  // namespace
+
+int TvdApp::Run(const std::vector<std::string>& args) {
+  CLI::App app("Reads and changes Vellisto virtual documents (.tvd files).", "tvd");
+  app.require_subcommand(1);
+  app.fallthrough();
+  app.allow_windows_style_options(false);  // "/name" is a path, not an option
+  app.footer("--codepage N: the Windows code page of the 8-bit text in older files\n"
+             "(format versions 0 and 1), a single-byte one such as 1250, 1251 or 1252.\n"
+             "Without it: the system's ANSI code page on Windows, 1252 elsewhere.\n\n"
+             "Exit status: 0 done, 1 a problem with a file, 2 a usage error.\n"
+             "'tvd COMMAND --help' describes each command.");
+  int codePage = -1;
+  app.add_option("--codepage", codePage,
+                 "Code page of the 8-bit text in older files (see below)")
+      ->type_name("N");
+
+  std::string file, block, pattern, value, type = "text", output;
+  bool asJson = false, force = false;
+  std::vector<std::string> files;
+
+  CLI::App* dump = app.add_subcommand(
+      "dump", "Show the header generation, the format version and every block and attribute.");
+  dump->add_option("FILE", file, "A .tvd file")->required();
+  dump->add_flag("--json", asJson, "Write JSON that 'tvd import' turns back into the file");
+  dump->footer(kJsonHelp);
+
+  CLI::App* import = app.add_subcommand(
+      "import", "Write a .tvd file (format version 2) from the JSON of 'tvd dump --json'.");
+  import->add_option("JSON", file, "The JSON file, or - for standard input")->required();
+  import->add_option("-o,--output", output, "The .tvd file to write (replaced when it exists)")
+      ->required();
+  import->footer("The JSON is described in 'tvd dump --help'. Keys other than those are ignored.");
+
+  CLI::App* get = app.add_subcommand("get", "Print the value of one attribute.");
+  get->add_option("FILE", file, "A .tvd file")->required();
+  get->add_option("BLOCK", block, "The block's name")->required();
+  get->add_option("PATTERN", pattern, "The attribute's name or pattern")->required();
+  get->footer(kPatternHelp);
+
+  CLI::App* set = app.add_subcommand("set", "Store the value of one attribute and save the file.");
+  set->add_option("FILE", file, "A .tvd file")->required();
+  set->add_option("BLOCK", block, "The block's name")->required();
+  set->add_option("PATTERN", pattern, "The attribute's name or pattern")->required();
+  set->add_option("VALUE", value, "The new value")->required();
+  set->add_option("--type", type, "i4, r8, date or text (default: text)")->type_name("TYPE");
+  set->footer(std::string(kSetHelp) + "\n\n" + kPatternHelp);
+
+  CLI::App* convert =
+      app.add_subcommand("convert", "Rewrite a file in the newest generation (format version 2).");
+  convert->add_option("FILE", file, "A .tvd file")->required();
+  convert->add_option("-o,--output", output, "Write here instead of replacing FILE");
+
+  CLI::App* create = app.add_subcommand("new", "Write an empty document (38 bytes).");
+  create->add_option("FILE", file, "The .tvd file to create")->required();
+  create->add_flag("--force", force, "Replace FILE when it exists");
+
+  CLI::App* check = app.add_subcommand(
+      "check", "Read each file and print one line: ok, cannot open, or where the format breaks.");
+  check->add_option("FILE", files, "One or more .tvd files")->required();
+
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::ParseError& e) {
+    return ReportParseError(app, e);
+  }
+
+  try {
+    if (codePage >= 0 && !SetAnsiCodePage(static_cast<unsigned>(codePage)))
+      throw ToolError(ToolError::kUsage,
+                      "code page " + std::to_string(codePage) +
+                          " cannot decode 8-bit text here: choose a single-byte Windows code "
+                          "page such as 1250, 1251 or 1252");
+    if (type != "i4" && type != "r8" && type != "date" && type != "text")
+      throw ToolError(ToolError::kUsage, "--type " + type + " is not a type: use i4, r8, date or text");
+    if (dump->parsed()) return Commands::Dump(file, asJson);
+    if (import->parsed()) return Commands::Import(file, output);
+    if (get->parsed()) return Commands::Get(file, block, pattern);
+    if (set->parsed()) return Commands::Set(file, block, pattern, value, type);
+    if (convert->parsed()) return Commands::Convert(file, output);
+    if (create->parsed()) return Commands::New(file, force);
+    if (check->parsed()) return Commands::Check(files);
+    return ToolError::kUsage;
+  } catch (const ToolError& e) {
+    Console::Err(std::string("tvd: ") + e.what() + "\n");
+    return e.exitCode();
+  } catch (const std::bad_alloc&) {
+    Console::Err("tvd: out of memory\n");
+    return ToolError::kFileProblem;
+  } catch (const std::exception& e) {
+    Console::Err(std::string("tvd: ") + e.what() + "\n");
+    return ToolError::kFileProblem;
+  }
+}

@@ -1,0 +1,286 @@
+#include "ValueText.h"
+
+#include "OleDate.h"
+#include "Utf.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kHexDigits[] = "0123456789ABCDEF";
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+void AppendUtf8(std::string& out, char32_t c) { out += Utf8FromUtf16(WString(1, OLECHAR(c))); }
+
+void AppendEscape(std::string& out, unsigned unit) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, "\\u%04X", unit);
+  out += buffer;
+}
+
+bool IsHigh(OLECHAR c) { return c >= 0xD800 && c < 0xDC00; }
+bool IsLow(OLECHAR c) { return c >= 0xDC00 && c < 0xE000; }
+
+// Walks text unit by unit, handing paired surrogates over together and
+// unpaired ones on their own.
+template <typename PairFn, typename UnitFn>
+void ForEachCharacter(const WString& text, PairFn onPair, UnitFn onUnit) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (IsHigh(text[i]) && i + 1 < text.size() && IsLow(text[i + 1])) {
+      onPair(text.substr(i, 2));
+      ++i;
+    } else {
+      onUnit(text[i]);
+    }
+  }
+}
+
+// Reads exactly n digits at pos.
+bool Digits(const std::string& text, size_t& pos, size_t n, int& out) {
+  if (text.size() - pos < n) return false;
+  out = 0;
+  for (size_t k = 0; k < n; ++k) {
+    if (!IsDigit(text[pos + k])) return false;
+    out = out * 10 + (text[pos + k] - '0');
+  }
+  pos += n;
+  return true;
+}
+
+bool Expect(const std::string& text, size_t& pos, char c) {
+  if (pos >= text.size() || text[pos] != c) return false;
+  ++pos;
+  return true;
+}
+
+const char kDateForms[] =
+    "not a date: use ISO 8601 (YYYY-MM-DD, YYYY-MM-DDTHH:MM[:SS[.fff]]) or a number of days";
+
+bool ParseIsoDate(const std::string& text, double& out, std::string& why) {
+  size_t pos = 0;
+  CivilTime civil;
+  int hour = 0, minute = 0, second = 0;
+  double fraction = 0;
+  why = kDateForms + std::string(": ") + text;
+  if (!Digits(text, pos, 4, civil.year) || !Expect(text, pos, '-') ||
+      !Digits(text, pos, 2, civil.month) || !Expect(text, pos, '-') ||
+      !Digits(text, pos, 2, civil.day))
+    return false;
+  if (pos < text.size()) {
+    const char t = text[pos++];
+    if (t != 'T' && t != 't' && t != ' ') return false;
+    if (!Digits(text, pos, 2, hour) || !Expect(text, pos, ':') || !Digits(text, pos, 2, minute))
+      return false;
+    if (pos < text.size() && text[pos] == ':') {
+      ++pos;
+      if (!Digits(text, pos, 2, second)) return false;
+      if (pos < text.size() && (text[pos] == '.' || text[pos] == ',')) {
+        ++pos;
+        size_t n = 0;
+        double digits = 0, scale = 1;
+        while (pos < text.size() && IsDigit(text[pos]) && n < 9) {
+          digits = digits * 10 + (text[pos++] - '0');
+          scale *= 10;
+          ++n;
+        }
+        if (n == 0 || (pos < text.size() && IsDigit(text[pos]))) return false;
+        fraction = digits / scale;
+      }
+    }
+    if (pos < text.size() &&
+        (text[pos] == 'Z' || text[pos] == 'z' || text[pos] == '+' || text[pos] == '-')) {
+      why = "a date with a time zone: automation dates have none, give the local time";
+      return false;
+    }
+  }
+  if (pos != text.size()) return false;
+  if (hour > 23 || minute > 59 || second > 59) {
+    why = "not a time of day: " + text;
+    return false;
+  }
+  double day = 0;
+  if (!OleDateFromCivil(civil, day)) {
+    why = "not a calendar date from 0100-01-01 to 9999-12-31: " + text;
+    return false;
+  }
+  // The same arithmetic as the calendar conversion: before 30 December 1899
+  // the day counts backwards but the time of day still counts forwards.
+  const double time = ((hour * 60.0 + minute) * 60.0 + second + fraction) / 86400.0;
+  out = day >= 0 ? day + time : day - time;
+  return true;
+}
+
+}  // namespace
+
+std::string ValueText::FormatDouble(double value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+  char buffer[64];
+  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, r.ptr);
+}
+
+bool ValueText::FormatIsoDate(double date, std::string& out) {
+  CivilTime c;
+  if (!CivilFromOleDate(date, c, 1000)) return false;
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", c.year, c.month, c.day,
+                c.hour, c.minute, c.second);
+  out = buffer;
+  if (c.millisecond) {
+    std::snprintf(buffer, sizeof buffer, ".%03d", c.millisecond);
+    out += buffer;
+  }
+  return true;
+}
+
+std::string ValueText::BitsHex(double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  std::string out(16, '0');
+  for (int i = 15; i >= 0; --i, bits >>= 4) out[static_cast<size_t>(i)] = kHexDigits[bits & 15];
+  return out;
+}
+
+bool ValueText::DoubleFromBitsHex(const std::string& hex, double& out) {
+  if (hex.size() != 16) return false;
+  uint64_t bits = 0;
+  for (char c : hex) {
+    const int v = HexValue(c);
+    if (v < 0) return false;
+    bits = bits << 4 | static_cast<uint64_t>(v);
+  }
+  std::memcpy(&out, &bits, sizeof out);
+  return true;
+}
+
+std::string ValueText::UnitsHex(const WString& text) {
+  std::string out;
+  out.reserve(text.size() * 4);
+  for (OLECHAR c : text)
+    for (int shift = 12; shift >= 0; shift -= 4) out += kHexDigits[(c >> shift) & 15];
+  return out;
+}
+
+bool ValueText::UnitsFromHex(const std::string& hex, WString& out) {
+  out.clear();
+  if (hex.size() % 4) return false;
+  out.reserve(hex.size() / 4);
+  for (size_t i = 0; i < hex.size(); i += 4) {
+    unsigned unit = 0;
+    for (size_t k = 0; k < 4; ++k) {
+      const int v = HexValue(hex[i + k]);
+      if (v < 0) return false;
+      unit = unit << 4 | static_cast<unsigned>(v);
+    }
+    out += static_cast<OLECHAR>(unit);
+  }
+  return true;
+}
+
+std::string ValueText::Readable(const WString& text) {
+  if (IsValidUtf16(text)) return Utf8FromUtf16(text);
+  std::string out;
+  ForEachCharacter(
+      text, [&](const WString& pair) { out += Utf8FromUtf16(pair); },
+      [&](OLECHAR c) { AppendUtf8(out, IsHigh(c) || IsLow(c) ? 0xFFFD : c); });
+  return out;
+}
+
+std::string ValueText::Quoted(const WString& text) {
+  std::string out = "\"";
+  ForEachCharacter(
+      text, [&](const WString& pair) { out += Utf8FromUtf16(pair); },
+      [&](OLECHAR c) {
+        switch (c) {
+          case '"': out += "\\\""; break;
+          case '\\': out += "\\\\"; break;
+          case '\n': out += "\\n"; break;
+          case '\r': out += "\\r"; break;
+          case '\t': out += "\\t"; break;
+          default:
+            if (c < 0x20 || c == 0x7F || IsHigh(c) || IsLow(c)) AppendEscape(out, c);
+            else AppendUtf8(out, c);
+        }
+      });
+  return out + "\"";
+}
+
+bool ValueText::TextOf(const VARIANT& value, WString& out) {
+  out.clear();
+  if (value.vt == VT_BSTR) {
+    if (value.bstrVal) out.assign(value.bstrVal, SysStringLen(value.bstrVal));
+    return true;
+  }
+  VARIANT text;
+  VariantInit(&text);
+  const bool ok = SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR)) &&
+                  text.vt == VT_BSTR;
+  if (ok && text.bstrVal) out.assign(text.bstrVal, SysStringLen(text.bstrVal));
+  VariantClear(&text);
+  return ok;
+}
+
+bool ValueText::ParseI4(const std::string& text, int32_t& out, std::string& why) {
+  why = "not a 32-bit integer (i4): " + text;
+  size_t pos = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) pos = 1;
+  if (pos == text.size()) return false;
+  int64_t value = 0;
+  for (; pos < text.size(); ++pos) {
+    if (!IsDigit(text[pos])) return false;
+    value = value * 10 + (text[pos] - '0');
+    if (value > 2147483648LL) {
+      why = "out of the 32-bit integer range (i4): " + text;
+      return false;
+    }
+  }
+  if (negative) value = -value;
+  if (value > 2147483647LL) {
+    why = "out of the 32-bit integer range (i4): " + text;
+    return false;
+  }
+  out = static_cast<int32_t>(value);
+  return true;
+}
+
+bool ValueText::ParseR8(const std::string& text, double& out, std::string& why) {
+  why = "not a number (r8): " + text;
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (begin != end && *begin == '+' && end - begin > 1 && begin[1] != '-') ++begin;
+  if (begin == end) return false;
+  const std::from_chars_result r = std::from_chars(begin, end, out);
+  if (r.ec == std::errc::result_out_of_range) {
+    why = "out of the range of a double (r8): " + text;
+    return false;
+  }
+  return r.ec == std::errc() && r.ptr == end;
+}
+
+bool ValueText::ParseDate(const std::string& text, double& out, std::string& why) {
+  if (text.size() >= 5 && IsDigit(text[0]) && IsDigit(text[1]) && IsDigit(text[2]) &&
+      IsDigit(text[3]) && text[4] == '-')
+    return ParseIsoDate(text, out, why);
+  if (!ParseR8(text, out, why)) {
+    why = kDateForms + std::string(": ") + text;
+    return false;
+  }
+  if (!(out >= kMinOleDate && out < kMaxOleDate)) {
+    why = "outside the dates from 0100-01-01 to 9999-12-31: " + text;
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,46 @@
+// Text forms of attribute values and names for people and for JSON, and the
+// parsing of values typed on the command line. Nothing here depends on the
+// user's locale.
+#pragma once
+
+#include "Automation.h"
+
+#include <cstdint>
+#include <string>
+
+class ValueText {
+ public:
+  // The shortest decimal that reads back as the same double ("-0", "0.1",
+  // "1e+300"); "NaN", "Infinity" and "-Infinity" for the rest.
+  static std::string FormatDouble(double value);
+  // The calendar form of an automation date, 2023-03-15T06:00:00, with
+  // ".mmm" when it is not a whole second; false outside the calendar range.
+  static bool FormatIsoDate(double date, std::string& out);
+
+  // The 64-bit pattern of a double as 16 hex digits, and back.
+  static std::string BitsHex(double value);
+  static bool DoubleFromBitsHex(const std::string& hex, double& out);
+
+  // UTF-16 code units as 4 hex digits each, and back.
+  static std::string UnitsHex(const WString& text);
+  static bool UnitsFromHex(const std::string& hex, WString& out);
+
+  // UTF-8 for display: a surrogate that is not part of a pair becomes U+FFFD.
+  static std::string Readable(const WString& text);
+  // The text in double quotes, with quotes, backslashes, control characters
+  // and unpaired surrogates escaped (\" \\ \n \t \uXXXX), so that every name
+  // shows unambiguously on one line.
+  static std::string Quoted(const WString& text);
+
+  // The text of a value that is neither i4, r8 nor date, as the file would
+  // store it; false when it has no text form.
+  static bool TextOf(const VARIANT& value, WString& out);
+
+  // Command-line values. Each returns false with a reason for text that is
+  // not a value of its type.
+  static bool ParseI4(const std::string& text, int32_t& out, std::string& why);
+  static bool ParseR8(const std::string& text, double& out, std::string& why);
+  // ISO 8601 (2023-03-15, 2023-03-15T06:00, 2023-03-15T06:00:00.250, a space
+  // instead of the T) or the automation date as a number of days.
+  static bool ParseDate(const std::string& text, double& out, std::string& why);
+};
