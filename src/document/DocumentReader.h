@@ -13,6 +13,7 @@ class DocumentReader {
 
   // Ok or BadFormat; blocks read before a fault stay in the document.
   DocStatus ReadBody(VirtualDocument& doc);
+  uint64_t position() const { return in_.position(); }
 
  private:
   bool ReadHeader();

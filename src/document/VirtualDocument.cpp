@@ -6,6 +6,8 @@
 #include "NameMatch.h"
 #include "SharedFile.h"
 
+#include <new>
+
 namespace {
 
 const OLECHAR* OrEmpty(const OLECHAR* text) { return text ? text : OLESTR(""); }
@@ -107,13 +109,24 @@ DocStatus VirtualDocument::Load(const OLECHAR* newPath) {
   if (!file.Open(path_.c_str())) return DocStatus::CannotOpen;
   if (file.size() == 0) return DocStatus::Ok;
   DocumentReader reader(file.size(), [&file](uint8_t* into, size_t n) { return file.Read(into, n); });
-  return reader.ReadBody(*this);
+  try {
+    return reader.ReadBody(*this);
+  } catch (const std::bad_alloc&) {
+    // Lengths are checked against the file before anything is allocated, so
+    // only a file too large for this process's memory ends here.
+    faultOffset_ = reader.position();
+    return DocStatus::BadFormat;
+  }
 }
 
 DocStatus VirtualDocument::Save() {
   FileSaver saver;
   if (!saver.Open(path_.c_str())) return DocStatus::CannotOpen;
-  ByteWriter out;
-  if (DocumentWriter::WriteBody(*this, out) != DocStatus::Ok) return DocStatus::WriteFailed;
-  return saver.Commit(out.data(), out.size()) ? DocStatus::Ok : DocStatus::WriteFailed;
+  try {
+    ByteWriter out;
+    if (DocumentWriter::WriteBody(*this, out) != DocStatus::Ok) return DocStatus::WriteFailed;
+    return saver.Commit(out.data(), out.size()) ? DocStatus::Ok : DocStatus::WriteFailed;
+  } catch (const std::bad_alloc&) {
+    return DocStatus::WriteFailed;
+  }
 }
