@@ -1,0 +1,20 @@
+// The boundary of a host-facing method: the library's module state is
+// current for the call, and no exception gets out. Running out of memory
+// becomes E_OUTOFMEMORY, anything else E_FAIL.
+#pragma once
+
+#include "ModuleStateGuard.h"
+
+#include <new>
+
+template <class Body>
+HRESULT GuardedHostCall(Body&& body) noexcept {
+  ModuleStateGuard guard;
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
+  }
+}

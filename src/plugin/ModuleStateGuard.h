@@ -1,0 +1,17 @@
+// Makes the library's module state current on this thread for one scope and
+// restores the caller's state on every way out. Guards nest.
+#pragma once
+
+#include "ModuleState.h"
+
+class ModuleStateGuard {
+ public:
+  explicit ModuleStateGuard(ModuleState& state = g_moduleState);
+  ~ModuleStateGuard();
+  ModuleStateGuard(const ModuleStateGuard&) = delete;
+  ModuleStateGuard& operator=(const ModuleStateGuard&) = delete;
+
+ private:
+  ModuleState& state_;  // borrowed: the library's state, a global
+  void* previous_;      // the state current before the guard (null: the caller's)
+};

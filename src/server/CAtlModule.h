@@ -1,0 +1,42 @@
+// The module's lock count: every reason for the library to stay loaded. There
+// is one module object per library; its constructor makes it the one that
+// objects and class objects reach through Current().
+#pragma once
+
+#include <windows.h>
+
+class CAtlModule {
+ public:
+  CAtlModule();
+  virtual ~CAtlModule();
+  CAtlModule(const CAtlModule&) = delete;
+  CAtlModule& operator=(const CAtlModule&) = delete;
+
+  // Interlocked; each returns the new count.
+  LONG Lock();
+  LONG Unlock();
+  LONG GetLockCount() const;
+
+  // IClassFactory::LockServer. An unlock without a matching lock is ignored,
+  // so that a host's stray unlock cannot take a lock that a live object holds
+  // and let the library unload under it.
+  void LockServer();
+  void UnlockServer();
+
+  // The library's module object (null before it is constructed).
+  static CAtlModule* Current();
+
+ private:
+  LONG lockCount_ = 0;
+  LONG serverLocks_ = 0;  // the part of lockCount_ that LockServer took
+};
+
+// Holds one module lock for its scope: around an object's destruction, the
+// library stays locked while the members are torn down.
+class ModuleLockHelper {
+ public:
+  ModuleLockHelper() { CAtlModule::Current()->Lock(); }
+  ~ModuleLockHelper() { CAtlModule::Current()->Unlock(); }
+  ModuleLockHelper(const ModuleLockHelper&) = delete;
+  ModuleLockHelper& operator=(const ModuleLockHelper&) = delete;
+};

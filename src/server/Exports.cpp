@@ -1,0 +1,70 @@
+// The library's entry point and its four exports (undecorated through
+// Vellisto.def).
+#include "Globals.h"
+#include "ModuleState.h"
+#include "ModuleStateGuard.h"
+#include "ProxyStub.h"
+
+namespace {
+
+bool g_attached = false;  // InitInstance succeeded and ExitInstance has not run yet
+
+BOOL Attach(HINSTANCE instance) {
+  ModuleStateGuard guard;
+  g_moduleState.SetInstance(instance);
+  if (!g_app.InitInstance()) {
+    g_app.ExitInstance();
+    return FALSE;
+  }
+  g_attached = true;
+  return TRUE;
+}
+
+void Detach() {
+  if (!g_attached) return;
+  ModuleStateGuard guard;
+  g_app.ExitInstance();
+  g_attached = false;
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
+  try {
+    switch (reason) {
+      case DLL_PROCESS_ATTACH: return Attach(instance);
+      case DLL_PROCESS_DETACH: Detach(); break;
+      default: break;  // nothing of the library is kept per thread
+    }
+    return TRUE;
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  try {
+    // The proxy/stub layer answers only for its own class.
+    if (ProxyStubGetClassObject(clsid, iid, out) == S_OK) return S_OK;
+    return g_module.GetClassObject(clsid, iid, out);
+  } catch (...) {
+    *out = nullptr;
+    return E_UNEXPECTED;
+  }
+}
+
+extern "C" HRESULT WINAPI DllCanUnloadNow() {
+  try {
+    if (ProxyStubCanUnloadNow() != S_OK) return S_FALSE;
+    ModuleStateGuard guard;
+    return g_module.GetLockCount() == 0 ? S_OK : S_FALSE;
+  } catch (...) {
+    return S_FALSE;
+  }
+}
+
+// Self-registration is not supported yet.
+extern "C" HRESULT WINAPI DllRegisterServer() { return E_NOTIMPL; }
+
+extern "C" HRESULT WINAPI DllUnregisterServer() { return E_NOTIMPL; }

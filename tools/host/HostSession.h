@@ -1,0 +1,44 @@
+// The reference host: loads Vellisto.dll by path, as a host does before the
+// library is registered, creates the format object through the library's
+// class object and drives it through the host's interfaces, one command at a
+// time. It prints every HRESULT it receives; it never looks at a file itself.
+#pragma once
+
+#include "KivHost.h"
+
+#include <string>
+#include <vector>
+
+class HostSession {
+ public:
+  explicit HostSession(std::wstring dllPath);
+  ~HostSession();
+  HostSession(const HostSession&) = delete;
+  HostSession& operator=(const HostSession&) = delete;
+
+  // Loads the library and creates the format object; false (after printing
+  // why) when that fails.
+  bool Start();
+  // Runs one command; false for a command line that is not understood.
+  bool Run(const std::vector<std::wstring>& words);
+  // Releases everything, asks DllCanUnloadNow and unloads the library.
+  void Finish();
+
+  // True once any call returned a failure code.
+  bool sawFailure() const { return sawFailure_; }
+
+ private:
+  HRESULT Report(const char* call, HRESULT hr);
+  bool Info();
+  bool Open(const std::vector<std::wstring>& words);
+  bool Get(const std::vector<std::wstring>& words);
+  bool Set(const std::vector<std::wstring>& words);
+  bool Save();
+  void Close();
+
+  std::wstring dllPath_;
+  HMODULE dll_ = nullptr;                     // owned: FreeLibrary in Finish
+  IKivFileFormat* format_ = nullptr;          // owned reference
+  IKivFileNavigator* navigator_ = nullptr;    // owned reference, the open file
+  bool sawFailure_ = false;
+};

@@ -1,0 +1,94 @@
+// tvdhost: the reference host for Vellisto.dll.
+//
+//   tvdhost [--dll PATH] [COMMAND ARGS...]
+//
+// With a command on the command line it runs that one command; without, it
+// reads commands from standard input, one per line ('#' starts a comment,
+// double quotes group words). The library defaults to Vellisto.dll beside
+// this program. Exit code: 0 when every call succeeded, 1 when one returned
+// a failure, 2 for a command that was not understood, 3 when the library or
+// the format object could not be had.
+#include "HostSession.h"
+#include "ValueText.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring DefaultDllPath() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dir(path, n < MAX_PATH ? n : 0);
+  const size_t slash = dir.find_last_of(L"\\/");
+  dir = slash == std::wstring::npos ? std::wstring() : dir.substr(0, slash + 1);
+  return dir + L"Vellisto.dll";
+}
+
+std::vector<std::wstring> SplitWords(const std::wstring& line) {
+  std::vector<std::wstring> words;
+  size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && iswspace(line[i])) ++i;
+    if (i >= line.size() || line[i] == L'#') break;
+    std::wstring word;
+    bool quoted = false;
+    while (i < line.size() && (quoted || !iswspace(line[i]))) {
+      if (line[i] == L'"')
+        quoted = !quoted;
+      else
+        word += line[i];
+      ++i;
+    }
+    words.push_back(word);
+  }
+  return words;
+}
+
+bool ReadLine(std::string& line) {
+  line.clear();
+  int c;
+  while ((c = std::fgetc(stdin)) != EOF && c != '\n') line += static_cast<char>(c);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return c != EOF || !line.empty();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stdin), _O_BINARY);
+  std::wstring dllPath = DefaultDllPath();
+  int first = 1;
+  if (argc > 2 && std::wstring(argv[1]) == L"--dll") {
+    dllPath = argv[2];
+    first = 3;
+  }
+
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  int exitCode = 0;
+  {
+    HostSession session(dllPath);
+    if (!session.Start()) {
+      exitCode = 3;
+    } else if (first < argc) {
+      if (!session.Run(std::vector<std::wstring>(argv + first, argv + argc))) exitCode = 2;
+    } else {
+      std::string line;
+      while (ReadLine(line)) {
+        std::fwrite("> ", 1, 2, stdout);
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fwrite("\n", 1, 1, stdout);
+        if (!session.Run(SplitWords(Wide(line)))) exitCode = 2;
+      }
+    }
+    session.Finish();
+    if (exitCode == 0 && session.sawFailure()) exitCode = 1;
+  }
+  CoUninitialize();
+  return exitCode;
+}
