@@ -1,0 +1,69 @@
+#include "DibHolder.h"
+
+#include <new>
+#include <system_error>
+
+DibHolder g_dibHolder;
+
+DibHolder::DibHolder() {
+  if (!::InitializeCriticalSectionAndSpinCount(&m_lock, 0)) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY) throw std::bad_alloc();
+    throw std::system_error(static_cast<int>(error), std::system_category());
+  }
+}
+
+DibHolder::~DibHolder() {
+  RemoveAll();
+  ::DeleteCriticalSection(&m_lock);
+}
+
+CDib* DibHolder::GetDib(UINT id, const wchar_t* name) {
+  if (!name) return nullptr;
+  CriticalSectionLock lock(m_lock);
+  // Only letter case is folded: paths are neither resolved nor tidied.
+  std::wstring key(name);
+  if (!key.empty()) ::CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+
+  auto found = m_byName.find(key);
+  if (found == m_byName.end()) {
+    // Entered before the load, so that a module that cannot be loaded is not
+    // tried again under this name.
+    found = m_byName.emplace(std::move(key), std::make_unique<Instance>()).first;
+    Instance& fresh = *found->second;
+    fresh.m_hInst.reset(::LoadLibraryW(name));  // as the caller spelt it
+    if (!fresh.m_hInst) return nullptr;
+  }
+  Instance& instance = *found->second;
+  return FindOrLoad(instance, instance.m_hInst.get(), id);
+}
+
+CDib* DibHolder::GetDib(UINT id, HINSTANCE module) {
+  CriticalSectionLock lock(m_lock);
+  auto found = m_byHandle.find(module);
+  if (found == m_byHandle.end()) {
+    found = m_byHandle.emplace(module, std::make_unique<Instance>()).first;
+  }
+  return FindOrLoad(*found->second, module, id);
+}
+
+CDib* DibHolder::FindOrLoad(Instance& instance, HINSTANCE module, UINT id) {
+  // The full identifier is the key; only its low 16 bits name the resource.
+  const auto found = instance.m_dibs.find(id);
+  if (found != instance.m_dibs.end()) return found->second.get();
+  auto dib = std::make_unique<CDib>();
+  if (!dib->Load(module, MAKEINTRESOURCEW(LOWORD(id)))) return nullptr;  // tried again next time
+  return instance.m_dibs.emplace(id, std::move(dib)).first->second.get();
+}
+
+void DibHolder::RemoveAll() {
+  CriticalSectionLock lock(m_lock);
+  // Modules given by handle belong to their callers and are left loaded.
+  m_byHandle.clear();
+  for (auto& entry : m_byName) {
+    // The bitmaps are copies in memory of their own: the module may go first.
+    entry.second->m_hInst.reset();
+    entry.second->m_dibs.clear();
+  }
+  m_byName.clear();
+}

@@ -1,0 +1,51 @@
+// The process-wide cache of bitmaps loaded from resource modules. It loads a
+// module and a bitmap on first request, hands the same CDib to every later
+// request for the same module and identifier, and keeps everything until it
+// is emptied or destroyed. Safe to call from any thread.
+#pragma once
+
+#include "CDib.h"
+#include "Handles.h"
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+class DibHolder {
+ public:
+  // Throws when the lock cannot be set up (std::bad_alloc for lack of memory,
+  // otherwise std::system_error with the system's status).
+  DibHolder();
+  virtual ~DibHolder();
+  DibHolder(const DibHolder&) = delete;
+  DibHolder& operator=(const DibHolder&) = delete;
+
+  // Bitmap id of the module named name (a file name or path, loaded by the
+  // cache on first use and kept). Names are told apart only by letter case
+  // folding: two spellings of one path are two modules for the cache. A
+  // module that fails to load is not tried again under the same name. Null
+  // when the module or the bitmap cannot be loaded; a bitmap that failed is
+  // tried again on the next request. The CDib stays owned by the cache.
+  CDib* GetDib(UINT id, const wchar_t* name);
+  // Bitmap id of a module the caller has loaded and keeps loaded; the cache
+  // never frees it.
+  CDib* GetDib(UINT id, HINSTANCE module);
+  // Destroys every bitmap and frees every module the cache loaded.
+  void RemoveAll();
+
+ private:
+  // One module and the bitmaps loaded from it so far.
+  struct Instance {
+    UniqueModule m_hInst;  // owned for entries by name (null when the load failed); unused by handle
+    std::unordered_map<UINT, std::unique_ptr<CDib>> m_dibs;  // owned; only loaded bitmaps
+  };
+
+  CDib* FindOrLoad(Instance& instance, HINSTANCE module, UINT id);
+
+  std::unordered_map<HINSTANCE, std::unique_ptr<Instance>> m_byHandle;  // owned; modules borrowed
+  std::unordered_map<std::wstring, std::unique_ptr<Instance>> m_byName;  // owned; keys lower-cased
+  CRITICAL_SECTION m_lock;  // guards both maps, every Instance and every CDib's life
+};
+
+// The one cache of the process.
+extern DibHolder g_dibHolder;

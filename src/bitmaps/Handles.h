@@ -1,0 +1,144 @@
+// Owners and guards for the system handles the bitmaps and the preview hold.
+// This header is the only place that calls a handle's close function: code
+// elsewhere keeps a handle in one of these types and lets scope end it.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <vfw.h>
+
+#include <utility>
+
+// Owns one handle of type T and closes it with Close when it goes, unless it
+// is null. Move-only.
+template <typename T, auto Close>
+class UniqueHandle {
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(T handle) : m_handle(handle) {}
+  ~UniqueHandle() { reset(); }
+
+  UniqueHandle(UniqueHandle&& other) noexcept : m_handle(other.release()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+  T get() const { return m_handle; }
+  explicit operator bool() const { return m_handle != T(); }
+
+  // Gives up ownership without closing.
+  T release() { return std::exchange(m_handle, T()); }
+
+  // Closes the handle held (if any) and takes ownership of handle.
+  void reset(T handle = T()) {
+    const T old = std::exchange(m_handle, handle);
+    if (old != T()) Close(old);
+  }
+
+  // Closes the handle held, which must not be null, and returns what the
+  // close function returned; the owner is empty afterwards.
+  auto close() { return Close(release()); }
+
+ private:
+  T m_handle = T();  // owned
+};
+
+using UniqueBitmap = UniqueHandle<HBITMAP, ::DeleteObject>;
+using UniquePalette = UniqueHandle<HPALETTE, ::DeleteObject>;
+using UniqueFont = UniqueHandle<HFONT, ::DeleteObject>;
+using UniqueMemoryDC = UniqueHandle<HDC, ::DeleteDC>;
+using UniqueModule = UniqueHandle<HMODULE, ::FreeLibrary>;
+using UniqueKey = UniqueHandle<HKEY, ::RegCloseKey>;
+using UniqueDrawDib = UniqueHandle<HDRAWDIB, ::DrawDibClose>;
+
+// The device context of a window (or of the whole screen for a null window),
+// released to that window when the guard goes.
+class WindowDC {
+ public:
+  explicit WindowDC(HWND window) : m_window(window), m_dc(::GetDC(window)) {}
+  ~WindowDC() {
+    if (m_dc) ::ReleaseDC(m_window, m_dc);
+  }
+  WindowDC(const WindowDC&) = delete;
+  WindowDC& operator=(const WindowDC&) = delete;
+
+  HDC get() const { return m_dc; }
+
+ private:
+  HWND m_window;  // borrowed
+  HDC m_dc;       // owned: released to m_window
+};
+
+// The device context of one WM_PAINT, ended when the guard goes.
+class PaintDC {
+ public:
+  explicit PaintDC(HWND window) : m_window(window) { m_dc = ::BeginPaint(window, &m_paint); }
+  ~PaintDC() {
+    if (m_dc) ::EndPaint(m_window, &m_paint);
+  }
+  PaintDC(const PaintDC&) = delete;
+  PaintDC& operator=(const PaintDC&) = delete;
+
+  HDC get() const { return m_dc; }
+  const PAINTSTRUCT& paint() const { return m_paint; }
+
+ private:
+  HWND m_window;  // borrowed
+  HDC m_dc;       // owned: ended with EndPaint
+  PAINTSTRUCT m_paint{};
+};
+
+// Selects an object into a device context and puts the one it replaced back
+// when the guard goes.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(::SelectObject(dc, object)) {}
+  ~SelectedObject() {
+    if (m_previous && m_previous != HGDI_ERROR) ::SelectObject(m_dc, m_previous);
+  }
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+
+  // False when the selection failed (nothing to put back then).
+  bool ok() const { return m_previous && m_previous != HGDI_ERROR; }
+
+ private:
+  HDC m_dc;            // borrowed
+  HGDIOBJ m_previous;  // borrowed: belongs to whoever selected it before
+};
+
+// Selects a palette into a device context and, when the guard goes, selects
+// the palette it replaced back as a background palette.
+class SelectedPalette {
+ public:
+  SelectedPalette(HDC dc, HPALETTE palette, BOOL forceBackground)
+      : m_dc(dc), m_previous(::SelectPalette(dc, palette, forceBackground)) {}
+  ~SelectedPalette() {
+    if (m_previous) ::SelectPalette(m_dc, m_previous, TRUE);
+  }
+  SelectedPalette(const SelectedPalette&) = delete;
+  SelectedPalette& operator=(const SelectedPalette&) = delete;
+
+ private:
+  HDC m_dc;             // borrowed
+  HPALETTE m_previous;  // borrowed: belongs to whoever selected it before
+};
+
+// Holds a critical section entered for the guard's lifetime.
+class CriticalSectionLock {
+ public:
+  explicit CriticalSectionLock(CRITICAL_SECTION& section) : m_section(section) {
+    ::EnterCriticalSection(&m_section);
+  }
+  ~CriticalSectionLock() { ::LeaveCriticalSection(&m_section); }
+  CriticalSectionLock(const CriticalSectionLock&) = delete;
+  CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+
+ private:
+  CRITICAL_SECTION& m_section;  // borrowed
+};

@@ -1,0 +1,297 @@
+// The cache against a real resource library. Module loads and frees are
+// counted as they reach the system, and the loader's own state is checked:
+// a module that should be gone is gone, and a reference the test holds
+// itself is the only one left afterwards.
+#include "DibHolder.h"
+#include "SystemCalls.h"
+#include "TestLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::wstring Upper(std::wstring text) {
+  ::CharUpperBuffW(&text[0], static_cast<DWORD>(text.size()));
+  return text;
+}
+
+bool SamePixels(const CDib& a, const CDib& b) {
+  const BITMAP& x = a.GetHeader();
+  const BITMAP& y = b.GetHeader();
+  return x.bmWidth == y.bmWidth && x.bmHeight == y.bmHeight && x.bmWidthBytes == y.bmWidthBytes &&
+         x.bmBitsPixel == y.bmBitsPixel && x.bmBits && y.bmBits &&
+         std::memcmp(x.bmBits, y.bmBits, static_cast<size_t>(x.bmWidthBytes) * x.bmHeight) == 0;
+}
+
+class DibHolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(calls.AllInstalled());
+    ASSERT_FALSE(IsLoaded(path)) << "an earlier test left the library loaded";
+    holder = std::make_unique<DibHolder>();
+  }
+  void TearDown() override {
+    holder.reset();
+    EXPECT_FALSE(IsLoaded(path)) << "the cache left a module reference behind";
+  }
+
+  SystemCalls calls;  // outlives the holder, so that its last frees are seen
+  const std::wstring path = ResourceLibraryPath();
+  std::unique_ptr<DibHolder> holder;
+};
+
+TEST_F(DibHolderTest, LoadsTheModuleAndTheBitmapOnceAndSharesThem) {
+  CDib* first = holder->GetDib(208, path.c_str());
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->GetSize().cx, 33);
+  EXPECT_EQ(first->GetSize().cy, 20);
+  EXPECT_EQ(holder->GetDib(208, path.c_str()), first);
+  EXPECT_EQ(calls.loadLibrary, 1);
+  EXPECT_EQ(calls.loadImage, 1);
+  EXPECT_TRUE(IsLoaded(path));
+
+  holder->RemoveAll();
+  EXPECT_EQ(calls.freeLibrary, 1);
+  EXPECT_FALSE(IsLoaded(path));
+}
+
+TEST_F(DibHolderTest, NamesDifferingInLetterCaseShareOneModuleAndOneDib) {
+  const std::wstring upper = Upper(path);
+  CDib* a = holder->GetDib(208, upper.c_str());
+  CDib* b = holder->GetDib(208, path.c_str());
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(calls.loadLibrary, 1);
+  ASSERT_EQ(calls.loadedNames.size(), 1u);
+  EXPECT_EQ(calls.loadedNames[0], upper) << "the module is loaded by the name as given";
+
+  holder->RemoveAll();
+  EXPECT_EQ(calls.freeLibrary, 1);
+}
+
+TEST_F(DibHolderTest, LowerCasingFoldsLettersBeyondAToZ) {
+  TempFolder folder;
+  const std::wstring accented = folder.path() + L"R\u00C9S.dll";
+  ASSERT_TRUE(::CopyFileW(path.c_str(), accented.c_str(), TRUE));
+  CDib* a = holder->GetDib(208, accented.c_str());
+  CDib* b = holder->GetDib(208, (folder.path() + L"r\u00E9s.dll").c_str());
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(calls.loadLibrary, 1);
+  holder->RemoveAll();
+  EXPECT_FALSE(IsLoaded(accented));
+}
+
+TEST_F(DibHolderTest, TwoSpellingsOfOnePathAreTwoEntriesWithTheirOwnReferences) {
+  HMODULE pin = RealLoadLibrary(path.c_str());
+  ASSERT_NE(pin, nullptr);
+  const std::wstring dotted = ProgramFolder() + L".\\KivRes.dll";
+  CDib* a = holder->GetDib(208, path.c_str());
+  CDib* b = holder->GetDib(208, dotted.c_str());
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_NE(a, b);
+  EXPECT_TRUE(SamePixels(*a, *b));
+  EXPECT_EQ(calls.loadLibrary, 2);
+
+  holder->RemoveAll();
+  EXPECT_EQ(calls.freeLibrary, 2);
+  EXPECT_EQ(calls.freedModules, (std::vector<HMODULE>{pin, pin}));
+  EXPECT_EQ(ReleaseAllReferences(path), 1) << "only the test's own reference may be left";
+}
+
+TEST_F(DibHolderTest, IdentifiersDifferingAboveTheLow16BitsAreSeparateDibsOfOneResource) {
+  CDib* low = holder->GetDib(208, path.c_str());
+  CDib* high = holder->GetDib(0x100D0, path.c_str());
+  CDib* higher = holder->GetDib(0x200D0, path.c_str());
+  ASSERT_NE(low, nullptr);
+  ASSERT_NE(high, nullptr);
+  ASSERT_NE(higher, nullptr);
+  EXPECT_NE(low, high);
+  EXPECT_NE(high, higher);
+  EXPECT_TRUE(SamePixels(*low, *high));
+  EXPECT_EQ(holder->GetDib(0x100D0, path.c_str()), high);
+  EXPECT_EQ(calls.loadImage, 3);
+  EXPECT_EQ(calls.loadLibrary, 1);
+}
+
+TEST_F(DibHolderTest, MissingLibraryIsAskedForOnceHoweverOftenItIsRequested) {
+  TempFolder folder;
+  const std::wstring late = folder.path() + L"LateRes.dll";
+  EXPECT_EQ(holder->GetDib(208, late.c_str()), nullptr);
+  EXPECT_EQ(holder->GetDib(208, late.c_str()), nullptr);
+  EXPECT_EQ(holder->GetDib(209, Upper(late).c_str()), nullptr);
+  EXPECT_EQ(calls.loadLibrary, 1);
+
+  // Even once the library exists, the cache does not try that name again.
+  ASSERT_TRUE(::CopyFileW(path.c_str(), late.c_str(), TRUE));
+  EXPECT_EQ(holder->GetDib(208, late.c_str()), nullptr);
+  EXPECT_EQ(calls.loadLibrary, 1);
+  EXPECT_FALSE(IsLoaded(late));
+
+  holder->RemoveAll();
+  for (HMODULE freed : calls.freedModules) EXPECT_EQ(freed, nullptr);
+}
+
+TEST_F(DibHolderTest, MissingBitmapIsTriedAgainAndTheModuleStays) {
+  EXPECT_EQ(holder->GetDib(211, path.c_str()), nullptr);
+  EXPECT_EQ(holder->GetDib(211, path.c_str()), nullptr);
+  EXPECT_EQ(calls.loadImage, 2);
+  EXPECT_EQ(calls.loadImageFailed, 2);
+  EXPECT_EQ(calls.loadLibrary, 1);
+  EXPECT_TRUE(IsLoaded(path));
+  EXPECT_NE(holder->GetDib(208, path.c_str()), nullptr);
+  EXPECT_EQ(calls.loadLibrary, 1);
+}
+
+TEST_F(DibHolderTest, ResourceThatIsNotABitmapGivesNull) {
+  EXPECT_EQ(holder->GetDib(300, path.c_str()), nullptr);
+}
+
+TEST_F(DibHolderTest, NullNameGivesNullAndLoadsNothing) {
+  EXPECT_EQ(holder->GetDib(208, static_cast<const wchar_t*>(nullptr)), nullptr);
+  EXPECT_EQ(calls.loadLibrary, 0);
+}
+
+TEST_F(DibHolderTest, ModuleGivenByHandleIsNeverFreed) {
+  HMODULE pin = RealLoadLibrary(path.c_str());
+  ASSERT_NE(pin, nullptr);
+  CDib* a = holder->GetDib(208, pin);
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(holder->GetDib(208, pin), a);
+  EXPECT_EQ(holder->GetDib(211, pin), nullptr);
+  // By handle and by name are separate entries.
+  CDib* byName = holder->GetDib(208, path.c_str());
+  ASSERT_NE(byName, nullptr);
+  EXPECT_NE(byName, a);
+  EXPECT_EQ(calls.loadLibrary, 1);
+
+  holder->RemoveAll();
+  EXPECT_EQ(calls.freeLibrary, 1) << "only the module the cache loaded by name";
+  holder.reset();
+  EXPECT_EQ(calls.freeLibrary, 1);
+  EXPECT_EQ(ReleaseAllReferences(path), 1);
+}
+
+TEST_F(DibHolderTest, RemoveAllOnAnEmptyCacheFreesNothing) {
+  HMODULE pin = RealLoadLibrary(path.c_str());
+  ASSERT_NE(pin, nullptr);
+  holder->RemoveAll();
+  holder->RemoveAll();
+  EXPECT_EQ(calls.freeLibrary, 0);
+  EXPECT_EQ(ReleaseAllReferences(path), 1);
+}
+
+TEST_F(DibHolderTest, RemoveAllDestroysEveryBitmapAndPaletteAndTheCacheCanRefill) {
+  HMODULE pin = RealLoadLibrary(path.c_str());
+  std::vector<HGDIOBJ> objects;
+  for (UINT id : {208u, 209u, 210u}) {
+    CDib* byName = holder->GetDib(id, path.c_str());
+    CDib* byHandle = holder->GetDib(id, pin);
+    ASSERT_NE(byName, nullptr);
+    ASSERT_NE(byHandle, nullptr);
+    for (CDib* dib : {byName, byHandle}) {
+      objects.push_back(dib->GetHandle());
+      objects.push_back(dib->GetPalette());
+    }
+  }
+  for (HGDIOBJ object : objects) EXPECT_NE(::GetObjectType(object), 0u);
+
+  holder->RemoveAll();
+  for (HGDIOBJ object : objects) EXPECT_EQ(::GetObjectType(object), 0u) << "leaked";
+
+  EXPECT_NE(holder->GetDib(208, path.c_str()), nullptr);
+  EXPECT_EQ(calls.loadLibrary, 2);
+  holder.reset();
+  EXPECT_EQ(ReleaseAllReferences(path), 1);
+}
+
+TEST_F(DibHolderTest, DestructionReleasesModulesAndBitmaps) {
+  CDib* dib = holder->GetDib(210, path.c_str());
+  ASSERT_NE(dib, nullptr);
+  const HGDIOBJ bitmap = dib->GetHandle();
+  const HGDIOBJ palette = dib->GetPalette();
+  holder.reset();
+  EXPECT_EQ(calls.freeLibrary, 1);
+  EXPECT_FALSE(IsLoaded(path));
+  EXPECT_EQ(::GetObjectType(bitmap), 0u);
+  EXPECT_EQ(::GetObjectType(palette), 0u);
+}
+
+TEST_F(DibHolderTest, SixteenThreadsAskingAtOnceGetOneDibPerKey) {
+  HMODULE pin = RealLoadLibrary(path.c_str());
+  ASSERT_NE(pin, nullptr);
+  const std::wstring dotted = ProgramFolder() + L".\\KivRes.dll";
+  const std::wstring upper = Upper(path);
+  const UINT ids[] = {208, 209, 210, 0x100D0, 211};
+  constexpr int kThreads = 16;
+  constexpr int kRounds = 50;
+
+  // results[thread][key] for the keys (name kind, id); kinds: 0 path, 1 upper
+  // case path (same entry as 0), 2 dotted path, 3 by handle.
+  using Key = std::pair<int, UINT>;
+  std::vector<std::map<Key, CDib*>> results(kThreads);
+  std::vector<bool> consistent(kThreads, true);
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      ++ready;
+      while (ready < kThreads) std::this_thread::yield();
+      for (int round = 0; round < kRounds; ++round) {
+        for (int step = 0; step < 20; ++step) {
+          // Every thread walks the keys in its own order.
+          const int kind = (step + t + round) % 4;
+          const UINT id = ids[(step * 7 + t) % 5];
+          CDib* dib = kind == 3   ? holder->GetDib(id, pin)
+                      : kind == 2 ? holder->GetDib(id, dotted.c_str())
+                      : kind == 1 ? holder->GetDib(id, upper.c_str())
+                                  : holder->GetDib(id, path.c_str());
+          const Key key{kind == 1 ? 0 : kind, id};
+          auto seen = results[t].emplace(key, dib);
+          if (seen.first->second != dib) consistent[t] = false;
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+
+  std::map<Key, CDib*> all;
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_TRUE(consistent[t]) << "thread " << t << " got two pointers for one key";
+    for (const auto& entry : results[t]) {
+      auto seen = all.emplace(entry.first, entry.second);
+      EXPECT_EQ(seen.first->second, entry.second) << "threads disagree";
+      EXPECT_EQ(entry.second == nullptr, entry.first.second == 211u);
+    }
+  }
+  // Three entries (path, dotted path, handle), four loadable ids each.
+  EXPECT_EQ(calls.loadLibrary, 2);
+  EXPECT_EQ(calls.loadImage - calls.loadImageFailed, 12);
+
+  std::vector<HGDIOBJ> objects;
+  for (const auto& entry : all) {
+    if (!entry.second) continue;
+    objects.push_back(entry.second->GetHandle());
+    objects.push_back(entry.second->GetPalette());
+  }
+  holder->RemoveAll();
+  for (HGDIOBJ object : objects) EXPECT_EQ(::GetObjectType(object), 0u) << "leaked";
+  EXPECT_EQ(calls.freeLibrary, 2);
+  EXPECT_EQ(ReleaseAllReferences(path), 1);
+}
+
+TEST_F(DibHolderTest, TheProcessHasOneGlobalCache) {
+  CDib* dib = g_dibHolder.GetDib(208, path.c_str());
+  ASSERT_NE(dib, nullptr);
+  EXPECT_EQ(g_dibHolder.GetDib(208, Upper(path).c_str()), dib);
+  g_dibHolder.RemoveAll();
+  EXPECT_FALSE(IsLoaded(path));
+}
+
+}  // namespace
