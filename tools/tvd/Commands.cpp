@@ -97,7 +97,7 @@ size_t AttributeCount(const VirtualDocument& doc) {
 std::string DescribeValue(const VARIANT& v) {
   if (v.vt == VT_I4) return "i4 " + std::to_string(v.lVal);
   if (v.vt == VT_R8 || v.vt == VT_DATE) {
-    const double d = v.vt == VT_R8 ? v.dblVal : v.date;
+    const double& d = v.vt == VT_R8 ? v.dblVal : v.date;  // by reference: keeps NaN bits
     std::string out = std::string(v.vt == VT_R8 ? "r8 " : "date ") + ValueText::FormatDouble(d);
     std::string iso;
     if (std::isnan(d)) out += " (bits " + ValueText::BitsHex(d) + ")";

@@ -21,7 +21,7 @@ void PutText(ordered_json& object, const std::string& key, const WString& text) 
   if (!IsValidUtf16(text)) object[key + kUtf16Suffix] = ValueText::UnitsHex(text);
 }
 
-void PutDouble(ordered_json& object, double value) {
+void PutDouble(ordered_json& object, const double& value) {
   if (std::isfinite(value)) {
     object["value"] = value;
   } else {
@@ -92,23 +92,25 @@ WString TakeText(const json& object, const std::string& key, const Place& place)
   return text;
 }
 
-double TakeDouble(const json& object, const Place& place) {
-  double d = 0;
+// Stores into out directly, so that the bits of a NaN never pass through
+// the FPU (see ValueText::BitsHex).
+void TakeDouble(const json& object, const Place& place, double& out) {
   if (const json* bits = Member(object, "bits")) {
-    if (!bits->is_string() || !ValueText::DoubleFromBitsHex(bits->get<std::string>(), d))
+    if (!bits->is_string() || !ValueText::DoubleFromBitsHex(bits->get<std::string>(), out))
       (place / "bits").Fail("expected the 64-bit pattern as 16 hex digits");
-    return d;
+    return;
   }
   const json* value = Member(object, "value");
   if (!value) place.Fail("\"value\" is missing");
-  if (value->is_number()) return value->get<double>();
-  if (value->is_string()) {
-    const std::string s = value->get<std::string>();
-    if (s == "NaN") return std::numeric_limits<double>::quiet_NaN();
-    if (s == "Infinity") return std::numeric_limits<double>::infinity();
-    if (s == "-Infinity") return -std::numeric_limits<double>::infinity();
+  if (value->is_number()) {
+    out = value->get<double>();
+    return;
   }
-  (place / "value").Fail("expected a number, \"NaN\", \"Infinity\" or \"-Infinity\"");
+  const std::string s = value->is_string() ? value->get<std::string>() : std::string();
+  if (s == "NaN") out = std::numeric_limits<double>::quiet_NaN();
+  else if (s == "Infinity") out = std::numeric_limits<double>::infinity();
+  else if (s == "-Infinity") out = -std::numeric_limits<double>::infinity();
+  else (place / "value").Fail("expected a number, \"NaN\", \"Infinity\" or \"-Infinity\"");
 }
 
 int32_t TakeI4(const json& object, const Place& place) {
@@ -131,10 +133,10 @@ void TakeValue(const json& object, VARIANT& out, const Place& place) {
     out.lVal = TakeI4(object, place);
     out.vt = VT_I4;
   } else if (t == "r8") {
-    out.dblVal = TakeDouble(object, place);
+    TakeDouble(object, place, out.dblVal);
     out.vt = VT_R8;
   } else if (t == "date") {
-    out.date = TakeDouble(object, place);
+    TakeDouble(object, place, out.date);
     out.vt = VT_DATE;
   } else if (t == "text") {
     const WString text = TakeText(object, "value", place);

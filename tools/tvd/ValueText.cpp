@@ -145,7 +145,7 @@ bool ValueText::FormatIsoDate(double date, std::string& out) {
   return true;
 }
 
-std::string ValueText::BitsHex(double value) {
+std::string ValueText::BitsHex(const double& value) {
   uint64_t bits;
   std::memcpy(&bits, &value, sizeof bits);
   std::string out(16, '0');

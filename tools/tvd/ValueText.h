@@ -17,8 +17,10 @@ class ValueText {
   // ".mmm" when it is not a whole second; false outside the calendar range.
   static bool FormatIsoDate(double date, std::string& out);
 
-  // The 64-bit pattern of a double as 16 hex digits, and back.
-  static std::string BitsHex(double value);
+  // The 64-bit pattern of a double as 16 hex digits, and back. Both work on
+  // the double's memory: on 32-bit x86 a double that passes through the FPU
+  // loses the signalling bit of a NaN.
+  static std::string BitsHex(const double& value);
   static bool DoubleFromBitsHex(const std::string& hex, double& out);
 
   // UTF-16 code units as 4 hex digits each, and back.
