@@ -1,0 +1,33 @@
+// An array of the host's ValueRecords that the test owns: names and values
+// are freed at the end.
+#pragma once
+
+#include "KivHost.h"
+
+#include <string>
+#include <vector>
+
+class Records {
+ public:
+  explicit Records(size_t count);
+  ~Records();
+  Records(const Records&) = delete;
+  Records& operator=(const Records&) = delete;
+
+  ValueRecord* data() { return records_.data(); }
+  ValueRecord& operator[](size_t i) { return records_[i]; }
+  LONG count() const { return static_cast<LONG>(records_.size()); }
+
+  // Sets record i's names (replacing earlier ones).
+  void Name(size_t i, const wchar_t* block, const wchar_t* attrib);
+  void SetInt(size_t i, LONG value);
+  void SetReal(size_t i, double value);
+  void SetDate(size_t i, double value);
+  void SetText(size_t i, const wchar_t* text);
+
+ private:
+  std::vector<ValueRecord> records_;
+};
+
+// Text of a VT_BSTR value, or a marker for other types.
+std::wstring TextOf(const VARIANT& value);

@@ -1,0 +1,43 @@
+// Vellisto.dll loaded by path for one test, as a host loads it before the
+// library is registered, with its four exports. Unloaded at the end, after
+// the test has released everything.
+#pragma once
+
+#include "ComPtr.h"
+#include "KivHost.h"
+#include "Vellisto.h"
+
+#include <string>
+
+class VellistoDll {
+ public:
+  VellistoDll();
+  ~VellistoDll();
+  VellistoDll(const VellistoDll&) = delete;
+  VellistoDll& operator=(const VellistoDll&) = delete;
+
+  static std::wstring Path();
+  bool loaded() const { return module_ != nullptr; }
+  HMODULE module() const { return module_; }
+  // Unloads now; true when the library is gone from the process afterwards.
+  bool Unload();
+
+  HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) const;
+  HRESULT CanUnloadNow() const;
+  HRESULT RegisterServer() const;
+  HRESULT UnregisterServer() const;
+
+  // Shortcuts over the class objects.
+  HRESULT CreateFormat(IKivFileFormat** out) const;
+  ComPtr<IClassFactory> Factory(REFCLSID clsid) const;
+
+ private:
+  typedef HRESULT(WINAPI* GetClassObjectFunc)(REFCLSID, REFIID, void**);
+  typedef HRESULT(WINAPI* NoArgFunc)();
+
+  HMODULE module_ = nullptr;  // owned: FreeLibrary
+  GetClassObjectFunc getClassObject_ = nullptr;
+  NoArgFunc canUnloadNow_ = nullptr;
+  NoArgFunc registerServer_ = nullptr;
+  NoArgFunc unregisterServer_ = nullptr;
+};
