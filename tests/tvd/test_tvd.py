@@ -522,7 +522,7 @@ class Generations(TvdTestCase):
 
     def test_codepages_that_cannot_decode_are_usage_errors(self):
         self.write("v1.tvd", FileBuilder(NEWEST, 1).blocks([]))
-        for page in ("65001", "932", "99999", "x"):
+        for page in ("65001", "932", "99999", "-1", "x"):
             with self.subTest(page=page):
                 self.fails(2, "--codepage", page, "check", "v1.tvd")
 

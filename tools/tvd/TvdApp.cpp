@@ -67,11 +67,12 @@ int TvdApp::Run(const std::vector<std::string>& args) {
   app.allow_windows_style_options(false);  // "/name" is a path, not an option
   app.footer("--codepage N: the Windows code page of the 8-bit text in older files\n"
              "(format versions 0 and 1), a single-byte one such as 1250, 1251 or 1252.\n"
-             "Without it: the system's ANSI code page on Windows, 1252 elsewhere.\n\n"
+             "Without it, or with 0: the system's ANSI code page on Windows, 1252\n"
+             "elsewhere.\n\n"
              "Exit status: 0 done, 1 a problem with a file, 2 a usage error.\n"
              "'tvd COMMAND --help' describes each command.");
-  int codePage = -1;
-  app.add_option("--codepage", codePage,
+  unsigned codePage = 0;
+  CLI::Option* codePageOption = app.add_option("--codepage", codePage,
                  "Code page of the 8-bit text in older files (see below)")
       ->type_name("N");
 
@@ -128,7 +129,7 @@ int TvdApp::Run(const std::vector<std::string>& args) {
   }
 
   try {
-    if (codePage >= 0 && !SetAnsiCodePage(static_cast<unsigned>(codePage)))
+    if (codePageOption->count() && !SetAnsiCodePage(codePage))
       throw ToolError(ToolError::kUsage,
                       "code page " + std::to_string(codePage) +
                           " cannot decode 8-bit text here: choose a single-byte Windows code "
