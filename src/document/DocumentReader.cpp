@@ -126,10 +126,8 @@ bool DocumentReader::ReadValue(VARIANT& out) {
   if (version_ != 0 && (tag == kTagR8 || tag == kTagDate)) {
     uint64_t bits = 0;
     if (!in_.ReadU64LE(bits)) return false;
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
     out.vt = tag;
-    out.dblVal = d;
+    std::memcpy(&out.dblVal, &bits, sizeof bits);  // bits, not a double: NaN payloads stay
     return true;
   }
   const uint8_t* chars = nullptr;

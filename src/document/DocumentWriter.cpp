@@ -9,9 +9,11 @@ namespace {
 // A count or length that does not fit the file's 32-bit field.
 bool TooLong(size_t n) { return n > 0xFFFFFFFFu; }
 
-void WriteDouble(ByteWriter& out, double d) {
+// Copied as bits, never as a double: on x87 a signalling NaN that passes
+// through a register comes out quiet, a different value.
+void WriteDouble(ByteWriter& out, const double* d) {
   uint64_t bits;
-  std::memcpy(&bits, &d, sizeof bits);
+  std::memcpy(&bits, d, sizeof bits);
   out.WriteU64LE(bits);
 }
 
@@ -49,7 +51,7 @@ bool DocumentWriter::WriteValue(ByteWriter& out, const VARIANT& value) {
   }
   if (value.vt == VT_R8 || value.vt == VT_DATE) {
     out.WriteU16LE(value.vt);
-    WriteDouble(out, value.vt == VT_R8 ? value.dblVal : value.date);
+    WriteDouble(out, value.vt == VT_R8 ? &value.dblVal : &value.date);
     return true;
   }
   out.WriteU16LE(VT_BSTR);

@@ -37,7 +37,15 @@ std::wstring FolderOf(const std::wstring& path) {
 
 bool FileSaver::Open(const OLECHAR* path) {
   if (!path || !*path) return false;
-  target_ = path;
+  // The full path: the temporary file goes beside the target, and Wine's
+  // replace fails on relative names.
+  const DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);
+  if (needed == 0) return false;
+  target_.resize(needed);
+  const DWORD length = GetFullPathNameW(path, needed, &target_[0], nullptr);
+  if (length == 0 || length >= needed) return false;
+  target_.resize(length);
+  path = target_.c_str();
   // Checked here as well as by the open, which does not refuse an
   // administrator everywhere.
   attributes_ = GetFileAttributesW(path);

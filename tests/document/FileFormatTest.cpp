@@ -88,6 +88,19 @@ TEST_F(FileFormat, NewestGenerationRoundTripsEveryType) {
   EXPECT_EQ(SaveBytes(), original);
 }
 
+// Doubles are copied as bits: a signalling NaN must not come back quiet, as
+// it would after a trip through an x87 register.
+TEST_F(FileFormat, DoublesKeepEveryBitIncludingNaNPayloads) {
+  Bytes bytes = FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(2)
+      .Wide(u"r").U16(5).F64(0).Wide(u"d").U16(7).F64(0).bytes();
+  const uint8_t snan[8] = {0x23, 0x01, 0, 0, 0, 0, 0xF0, 0x7F};     // 7FF0000000000123
+  const uint8_t negSnan[8] = {0x01, 0, 0, 0, 0, 0, 0xF4, 0xFF};     // FFF4000000000001
+  std::memcpy(&bytes[38 + 6 + 4 + 6 + 2], snan, 8);
+  std::memcpy(&bytes[bytes.size() - 8], negSnan, 8);
+  ASSERT_EQ(LoadBytes(bytes), DocStatus::Ok);
+  EXPECT_EQ(SaveBytes(), bytes);
+}
+
 TEST_F(FileFormat, OldestGenerationsHoldUntaggedAnsiText) {
   for (const char* magic : {kOldest, kFour}) {
     SCOPED_TRACE(magic);

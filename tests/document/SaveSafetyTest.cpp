@@ -95,6 +95,22 @@ TEST_F(SaveSafety, SaveCreatesAMissingFileButNotAMissingFolder) {
   EXPECT_EQ(doc_.Save(), DocStatus::CannotOpen);
 }
 
+TEST_F(SaveSafety, RelativePathsSaveBesideTheFile) {
+  const fs::path before = fs::current_path();
+  fs::current_path(file_.parent_path());
+  VirtualDocument relative;
+  const DocStatus loaded = relative.Load(OLESTR("doc.tvd"));
+  Var v;
+  Var::I4(v, 9);
+  relative.SetValue(OLESTR("Card"), OLESTR("N"), &v);
+  const DocStatus saved = relative.Save();
+  fs::current_path(before);
+  EXPECT_EQ(loaded, DocStatus::Ok);
+  EXPECT_EQ(saved, DocStatus::Ok);
+  EXPECT_NE(ReadFile(file_), original_);
+  EXPECT_EQ(FilesInFolder(), 1u);
+}
+
 TEST_F(SaveSafety, AFolderIsNotAFile) {
   fs::create_directory(scratch_.Path("folder.tvd"));
   EXPECT_EQ(doc_.Load(Wide(scratch_.Path("folder.tvd")).c_str()), DocStatus::CannotOpen);
