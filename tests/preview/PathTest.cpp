@@ -1,7 +1,11 @@
 // Path normalisation and splitting; the same cases natively and on Windows.
 #include "Path.h"
 
+#include "Utf.h"
+
 #include <gtest/gtest.h>
+
+#include <ostream>
 
 namespace {
 
@@ -9,6 +13,18 @@ struct Normalised {
   const OLECHAR* given;
   const OLECHAR* expected;
 };
+
+// Names the case by its input, a backslash shown as '|' (test names cannot
+// hold backslashes).
+std::string Readable(const OLECHAR* text) {
+  std::string out = Utf8FromUtf16(WString(text));
+  for (char& c : out) {
+    if (c == '\\') c = '|';
+  }
+  return out.empty() ? "(empty)" : out;
+}
+
+void PrintTo(const Normalised& value, std::ostream* os) { *os << Readable(value.given); }
 
 class PathNormalisation : public ::testing::TestWithParam<Normalised> {};
 
@@ -47,6 +63,8 @@ struct Split {
   const OLECHAR* name;
   const OLECHAR* extension;
 };
+
+void PrintTo(const Split& value, std::ostream* os) { *os << Readable(value.given); }
 
 class PathSplitting : public ::testing::TestWithParam<Split> {};
 
