@@ -1,7 +1,9 @@
 // The process-wide cache of bitmaps loaded from resource modules. It loads a
 // module and a bitmap on first request, hands the same CDib to every later
 // request for the same module and identifier, and keeps everything until it
-// is emptied or destroyed. Safe to call from any thread.
+// is emptied or destroyed. Safe to call from any thread. GetDib lets
+// std::bad_alloc through when memory runs out (the lock is released; an
+// entry made before the failure stays).
 #pragma once
 
 #include "CDib.h"

@@ -3,6 +3,7 @@
 #include "Registry.h"
 
 #include <cwchar>
+#include <new>
 
 bool ReadRegistryString(HKEY root, const wchar_t* subKey, const wchar_t* valueName,
                         std::wstring& text) {
@@ -16,6 +17,10 @@ bool ReadRegistryString(HKEY root, const wchar_t* subKey, const wchar_t* valueNa
   if (!read || type != REG_SZ) return false;
   // A value that fills the buffer has no room for its terminating zero: take
   // only the units that were read.
-  text.assign(buffer, ::wcsnlen(buffer, size / sizeof(wchar_t)));
+  try {
+    text.assign(buffer, ::wcsnlen(buffer, size / sizeof(wchar_t)));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -10,12 +11,13 @@ namespace {
 // cannot overflow the stack.
 constexpr DWORD kStackUnits = 512;
 
-// A buffer of wide characters on the stack when small enough, else on the heap.
+// A buffer of wide characters on the stack when small enough, else on the
+// heap; data() is null when the heap has no room.
 class WideBuffer {
  public:
   explicit WideBuffer(size_t units) {
     if (units > kStackUnits) {
-      m_heap.reset(new wchar_t[units]);
+      m_heap.reset(new (std::nothrow) wchar_t[units]);
       m_data = m_heap.get();
     }
   }
@@ -54,6 +56,14 @@ bool Registry::QueryValue(const wchar_t* name, DWORD* type, BYTE* data, DWORD* s
 }
 
 bool Registry::QueryString(const wchar_t* name, std::wstring& text) {
+  try {
+    return ReadString(name, text);
+  } catch (const std::bad_alloc&) {
+    return false;  // no room for the text: text is left as it was
+  }
+}
+
+bool Registry::ReadString(const wchar_t* name, std::wstring& text) {
   DWORD type = 0;
   DWORD size = 0;
   if (!QueryValue(name, &type, nullptr, &size)) return false;
@@ -63,6 +73,7 @@ bool Registry::QueryString(const wchar_t* name, std::wstring& text) {
   // included, so that the text always ends.
   const size_t units = size / sizeof(wchar_t) + 2;
   WideBuffer raw(units);
+  if (!raw.data()) return false;
   DWORD read = size;
   if (!QueryValue(name, &type, reinterpret_cast<BYTE*>(raw.data()), &read)) return false;
   if (type != REG_SZ && type != REG_EXPAND_SZ) return false;  // changed meanwhile
@@ -72,6 +83,7 @@ bool Registry::QueryString(const wchar_t* name, std::wstring& text) {
     const DWORD needed = ::ExpandEnvironmentStringsW(raw.data(), nullptr, 0);
     if (needed == 0) return false;
     WideBuffer expanded(needed);
+    if (!expanded.data()) return false;
     const DWORD written = ::ExpandEnvironmentStringsW(raw.data(), expanded.data(), needed);
     // More than asked for means the environment changed between the calls.
     if (written == 0 || written > needed) return false;

@@ -1,5 +1,5 @@
 // One open registry key with open, read and close operations. Keeps the
-// status of its last registry call (0 for success).
+// status of its last registry call (0 for success). Nothing here throws.
 #pragma once
 
 #include "Handles.h"
@@ -27,6 +27,8 @@ class Registry {
   LONG LastError() const { return m_lastError; }
 
  private:
+  bool ReadString(const wchar_t* name, std::wstring& text);
+
   UniqueKey m_hKey;  // owned: the open key, null when none
   LONG m_lastError;  // status of the last registry call
 };

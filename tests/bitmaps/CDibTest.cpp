@@ -87,28 +87,6 @@ TEST_F(CDibTest, TwentyFourBitBitmapHasNoColourTableAndGetsTheHalftonePalette) {
   for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(Rgb(actual[i]), Rgb(expected[i]));
 }
 
-TEST_F(CDibTest, ColourTableIsReadUpToTheMaximumAsked) {
-  CDib dib;
-  ASSERT_TRUE(dib.Load(s_module, MAKEINTRESOURCEW(kBitmap8.id)));
-  RGBQUAD table[10] = {};
-  EXPECT_EQ(dib.GetColorTable(table, 10), 10u);
-  EXPECT_EQ(table[9].rgbRed, (kBitmap8.table[9] >> 16) & 0xFF);
-  EXPECT_EQ(table[9].rgbGreen, (kBitmap8.table[9] >> 8) & 0xFF);
-  EXPECT_EQ(table[9].rgbBlue, kBitmap8.table[9] & 0xFF);
-}
-
-TEST_F(CDibTest, MakePaletteReplacesWhatTheTargetHeld) {
-  CDib dib;
-  ASSERT_TRUE(dib.Load(s_module, MAKEINTRESOURCEW(kBitmap4.id)));
-  UniquePalette target;
-  ASSERT_TRUE(dib.MakePalette(target));
-  const HPALETTE first = target.get();
-  ASSERT_TRUE(dib.MakePalette(target));
-  EXPECT_NE(target.get(), first);
-  EXPECT_EQ(::GetObjectType(first), 0u) << "the palette it held was deleted";
-  EXPECT_EQ(Entries(target.get()).size(), 16u);
-}
-
 TEST_F(CDibTest, MissingOrNonBitmapResourceLeavesTheDibEmpty) {
   for (UINT id : {211u, 300u}) {
     CDib dib;
@@ -154,17 +132,6 @@ TEST_F(CDibTest, HandleWhoseHeaderCannotBeReadStaysAttached) {
   EXPECT_EQ(dib.GetHandle(), nullptr);
 }
 
-TEST_F(CDibTest, DeviceDependentBitmapCanBeAttached) {
-  HDC screen = ::GetDC(nullptr);
-  HBITMAP ddb = ::CreateCompatibleBitmap(screen, 7, 5);
-  ::ReleaseDC(nullptr, screen);
-  CDib dib;
-  ASSERT_TRUE(dib.Attach(ddb));
-  EXPECT_EQ(dib.GetSize().cx, 7);
-  EXPECT_EQ(dib.GetSize().cy, 5);
-  EXPECT_NE(dib.GetPalette(), nullptr);
-}
-
 TEST_F(CDibTest, DeleteObjectReleasesEverythingAndEmptiesTheDib) {
   CDib dib;
   ASSERT_TRUE(dib.Load(s_module, MAKEINTRESOURCEW(kBitmap8.id)));
@@ -179,19 +146,6 @@ TEST_F(CDibTest, DeleteObjectReleasesEverythingAndEmptiesTheDib) {
   EXPECT_EQ(dib.GetSize().cy, 0);
   EXPECT_EQ(dib.GetHeader().bmBits, nullptr);
   EXPECT_FALSE(dib.DeleteObject()) << "nothing left to delete";
-}
-
-TEST_F(CDibTest, DestructionReleasesTheBitmapAndThePalette) {
-  HGDIOBJ bitmap = nullptr;
-  HGDIOBJ palette = nullptr;
-  {
-    CDib dib;
-    ASSERT_TRUE(dib.Load(s_module, MAKEINTRESOURCEW(kBitmap24.id)));
-    bitmap = dib.GetHandle();
-    palette = dib.GetPalette();
-  }
-  EXPECT_EQ(::GetObjectType(bitmap), 0u);
-  EXPECT_EQ(::GetObjectType(palette), 0u);
 }
 
 }  // namespace
