@@ -13,5 +13,5 @@ class ModuleStateGuard {
 
  private:
   ModuleState& state_;  // borrowed: the library's state, a global
-  void* previous_;      // the state current before the guard (null: the caller's)
+  void* previous_;      // borrowed: the state current before the guard (null: the caller's)
 };

@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+// The function pointers and clsid point at constants of the library (borrowed).
 struct ObjectMapEntry {
   const CLSID* clsid;
   HRESULT(WINAPI* updateRegistry)(BOOL doRegister);  // runs the class's registration script

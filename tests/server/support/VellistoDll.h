@@ -36,6 +36,7 @@ class VellistoDll {
   typedef HRESULT(WINAPI* NoArgFunc)();
 
   HMODULE module_ = nullptr;  // owned: FreeLibrary
+  // borrowed: exports of module_, valid while it is loaded
   GetClassObjectFunc getClassObject_ = nullptr;
   NoArgFunc canUnloadNow_ = nullptr;
   NoArgFunc registerServer_ = nullptr;
