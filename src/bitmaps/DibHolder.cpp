@@ -1,25 +1,23 @@
 #include "DibHolder.h"
 
 #include <new>
-#include <system_error>
 
-DibHolder g_dibHolder;
+// The library defines g_dibHolder among its other globals, so that its
+// place in the order of construction is fixed.
 
-DibHolder::DibHolder() {
-  if (!::InitializeCriticalSectionAndSpinCount(&m_lock, 0)) {
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY) throw std::bad_alloc();
-    throw std::system_error(static_cast<int>(error), std::system_category());
-  }
-}
+// Never fails since Windows Vista. Should it fail, the cache stays empty and
+// answers every request with null, rather than ending the host's process
+// while the library starts.
+DibHolder::DibHolder() noexcept : m_ready(::InitializeCriticalSectionAndSpinCount(&m_lock, 0) != FALSE) {}
 
 DibHolder::~DibHolder() {
+  if (!m_ready) return;
   RemoveAll();
   ::DeleteCriticalSection(&m_lock);
 }
 
 CDib* DibHolder::GetDib(UINT id, const wchar_t* name) {
-  if (!name) return nullptr;
+  if (!name || !m_ready) return nullptr;
   CriticalSectionLock lock(m_lock);
   // Only letter case is folded: paths are neither resolved nor tidied.
   std::wstring key(name);
@@ -39,6 +37,7 @@ CDib* DibHolder::GetDib(UINT id, const wchar_t* name) {
 }
 
 CDib* DibHolder::GetDib(UINT id, HINSTANCE module) {
+  if (!m_ready) return nullptr;
   CriticalSectionLock lock(m_lock);
   auto found = m_byHandle.find(module);
   if (found == m_byHandle.end()) {
@@ -57,6 +56,7 @@ CDib* DibHolder::FindOrLoad(Instance& instance, HINSTANCE module, UINT id) {
 }
 
 void DibHolder::RemoveAll() {
+  if (!m_ready) return;
   CriticalSectionLock lock(m_lock);
   // Modules given by handle belong to their callers and are left loaded.
   m_byHandle.clear();

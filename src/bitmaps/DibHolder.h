@@ -15,9 +15,7 @@
 
 class DibHolder {
  public:
-  // Throws when the lock cannot be set up (std::bad_alloc for lack of memory,
-  // otherwise std::system_error with the system's status).
-  DibHolder();
+  DibHolder() noexcept;
   virtual ~DibHolder();
   DibHolder(const DibHolder&) = delete;
   DibHolder& operator=(const DibHolder&) = delete;
@@ -47,7 +45,8 @@ class DibHolder {
   std::unordered_map<HINSTANCE, std::unique_ptr<Instance>> m_byHandle;  // owned; modules borrowed
   std::unordered_map<std::wstring, std::unique_ptr<Instance>> m_byName;  // owned; keys lower-cased
   CRITICAL_SECTION m_lock;  // guards both maps, every Instance and every CDib's life
+  const bool m_ready;       // the lock was set up
 };
 
-// The one cache of the process.
+// The one cache of the process (defined with the library's other globals).
 extern DibHolder g_dibHolder;

@@ -13,6 +13,10 @@
 #include <thread>
 #include <vector>
 
+// The library defines the process's cache among its globals; the test
+// program, which links the cache alone, defines its own.
+DibHolder g_dibHolder;
+
 namespace {
 
 std::wstring Upper(std::wstring text) {
