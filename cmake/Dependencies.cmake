@@ -32,3 +32,14 @@ if(VELLISTO_TESTS)
   endif()
   include(GoogleTest)
 endif()
+
+# A GoogleTest program that runs in both builds: natively each test case is
+# a ctest test of its own; under Wine the program is one test, after the
+# run's prefix exists.
+function(vellisto_gtest target)
+  if(WIN32)
+    vellisto_add_test(${target})
+  else()
+    gtest_discover_tests(${target})
+  endif()
+endfunction()
