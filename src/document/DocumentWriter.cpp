@@ -40,7 +40,11 @@ void DocumentWriter::WriteString(ByteWriter& out, const OLECHAR* text) {
   size_t length = 0;
   if (text) while (text[length]) ++length;  // up to the first zero unit
   out.WriteU32LE(static_cast<uint32_t>(length));
-  for (size_t i = 0; i < length; ++i) out.WriteU16LE(static_cast<uint16_t>(text[i]));
+  uint8_t* at = out.Grow(2 * length);
+  for (size_t i = 0; i < length; ++i) {
+    at[2 * i] = static_cast<uint8_t>(text[i]);
+    at[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
+  }
 }
 
 bool DocumentWriter::WriteValue(ByteWriter& out, const VARIANT& value) {
