@@ -276,6 +276,22 @@ TEST_F(NavigatorTest, SaveOntoAReadOnlyFileFailsAndKeepsTheChanges) {
   EXPECT_EQ(99, V_I4(&count));
 }
 
+// A value without a text form (here a null) cannot be stored: the save
+// fails before the file is touched, and the document keeps the value.
+TEST_F(NavigatorTest, SaveOfAValueWithoutTextFormFailsAndKeepsTheFile) {
+  Records records(1);
+  records.Name(0, L"Title", L"Nothing");
+  VariantClear(&records[0].value);
+  V_VT(&records[0].value) = VT_NULL;
+  ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));
+  const std::vector<uint8_t> before = ReadAll(path);
+  EXPECT_EQ(KIV_E_WRITE_FAILED, navigator->Save());
+  EXPECT_EQ(before, ReadAll(path));
+  VARIANT nothing;
+  Fetch(L"Title", L"Nothing", &nothing);
+  EXPECT_EQ(VT_NULL, V_VT(&nothing));
+}
+
 TEST_F(NavigatorTest, SaveWhileAnotherProgramHoldsTheFileCannotOpen) {
   HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
