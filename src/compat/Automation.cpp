@@ -181,6 +181,26 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) {
   return S_OK;
 }
 
+HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* src) {
+  if (!dest || !src) return E_INVALIDARG;
+  if (!(src->vt & VT_BYREF)) return VariantCopy(dest, src);
+  const VARTYPE base = src->vt & ~VT_BYREF;
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = base;
+  switch (base) {
+    case VT_I1: case VT_UI1: value.bVal = *static_cast<const BYTE*>(src->byref); break;
+    case VT_I2: case VT_UI2: case VT_BOOL: value.uiVal = *static_cast<const USHORT*>(src->byref); break;
+    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR:
+      value.ulVal = *static_cast<const ULONG*>(src->byref); break;
+    case VT_I8: case VT_UI8: case VT_R8: case VT_DATE: case VT_CY:
+      value.ullVal = *static_cast<const ULONGLONG*>(src->byref); break;
+    case VT_BSTR: value.bstrVal = *static_cast<BSTR*>(src->byref); break;  // copied below
+    default: return DISP_E_BADVARTYPE;
+  }
+  return VariantCopy(dest, &value);
+}
+
 HRESULT VariantChangeType(VARIANT* dest, const VARIANT* src, USHORT flags, VARTYPE vt) {
   if (!dest || !src) return E_INVALIDARG;
   if (vt != VT_BSTR) return DISP_E_TYPEMISMATCH;

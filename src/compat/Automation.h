@@ -93,6 +93,8 @@ UINT SysStringLen(BSTR text);
 void VariantInit(VARIANT* v);
 HRESULT VariantClear(VARIANT* v);
 HRESULT VariantCopy(VARIANT* dest, const VARIANT* src);
+// As VariantCopy, but a by-reference value is copied as the value it points to.
+HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* src);
 // Supports conversion to VT_BSTR from the scalar types and VT_BSTR itself;
 // anything else gives DISP_E_TYPEMISMATCH, as the system does for types
 // that have no text form.

@@ -96,7 +96,9 @@ void VirtualDocument::SetValue(const OLECHAR* blockName, const OLECHAR* attribNa
   if (!block) block = &AppendBlock(blockName);
   else attrib = block->FindAttrib(attribName);
   if (!attrib) attrib = &block->AppendAttrib(attribName);
-  if (in) VariantCopy(&attrib->value, const_cast<VARIANT*>(in));
+  // By value even when the caller passes a reference: the document must not
+  // keep a pointer into the caller's memory.
+  if (in) VariantCopyInd(&attrib->value, const_cast<VARIANT*>(in));
   else VariantClear(&attrib->value);
 }
 

@@ -50,7 +50,8 @@ class VirtualDocument {
   Block* FindBlock(const OLECHAR* blockName);
   // Deep-copies the value out, or empties *out when there is none.
   void GetValue(const OLECHAR* blockName, const OLECHAR* attribName, VARIANT* out);
-  // Deep-copies the value in, creating the block and the attribute as needed.
+  // Deep-copies the value in (a by-reference value as the value it points
+  // to), creating the block and the attribute as needed.
   void SetValue(const OLECHAR* blockName, const OLECHAR* attribName, const VARIANT* in);
 
   Block& AppendBlock(const OLECHAR* blockName);

@@ -142,6 +142,27 @@ TEST_F(Values, ValuesAreDeepCopiesBothWays) {
   EXPECT_EQ(Utf8(again), "Pump");
 }
 
+// A by-reference value is stored as what it points to, never as a pointer
+// into the caller's memory.
+TEST_F(Values, ByReferenceValuesAreStoredByValue) {
+  LONG number = 42;
+  in_.vt = VT_I4 | VT_BYREF;
+  in_.byref = &number;
+  doc_.SetValue(OLESTR("Card"), OLESTR("Number"), &in_);
+  BSTR text = SysAllocString(OLESTR("Pump"));
+  in_.vt = VT_BSTR | VT_BYREF;
+  in_.byref = &text;
+  doc_.SetValue(OLESTR("Card"), OLESTR("Title"), &in_);
+  in_.vt = VT_EMPTY;
+  number = 7;
+  SysFreeString(text);
+  doc_.GetValue(OLESTR("Card"), OLESTR("Number"), &out_);
+  EXPECT_EQ(out_.vt, VT_I4);
+  EXPECT_EQ(out_.lVal, 42);
+  doc_.GetValue(OLESTR("Card"), OLESTR("Title"), &out_);
+  EXPECT_EQ(Utf8(out_), "Pump");
+}
+
 TEST_F(Values, ClearEmptiesTheDocumentAndItsPath) {
   doc_.SetPath(OLESTR("x.tvd"));
   Var::I4(in_, 1);
