@@ -166,9 +166,12 @@ HRESULT VariantClear(VARIANT* v) {
 HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) {
   if (!dest || !src) return E_INVALIDARG;
   if (dest == src) return S_OK;
-  if ((src->vt & VT_TYPEMASK) == VT_DISPATCH || (src->vt & VT_TYPEMASK) == VT_UNKNOWN ||
-      (src->vt & VT_ARRAY))
-    return DISP_E_BADVARTYPE;  // the native documents hold no objects or arrays
+  // The native documents hold scalars and text only: no objects, arrays or decimals.
+  const VARTYPE base = src->vt & VT_TYPEMASK;
+  const bool scalar = base <= VT_BSTR || base == VT_ERROR || base == VT_BOOL ||
+                      (base >= VT_I1 && base <= VT_UINT);
+  if (!scalar || (src->vt & ~(VT_TYPEMASK | VT_BYREF)) || (base <= VT_NULL && (src->vt & VT_BYREF)))
+    return DISP_E_BADVARTYPE;
   VariantClear(dest);
   *dest = *src;
   if (src->vt == VT_BSTR && src->bstrVal) {
@@ -182,7 +185,7 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) {
 }
 
 HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* src) {
-  if (!dest || !src) return E_INVALIDARG;
+  if (!dest || !src || ((src->vt & VT_BYREF) && !src->byref)) return E_INVALIDARG;
   if (!(src->vt & VT_BYREF)) return VariantCopy(dest, src);
   const VARTYPE base = src->vt & ~VT_BYREF;
   VARIANT value;
@@ -196,6 +199,11 @@ HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* src) {
     case VT_I8: case VT_UI8: case VT_R8: case VT_DATE: case VT_CY:
       value.ullVal = *static_cast<const ULONGLONG*>(src->byref); break;
     case VT_BSTR: value.bstrVal = *static_cast<BSTR*>(src->byref); break;  // copied below
+    case VT_VARIANT: {
+      const VARIANT* inner = static_cast<const VARIANT*>(src->byref);
+      if (inner->vt & VT_BYREF) return E_INVALIDARG;  // one level only
+      return VariantCopy(dest, inner);
+    }
     default: return DISP_E_BADVARTYPE;
   }
   return VariantCopy(dest, &value);

@@ -6,7 +6,7 @@
 #include "NameMatch.h"
 #include "SharedFile.h"
 
-#include <new>
+#include <exception>
 
 namespace {
 
@@ -90,16 +90,27 @@ void VirtualDocument::GetValue(const OLECHAR* blockName, const OLECHAR* attribNa
   else VariantClear(out);
 }
 
-void VirtualDocument::SetValue(const OLECHAR* blockName, const OLECHAR* attribName, const VARIANT* in) {
+bool VirtualDocument::SetValue(const OLECHAR* blockName, const OLECHAR* attribName, const VARIANT* in) {
+  // The copy comes first, so that a value that cannot be copied creates nothing.
+  // It is by value even when the caller passes a reference: the document
+  // must not keep a pointer into the caller's memory.
+  struct Copy {
+    Copy() { VariantInit(&v); }
+    ~Copy() { VariantClear(&v); }
+    VARIANT v;
+  } copy;
+  if (in && (in->vt & VT_BYREF) && !in->byref) return false;
+  if (in && FAILED(VariantCopyInd(&copy.v, const_cast<VARIANT*>(in)))) return false;
+
   Block* block = FindBlock(blockName);
   Block::Attrib* attrib = nullptr;
   if (!block) block = &AppendBlock(blockName);
   else attrib = block->FindAttrib(attribName);
   if (!attrib) attrib = &block->AppendAttrib(attribName);
-  // By value even when the caller passes a reference: the document must not
-  // keep a pointer into the caller's memory.
-  if (in) VariantCopyInd(&attrib->value, const_cast<VARIANT*>(in));
-  else VariantClear(&attrib->value);
+  VariantClear(&attrib->value);
+  attrib->value = copy.v;  // the attribute takes the copy over
+  copy.v.vt = VT_EMPTY;
+  return true;
 }
 
 DocStatus VirtualDocument::Load(const OLECHAR* newPath) {
@@ -113,9 +124,10 @@ DocStatus VirtualDocument::Load(const OLECHAR* newPath) {
   DocumentReader reader(file.size(), [&file](uint8_t* into, size_t n) { return file.Read(into, n); });
   try {
     return reader.ReadBody(*this);
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     // Lengths are checked against the file before anything is allocated, so
-    // only a file too large for this process's memory ends here.
+    // only a file too large for this process's memory ends here (bad_alloc,
+    // or length_error for a string longer than a 32-bit vector may hold).
     faultOffset_ = reader.position();
     return DocStatus::BadFormat;
   }
@@ -128,7 +140,7 @@ DocStatus VirtualDocument::Save() {
     ByteWriter out;
     if (DocumentWriter::WriteBody(*this, out) != DocStatus::Ok) return DocStatus::WriteFailed;
     return saver.Commit(out.data(), out.size()) ? DocStatus::Ok : DocStatus::WriteFailed;
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     return DocStatus::WriteFailed;
   }
 }

@@ -51,8 +51,10 @@ class VirtualDocument {
   // Deep-copies the value out, or empties *out when there is none.
   void GetValue(const OLECHAR* blockName, const OLECHAR* attribName, VARIANT* out);
   // Deep-copies the value in (a by-reference value as the value it points
-  // to), creating the block and the attribute as needed.
-  void SetValue(const OLECHAR* blockName, const OLECHAR* attribName, const VARIANT* in);
+  // to), creating the block and the attribute as needed. False, with the
+  // document unchanged, for a value that cannot be copied (an unknown type, a
+  // null reference, no memory).
+  bool SetValue(const OLECHAR* blockName, const OLECHAR* attribName, const VARIANT* in);
 
   Block& AppendBlock(const OLECHAR* blockName);
   const std::list<Block>& blocks() const { return blocks_; }

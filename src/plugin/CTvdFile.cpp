@@ -69,8 +69,8 @@ HRESULT CTvdFile::SetValues(LONG, LONG, LONG, LONG count, ValueRecord* records, 
     if (!records) return E_POINTER;
     for (LONG i = 0; i < count; ++i) {
       ValueRecord& record = records[i];
-      document_.SetValue(record.blockName, record.attribName, &record.value);
-      record.found = 1;
+      // found tells the host which values were stored.
+      record.found = document_.SetValue(record.blockName, record.attribName, &record.value) ? 1 : 0;
     }
     return S_OK;
   });

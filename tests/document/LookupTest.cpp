@@ -163,6 +163,36 @@ TEST_F(Values, ByReferenceValuesAreStoredByValue) {
   EXPECT_EQ(Utf8(out_), "Pump");
 }
 
+TEST_F(Values, ValuesThatCannotBeCopiedAreRefusedAndCreateNothing) {
+  in_.vt = VT_I4 | VT_BYREF;
+  in_.byref = nullptr;
+  EXPECT_FALSE(doc_.SetValue(OLESTR("Card"), OLESTR("Number"), &in_));
+  in_.vt = 0x00FF;
+  EXPECT_FALSE(doc_.SetValue(OLESTR("Card"), OLESTR("Number"), &in_));
+  in_.vt = VT_EMPTY;
+  EXPECT_TRUE(doc_.blocks().empty());
+  Var::I4(in_, 1);
+  ASSERT_TRUE(doc_.SetValue(OLESTR("Card"), OLESTR("Number"), &in_));
+  in_.vt = VT_I4 | VT_BYREF;
+  in_.byref = nullptr;
+  EXPECT_FALSE(doc_.SetValue(OLESTR("Card"), OLESTR("Number"), &in_));
+  in_.vt = VT_EMPTY;
+  doc_.GetValue(OLESTR("Card"), OLESTR("Number"), &out_);
+  EXPECT_EQ(out_.lVal, 1);  // the stored value is untouched
+}
+
+TEST_F(Values, AReferenceToAVariantStoresTheVariantsValue) {
+  Var inner;
+  Var::Text(inner, OLESTR("Pump"));
+  in_.vt = VT_VARIANT | VT_BYREF;
+  in_.byref = &inner;
+  EXPECT_TRUE(doc_.SetValue(OLESTR("Card"), OLESTR("Title"), &in_));
+  in_.vt = VT_EMPTY;
+  doc_.GetValue(OLESTR("Card"), OLESTR("Title"), &out_);
+  EXPECT_EQ(Utf8(out_), "Pump");
+  EXPECT_NE(out_.bstrVal, inner.bstrVal);
+}
+
 TEST_F(Values, ClearEmptiesTheDocumentAndItsPath) {
   doc_.SetPath(OLESTR("x.tvd"));
   Var::I4(in_, 1);

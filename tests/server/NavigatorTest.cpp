@@ -292,6 +292,29 @@ TEST_F(NavigatorTest, SaveOfAValueWithoutTextFormFailsAndKeepsTheFile) {
   EXPECT_EQ(VT_NULL, V_VT(&nothing));
 }
 
+// A value the navigator cannot copy (a null reference, an unknown type) is
+// not stored, and found says so; the host's process survives it.
+TEST_F(NavigatorTest, ValuesThatCannotBeCopiedAreReportedNotStored) {
+  Records records(3);
+  records.Name(0, L"Title", L"Count");
+  records.Name(1, L"Title", L"Name");
+  records.Name(2, L"Title", L"Weight");
+  for (size_t i = 0; i < 3; ++i) VariantClear(&records[i].value);
+  V_VT(&records[0].value) = VT_I4 | VT_BYREF;
+  V_I4REF(&records[0].value) = nullptr;
+  V_VT(&records[1].value) = VT_BSTR | VT_BYREF;
+  V_BSTRREF(&records[1].value) = nullptr;
+  V_VT(&records[2].value) = 0x00FF;
+  ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 3, records.data(), 0));
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(0, records[i].found) << i;
+    V_VT(&records[i].value) = VT_EMPTY;
+  }
+  VARIANT count;
+  ASSERT_TRUE(Fetch(L"Title", L"Count", &count));
+  EXPECT_EQ(42, V_I4(&count));
+}
+
 TEST_F(NavigatorTest, SaveWhileAnotherProgramHoldsTheFileCannotOpen) {
   HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
