@@ -17,9 +17,10 @@ size_t Allowed(size_t size) {
 
 void FileSaver::SetWriteLimitForTesting(long long bytes) { g_writeLimit = bytes; }
 
-FileSaver::~FileSaver() {
-  Close();
-  RemoveTemp();
+FileSaver::~FileSaver() { Release(); }
+
+bool FileSaver::Commit(const uint8_t* data, size_t size) {
+  return !temp_.empty() && WriteTemp(data, size) && Replace();
 }
 
 #ifdef _WIN32
@@ -33,56 +34,54 @@ std::wstring FolderOf(const std::wstring& path) {
   return path.substr(0, slash);
 }
 
+bool FullPath(const wchar_t* path, std::wstring& out) {
+  const DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);
+  if (needed == 0) return false;
+  out.resize(needed);
+  const DWORD length = GetFullPathNameW(path, needed, &out[0], nullptr);
+  if (length == 0 || length >= needed) return false;
+  out.resize(length);
+  return true;
+}
+
+// Virus scanners and indexers open fresh files for a moment.
+bool Busy(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED; }
+
 }  // namespace
 
 bool FileSaver::Open(const OLECHAR* path) {
-  if (!path || !*path) return false;
   // The full path: the temporary file goes beside the target, and Wine's
   // replace fails on relative names.
-  const DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);
-  if (needed == 0) return false;
-  target_.resize(needed);
-  const DWORD length = GetFullPathNameW(path, needed, &target_[0], nullptr);
-  if (length == 0 || length >= needed) return false;
-  target_.resize(length);
-  path = target_.c_str();
+  if (!path || !*path || !FullPath(path, target_)) return false;
   // Checked here as well as by the open, which does not refuse an
   // administrator everywhere.
-  attributes_ = GetFileAttributesW(path);
+  attributes_ = GetFileAttributesW(target_.c_str());
   if (attributes_ != INVALID_FILE_ATTRIBUTES &&
       (attributes_ & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
     return false;
   // Share mode 0: nobody else may open the file until the saver is done.
-  held_ = CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (held_ != INVALID_HANDLE_VALUE) {
-    exists_ = true;
-    return true;
+  held_ = CreateFileW(target_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  exists_ = held_ != INVALID_HANDLE_VALUE;
+  if (!exists_) {
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+    // A new file: prove that the name can be created, then leave it free.
+    HANDLE probe = CreateFileW(target_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(probe);
   }
-  if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-  // A new file: prove that it can be created, then leave the name free.
-  HANDLE probe = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (probe == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(probe);
-  exists_ = false;
-  return true;
+  return MakeTemp();
 }
 
-void FileSaver::Close() {
-  if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
-  held_ = INVALID_HANDLE_VALUE;
-}
-
-void FileSaver::RemoveTemp() {
-  if (!temp_.empty()) DeleteFileW(temp_.c_str());
-  temp_.clear();
-}
-
-bool FileSaver::WriteTemp(const uint8_t* data, size_t size) {
+bool FileSaver::MakeTemp() {
   wchar_t name[MAX_PATH + 1];
   if (!GetTempFileNameW(FolderOf(target_).c_str(), L"tvd", 0, name)) return false;
   temp_ = name;
-  HANDLE h = CreateFileW(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+  return true;
+}
+
+bool FileSaver::WriteTemp(const uint8_t* data, size_t size) {
+  HANDLE h = CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   const size_t allowed = Allowed(size);
   bool ok = true;
@@ -94,21 +93,41 @@ bool FileSaver::WriteTemp(const uint8_t* data, size_t size) {
   return ok;
 }
 
-bool FileSaver::Commit(const uint8_t* data, size_t size) {
-  if (!WriteTemp(data, size)) return false;
+bool FileSaver::Replace() {
   // The exclusive handle must go before the file can be replaced.
-  Close();
-  const bool ok =
-      exists_ ? ReplaceFileW(target_.c_str(), temp_.c_str(), nullptr,
-                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-              : MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-  if (!ok) return false;
+  CloseHandle(held_);
+  held_ = INVALID_HANDLE_VALUE;
+  for (int attempt = 0;; ++attempt) {
+    const bool ok = exists_ ? ReplaceFileW(target_.c_str(), temp_.c_str(), nullptr,
+                                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                            : MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    if (ok) break;
+    const DWORD error = GetLastError();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+      // The old file is gone and the new content exists only in the
+      // temporary file: move it into place, and keep it if even that fails.
+      if (!MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        temp_.clear();
+        return false;
+      }
+      break;
+    }
+    if (!Busy(error) || attempt == 4) return false;
+    Sleep(20);
+  }
   temp_.clear();
   // The replacement keeps the security descriptor; say the attributes again
   // for systems whose replace does not carry them over.
   if (exists_ && GetFileAttributesW(target_.c_str()) != attributes_)
     SetFileAttributesW(target_.c_str(), attributes_);
   return true;
+}
+
+void FileSaver::Release() {
+  if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
+  held_ = INVALID_HANDLE_VALUE;
+  if (!temp_.empty()) DeleteFileW(temp_.c_str());
+  temp_.clear();
 }
 
 #else
@@ -121,9 +140,10 @@ bool FileSaver::Commit(const uint8_t* data, size_t size) {
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -143,6 +163,14 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
   return true;
 }
 
+// Moves from onto to unless to exists (someone made the file meanwhile).
+bool RenameNoReplace(const char* from, const char* to) {
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // File systems without it: a hard link fails on an existing name too.
+  return link(from, to) == 0 && unlink(from) == 0;
+}
+
 }  // namespace
 
 bool FileSaver::Open(const OLECHAR* path) {
@@ -153,79 +181,72 @@ bool FileSaver::Open(const OLECHAR* path) {
     target_ = real;
     std::free(real);
   }
-  held_ = open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-  if (held_ < 0) {
-    if (errno != ENOENT) return false;
-    // A new file: prove that it can be created, then leave the name free.
-    const int probe = open(target_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (probe < 0) return false;
-    struct stat st;
-    if (fstat(probe, &st) == 0) mode_ = st.st_mode & 07777;
-    close(probe);
-    unlink(target_.c_str());
-    exists_ = false;
-    return true;
-  }
+  // Non-blocking, so that a FIFO cannot hold the open up forever.
+  held_ = open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  exists_ = held_ >= 0;
+  if (!exists_) return errno == ENOENT && MakeTemp();
   struct stat st;
   // A file without write permission is read-only to us even where the
   // system would let us write it (as root), as the read-only attribute is on Windows.
   if (flock(held_, LOCK_EX | LOCK_NB) != 0 || fstat(held_, &st) != 0 || !S_ISREG(st.st_mode) ||
-      (st.st_mode & 0222) == 0) {
-    Close();
+      (st.st_mode & 0222) == 0)
     return false;
-  }
   mode_ = st.st_mode & 07777;
   uid_ = st.st_uid;
   gid_ = st.st_gid;
-  exists_ = true;
-  return true;
+  return MakeTemp();
 }
 
-void FileSaver::Close() {
-  if (held_ >= 0) close(held_);
-  held_ = -1;
-}
-
-void FileSaver::RemoveTemp() {
-  if (!temp_.empty()) unlink(temp_.c_str());
-  temp_.clear();
-}
-
-bool FileSaver::WriteTemp(const uint8_t* data, size_t size) {
+bool FileSaver::MakeTemp() {
   const std::string folder = FolderOf(target_);
   std::random_device random;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+  for (int attempt = 0; tempFile_ < 0 && attempt < 100; ++attempt) {
     temp_ = folder + "/.tvd-" + std::to_string(random()) + ".tmp";
-    fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0 && errno != EEXIST) break;
+    tempFile_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (tempFile_ < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) {
+  if (tempFile_ < 0) {
     temp_.clear();
     return false;
   }
-  if (exists_ && fchown(fd, uid_, gid_) != 0) {
-    // Only the owner or root may give a file away; a copy owned by us is
-    // still the user's document.
-  }
+  if (!exists_) return true;  // a new file: the umask decides, as for any new file
+  // The copy takes the file's place, so it must give the same people the
+  // same access. Only root may give it away to the file's owner; the group
+  // can be kept by any of its members, and must be, or the save is refused.
+  struct stat made;
+  if (fchown(tempFile_, uid_, gid_) != 0 && fchown(tempFile_, static_cast<uid_t>(-1), gid_) != 0)
+    return false;
+  return fchmod(tempFile_, mode_) == 0 && fstat(tempFile_, &made) == 0 && made.st_gid == gid_;
+}
+
+bool FileSaver::WriteTemp(const uint8_t* data, size_t size) {
   const size_t allowed = Allowed(size);
-  bool ok = fchmod(fd, mode_) == 0 && WriteAll(fd, data, allowed) && allowed == size &&
-            fsync(fd) == 0;
-  if (close(fd) != 0) ok = false;
+  bool ok = WriteAll(tempFile_, data, allowed) && allowed == size && fsync(tempFile_) == 0;
+  if (close(tempFile_) != 0) ok = false;
+  tempFile_ = -1;
   return ok;
 }
 
-bool FileSaver::Commit(const uint8_t* data, size_t size) {
-  if (!WriteTemp(data, size)) return false;
-  if (rename(temp_.c_str(), target_.c_str()) != 0) return false;
+bool FileSaver::Replace() {
+  const bool ok = exists_ ? rename(temp_.c_str(), target_.c_str()) == 0
+                          : RenameNoReplace(temp_.c_str(), target_.c_str());
+  if (!ok) return false;
   temp_.clear();
   const int dir = open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     fsync(dir);
     close(dir);
   }
-  Close();
   return true;
+}
+
+void FileSaver::Release() {
+  if (tempFile_ >= 0) close(tempFile_);
+  tempFile_ = -1;
+  if (!temp_.empty()) unlink(temp_.c_str());
+  temp_.clear();
+  if (held_ >= 0) close(held_);  // and with it the lock
+  held_ = -1;
 }
 
 #endif

@@ -44,7 +44,9 @@ SharedFile::~SharedFile() {
 // (this library, the tool) cannot save the file meanwhile.
 bool SharedFile::Open(const OLECHAR* path) {
   if (!path || !*path) return false;
-  file_ = open(Utf8FromUtf16(path).c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO cannot hold the open up forever; only
+  // regular files are read.
+  file_ = open(Utf8FromUtf16(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   struct stat st;
   if (file_ < 0 || flock(file_, LOCK_SH | LOCK_NB) != 0 || fstat(file_, &st) != 0 ||
       !S_ISREG(st.st_mode))

@@ -111,6 +111,18 @@ TEST_F(SaveSafety, RelativePathsSaveBesideTheFile) {
   EXPECT_EQ(FilesInFolder(), 1u);
 }
 
+// A new file that someone else creates while the saver works is theirs: the
+// save fails rather than replacing it.
+TEST_F(SaveSafety, ANewFileMadeMeanwhileIsNotReplaced) {
+  const fs::path fresh = scratch_.Path("fresh.tvd");
+  FileSaver saver;
+  ASSERT_TRUE(saver.Open(Wide(fresh).c_str()));
+  WriteFile(fresh, {1, 2, 3});
+  const uint8_t content[] = {9, 9};
+  EXPECT_FALSE(saver.Commit(content, sizeof content));
+  EXPECT_EQ(ReadFile(fresh), (Bytes{1, 2, 3}));
+}
+
 TEST_F(SaveSafety, AFolderIsNotAFile) {
   fs::create_directory(scratch_.Path("folder.tvd"));
   EXPECT_EQ(doc_.Load(Wide(scratch_.Path("folder.tvd")).c_str()), DocStatus::CannotOpen);
@@ -169,6 +181,16 @@ TEST_F(SaveSafety, ALockedFileCannotBeOpened) {
   EXPECT_EQ(reader.Load(Wide(file_).c_str()), DocStatus::CannotOpen);
   close(fd);
   EXPECT_EQ(doc_.Save(), DocStatus::Ok);
+}
+
+// Opening a FIFO would wait for a writer forever; it is simply not a file.
+TEST_F(SaveSafety, AFifoIsNotAFileAndDoesNotHang) {
+  const fs::path fifo = scratch_.Path("fifo.tvd");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+  VirtualDocument doc;
+  EXPECT_EQ(doc.Load(Wide(fifo).c_str()), DocStatus::CannotOpen);
+  EXPECT_EQ(doc.Save(), DocStatus::CannotOpen);
+  EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 TEST_F(SaveSafety, SavingKeepsPermissionsAndSymbolicLinks) {
