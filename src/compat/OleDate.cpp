@@ -42,6 +42,7 @@ bool CivilFromOleDate(double date, CivilTime& out, int unitsPerSecond) {
     ++day;
   }
   CivilFromDays(day - kEpochOffset, out);
+  if (out.year > 9999) return false;  // rounded past the last second of 9999
   const int64_t seconds = units / unitsPerSecond;
   out.hour = static_cast<int>(seconds / 3600);
   out.minute = static_cast<int>(seconds / 60 % 60);

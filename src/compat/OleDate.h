@@ -16,8 +16,8 @@ constexpr double kMinOleDate = -657434.0;
 constexpr double kMaxOleDate = 2958466.0;  // exclusive
 
 // Splits a date into calendar parts, rounded to the nearest unit
-// (1000 for milliseconds, 1 for whole seconds). False outside the range
-// or for a value that is not a number.
+// (1000 for milliseconds, 1 for whole seconds). False outside the range,
+// for a value that is not a number, and for one that rounds past 9999.
 bool CivilFromOleDate(double date, CivilTime& out, int unitsPerSecond);
 // The automation date of a calendar time; false for impossible parts.
 bool OleDateFromCivil(const CivilTime& in, double& out);

@@ -4,6 +4,8 @@
 
 #ifndef _WIN32
 #include <iconv.h>
+
+#include <cerrno>
 #include <string>
 #endif
 
@@ -46,6 +48,12 @@ bool BuildTable(unsigned codePage, Table& table) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     const bool ok = iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) &&
                     sizeof out - outLeft == 2;
+    // A byte that only starts a sequence belongs to a multi-byte code page,
+    // which one unit per byte cannot decode.
+    if (!ok && errno == EINVAL) {
+      iconv_close(cd);
+      return false;
+    }
     table.units[b] = ok ? static_cast<OLECHAR>(out[0] | out[1] << 8) : static_cast<OLECHAR>(b);
   }
   iconv_close(cd);

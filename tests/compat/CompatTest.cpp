@@ -59,6 +59,8 @@ TEST(OleDate, RejectsWhatNoCalendarHolds) {
   EXPECT_FALSE(CivilFromOleDate(2958466, t, 1));
   EXPECT_FALSE(CivilFromOleDate(-657435, t, 1));
   EXPECT_FALSE(CivilFromOleDate(0.0 / 0.0, t, 1));
+  EXPECT_FALSE(CivilFromOleDate(2958465.9999999995, t, 1000));  // rounds into the year 10000
+  EXPECT_TRUE(CivilFromOleDate(2958465.99999999, t, 1000));  // 23:59:59.999
   double d;
   t = CivilTime{2023, 4, 31};
   EXPECT_FALSE(OleDateFromCivil(t, d));

@@ -333,6 +333,7 @@ class SetAndGet(TvdTestCase):
             (["--type", "date"], "2023-03-15T06:00Z", "time zone"),
             (["--type", "date"], "tomorrow", "tomorrow"),
             (["--type", "date"], "1e10", "1e10"),
+            (["--type", "date"], "9999-12-31T23:59:59.9999", "9999-12-31T23:59:59.9999"),
         ]
         for type_args, value, mentioned in cases:
             with self.subTest(args=type_args, value=value):
@@ -519,7 +520,7 @@ class Generations(TvdTestCase):
 
     def test_codepages_that_cannot_decode_are_usage_errors(self):
         self.write("v1.tvd", FileBuilder(NEWEST, 1).blocks([]))
-        for page in ("65001", "932", "99999", "-1", "x"):
+        for page in ("65001", "932", "936", "949", "99999", "-1", "x"):
             with self.subTest(page=page):
                 self.fails(2, "--codepage", page, "check", "v1.tvd")
 

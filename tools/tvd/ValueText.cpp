@@ -118,6 +118,12 @@ bool ParseIsoDate(const std::string& text, double& out, std::string& why) {
   // the day counts backwards but the time of day still counts forwards.
   const double time = ((hour * 60.0 + minute) * 60.0 + second + fraction) / 86400.0;
   out = day >= 0 ? day + time : day - time;
+  // A fraction of a second can still carry 31 December 9999 past midnight.
+  CivilTime check;
+  if (!CivilFromOleDate(out, check, 1000)) {
+    why = "not a calendar date from 0100-01-01 to 9999-12-31: " + text;
+    return false;
+  }
   return true;
 }
 
