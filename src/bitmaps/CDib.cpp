@@ -102,6 +102,9 @@ BOOL CDib::Draw(HDC dc, const RECT* dest, const RECT* src, BOOL useDrawDib, HPAL
 
   DIBSECTION section;
   if (::GetObjectW(m_bitmap.get(), sizeof section, &section) != sizeof section) return FALSE;
+  // DrawDib takes no colour masks (16-bit and masked 32-bit bitmaps draw as
+  // nothing): those go by block transfer, which draws them as they are.
+  if (section.dsBmih.biCompression == BI_BITFIELDS) return DrawBitmap(dc, m_bitmap.get(), dest, src);
   DibHeaderBlock info;
   info.header = section.dsBmih;
   std::memset(info.colors, 0, sizeof info.colors);

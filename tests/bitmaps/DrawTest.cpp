@@ -235,6 +235,36 @@ TEST_F(DrawTest, DrawBitmapOfABitmapHeldByAnotherContextDrawsNothing) {
   EXPECT_EQ(target.Pixel(0, 0), kSentinel);
 }
 
+// Bitmaps with colour masks (every 16-bit DIB section) are drawn by block
+// transfer even when DrawDib is asked for: DrawDib would draw nothing.
+TEST_F(DrawTest, MaskedBitmapsAreDrawnByBlockTransfer) {
+  struct {
+    BITMAPINFOHEADER header;
+    DWORD masks[3];
+  } info = {};
+  info.header.biSize = sizeof info.header;
+  info.header.biWidth = 4;
+  info.header.biHeight = -2;
+  info.header.biPlanes = 1;
+  info.header.biBitCount = 16;
+  info.header.biCompression = BI_BITFIELDS;
+  info.masks[0] = 0xF800;  // 5-6-5
+  info.masks[1] = 0x07E0;
+  info.masks[2] = 0x001F;
+  void* bits = nullptr;
+  HBITMAP section = ::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                       &bits, nullptr, 0);
+  ASSERT_NE(section, nullptr);
+  for (int i = 0; i < 8; ++i) static_cast<uint16_t*>(bits)[i] = 0xF800;  // pure red
+  CDib dib;
+  ASSERT_TRUE(dib.Attach(section));
+  calls.Reset();
+  EXPECT_TRUE(dib.Draw(target.dc(), nullptr, nullptr, TRUE, nullptr, TRUE));
+  EXPECT_EQ(target.Pixel(0, 0), 0xFF0000u);
+  EXPECT_EQ(target.Pixel(3, 1), 0xFF0000u);
+  EXPECT_EQ(target.Pixel(4, 0), kSentinel);
+}
+
 TEST_F(DrawTest, EmptyDibDrawsNothingAndTouchesNoPalette) {
   CDib empty;
   auto deleted = Loaded(kBitmap8);

@@ -1,5 +1,7 @@
 #include "TempDir.h"
 
+#include <cstdlib>
+
 #include <windows.h>
 
 #include <cstdio>
@@ -31,12 +33,15 @@ TempDir::TempDir() {
   wchar_t base[MAX_PATH];
   GetTempPathW(MAX_PATH, base);
   static unsigned serial = 0;
-  for (;;) {
+  // Only a name that is taken is worth another try.
+  for (int attempt = 0; attempt < 1000; ++attempt) {
     wchar_t name[64];
     std::swprintf(name, 64, L"vellisto-%lu-%u", GetCurrentProcessId(), ++serial);
     path_ = std::wstring(base) + name;
-    if (CreateDirectoryW(path_.c_str(), nullptr)) break;
+    if (CreateDirectoryW(path_.c_str(), nullptr)) return;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
+  std::abort();  // no scratch folder: the tests cannot run
 }
 
 TempDir::~TempDir() { RemoveTree(path_); }
