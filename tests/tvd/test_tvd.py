@@ -525,6 +525,50 @@ class Generations(TvdTestCase):
                 self.fails(2, "--codepage", page, "check", "v1.tvd")
 
 
+def AS_OTHER_USER():
+    """setpriv arguments to run as nobody in group 1234, or None where that is not possible."""
+    if WINDOWS_BUILD() or os.geteuid() != 0 or shutil.which("setpriv") is None:
+        return None
+    return ["setpriv", "--reuid=65534", "--regid=65534", "--groups=1234"]
+
+
+class SavingAsAnotherUser(TvdTestCase):
+    """A save writes a new file beside the old one: what that needs and keeps."""
+
+    def setUp(self):
+        super().setUp()
+        self.setpriv = AS_OTHER_USER()
+        if self.setpriv is None:
+            self.skipTest("needs the native build, root and setpriv")
+        os.chmod(self.dir, 0o755)  # tvd cannot make files here as nobody
+
+    def run_as_other(self, *args):
+        tool = os.path.realpath(TVD[-1])
+        result = subprocess.run(self.setpriv + [tool] + list(args), cwd=self.dir,
+                                capture_output=True, timeout=120)
+        return result.returncode, result.stderr.decode("utf-8")
+
+    def test_a_folder_without_room_for_a_new_file_cannot_be_saved_into(self):
+        self.write("a.tvd", EMPTY_V2)
+        os.chmod(self.path("a.tvd"), 0o666)
+        code, err = self.run_as_other("set", "a.tvd", "B", "A", "x")
+        self.assertEqual(code, 1, err)
+        self.assertIn("cannot", err)
+        self.assertEqual(self.read("a.tvd"), EMPTY_V2)
+        self.assertEqual(os.listdir(self.dir), ["a.tvd"])
+
+    def test_the_group_and_mode_are_kept(self):
+        os.chmod(self.dir, 0o777)
+        self.write("a.tvd", EMPTY_V2)
+        os.chown(self.path("a.tvd"), 0, 1234)
+        os.chmod(self.path("a.tvd"), 0o664)
+        code, err = self.run_as_other("set", "a.tvd", "B", "A", "x")
+        self.assertEqual(code, 0, err)
+        st = os.stat(self.path("a.tvd"))
+        self.assertEqual((st.st_gid, st.st_mode & 0o7777), (1234, 0o664))
+        self.assertNotEqual(self.read("a.tvd"), EMPTY_V2)
+
+
 class BadInput(TvdTestCase):
     def test_nothing_is_written_over_a_file_that_does_not_read_to_the_end(self):
         builder = FileBuilder()
