@@ -1,5 +1,6 @@
 // Loading, palettes and release of single bitmaps from the test library.
 #include "CDib.h"
+#include "ResourceModuleTest.h"
 #include "SystemCalls.h"
 #include "TestBitmapData.h"
 #include "TestLibrary.h"
@@ -22,20 +23,7 @@ uint32_t Rgb(const PALETTEENTRY& e) {
   return (uint32_t(e.peRed) << 16) | (uint32_t(e.peGreen) << 8) | e.peBlue;
 }
 
-class CDibTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { s_module = RealLoadLibrary(ResourceLibraryPath().c_str()); }
-  static void TearDownTestSuite() { RealFreeLibrary(s_module); }
-  void SetUp() override {
-    ASSERT_NE(s_module, nullptr);
-    ASSERT_TRUE(calls.AllInstalled());
-  }
-
-  static HMODULE s_module;
-  SystemCalls calls;
-};
-
-HMODULE CDibTest::s_module = nullptr;
+using CDibTest = ResourceModuleTest;
 
 void ExpectPaletteOfTable(const CDib& dib, const SystemCalls& calls, const TestBitmap& expected) {
   ASSERT_EQ(calls.createdPalettes.size(), 1u);

@@ -2,6 +2,7 @@
 // the generated bitmaps hold.
 #include "CDib.h"
 #include "DrawBitmap.h"
+#include "ResourceModuleTest.h"
 #include "SystemCalls.h"
 #include "TestBitmapData.h"
 #include "TestLibrary.h"
@@ -80,27 +81,16 @@ uint32_t SourcePixel(const TestBitmap& bitmap, int x, int y) {
   return bitmap.pixels[y * bitmap.width + x];
 }
 
-class DrawTest : public ::testing::Test {
+class DrawTest : public ResourceModuleTest {
  protected:
-  static void SetUpTestSuite() { s_module = RealLoadLibrary(ResourceLibraryPath().c_str()); }
-  static void TearDownTestSuite() { RealFreeLibrary(s_module); }
-  void SetUp() override {
-    ASSERT_NE(s_module, nullptr);
-    ASSERT_TRUE(calls.AllInstalled());
-  }
-
   static std::unique_ptr<CDib> Loaded(const TestBitmap& bitmap) {
     auto dib = std::make_unique<CDib>();
     if (!dib->Load(s_module, MAKEINTRESOURCEW(bitmap.id))) return nullptr;
     return dib;
   }
 
-  static HMODULE s_module;
-  SystemCalls calls;
   MemoryTarget target{64, 40};
 };
-
-HMODULE DrawTest::s_module = nullptr;
 
 TEST_F(DrawTest, DrawDibWithoutRectanglesDrawsTheWholeBitmapAtTheOrigin) {
   for (const TestBitmap* bitmap : {&kBitmap8, &kBitmap4, &kBitmap24}) {
