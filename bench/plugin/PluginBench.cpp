@@ -36,15 +36,17 @@ std::wstring WriteSampleFile() {
   for (int b = 0; b < 5; ++b) {
     VirtualDocument::Block& block = doc.AppendBlock((L"Block" + std::to_wstring(b)).c_str());
     for (int a = 0; a < 8; ++a) {
-      VirtualDocument::Block::Attrib& attrib = block.AppendAttrib((L"Attribute" + std::to_wstring(a)).c_str());
+      VARIANT v;
+      VariantInit(&v);
       switch (a % 4) {
-        case 0: V_VT(&attrib.value) = VT_I4; V_I4(&attrib.value) = a * 1000 + b; break;
-        case 1: V_VT(&attrib.value) = VT_R8; V_R8(&attrib.value) = a / 3.0; break;
-        case 2: V_VT(&attrib.value) = VT_DATE; V_DATE(&attrib.value) = 45000.25 + a; break;
+        case 0: V_VT(&v) = VT_I4; V_I4(&v) = a * 1000 + b; break;
+        case 1: V_VT(&v) = VT_R8; V_R8(&v) = a / 3.0; break;
+        case 2: V_VT(&v) = VT_DATE; V_DATE(&v) = 45000.25 + a; break;
         default:
-          V_VT(&attrib.value) = VT_BSTR;
-          V_BSTR(&attrib.value) = SysAllocString(L"A text value of moderate length, ok");
+          V_VT(&v) = VT_BSTR;
+          V_BSTR(&v) = SysAllocString(L"A text value of moderate length, ok");
       }
+      block.AppendAttrib((L"Attribute" + std::to_wstring(a)).c_str()).Take(v);
     }
   }
   if (doc.Save() != DocStatus::Ok) return std::wstring();

@@ -1,48 +1,69 @@
-// A checked reader over a file's bytes: every read is measured against what
+// A checked reader over bytes in memory: every read is measured against what
 // is left before anything is copied or allocated, a failed read leaves the
 // position where it was, and the offset of the first failed read is kept for
-// error messages. The bytes come from memory, or from a file through a
-// small window that is refilled as the reader moves on, so that reading a
-// file never needs a copy of the whole of it.
+// error messages.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <vector>
 
 class ByteReader {
  public:
-  // Reads exactly n bytes into the buffer; false when they cannot be had.
-  using Fill = std::function<bool(uint8_t* into, size_t n)>;
+  ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
-  ByteReader(const uint8_t* data, size_t size);
-  ByteReader(uint64_t size, Fill fill);
-
-  bool ReadU16LE(uint16_t& out);
-  bool ReadU32LE(uint32_t& out);
-  bool ReadU64LE(uint64_t& out);
-  // A view of the next n bytes, valid until the next read; null (and a
-  // recorded fault) when fewer are left.
-  const uint8_t* ReadBytes(uint64_t n);
+  // Inline: a large file's load is mostly these.
+  bool ReadU16LE(uint16_t& out) {
+    const uint8_t* p = Take(2);
+    if (!p) return false;
+    out = static_cast<uint16_t>(p[0] | p[1] << 8);
+    return true;
+  }
+  bool ReadU32LE(uint32_t& out) {
+    const uint8_t* p = Take(4);
+    if (!p) return false;
+    out = U32(p);
+    return true;
+  }
+  bool ReadU64LE(uint64_t& out) {
+    const uint8_t* p = Take(8);
+    if (!p) return false;
+    out = static_cast<uint64_t>(U32(p + 4)) << 32 | U32(p);
+    return true;
+  }
+  // A view of the next n bytes; null (and a recorded fault) when fewer are
+  // left.
+  const uint8_t* ReadBytes(uint64_t n) { return Take(n); }
   // Records a fault found by the caller (a bad value rather than missing bytes).
-  void MarkFault(uint64_t at);
+  void MarkFault(uint64_t at) {
+    if (failed_) return;
+    failed_ = true;
+    fault_ = at;
+  }
 
   uint64_t position() const { return pos_; }
+  const uint8_t* cursor() const { return data_ + pos_; }
   uint64_t remaining() const { return size_ - pos_; }
   bool failed() const { return failed_; }
   uint64_t faultOffset() const { return fault_; }
 
  private:
-  const uint8_t* Take(uint64_t n);
-  bool Refill(size_t n);
+  static uint32_t U32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  }
+  const uint8_t* Take(uint64_t n) {
+    if (n > remaining()) {
+      MarkFault(pos_);
+      return nullptr;
+    }
+    const uint8_t* p = data_ + pos_;
+    pos_ += n;
+    return p;
+  }
 
-  uint64_t size_;
-  uint64_t pos_ = 0;
-  const uint8_t* cur_;  // borrowed: the next unread byte in the window
-  const uint8_t* end_;  // borrowed: the end of the window
-  Fill fill_;                   // empty for bytes in memory
-  std::vector<uint8_t> window_; // owned window over a file
+  const uint8_t* data_;  // borrowed
+  size_t size_;
+  size_t pos_ = 0;
   bool failed_ = false;
   uint64_t fault_ = 0;
 };

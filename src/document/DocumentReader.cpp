@@ -3,16 +3,12 @@
 #include "AnsiCodePage.h"
 #include "FileMagic.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 enum : uint16_t { kTagI4 = 3, kTagR8 = 5, kTagDate = 7 };
-
-void DecodeUtf16(const uint8_t* p, size_t count, OLECHAR* out) {
-  for (size_t i = 0; i < count; ++i)
-    out[i] = static_cast<OLECHAR>(p[2 * i] | p[2 * i + 1] << 8);
-}
 
 }  // namespace
 
@@ -56,94 +52,123 @@ DocStatus DocumentReader::Fail(VirtualDocument& doc) {
   return DocStatus::BadFormat;
 }
 
+// A block joins the document only once all its attributes have been checked.
 bool DocumentReader::ReadBlock(VirtualDocument& doc) {
-  WString name;
+  const uint8_t* name = nullptr;
+  size_t nameSize = 0;
   uint32_t count = 0;
-  if (!ReadString(name) || !in_.ReadU32LE(count)) return false;
-  VirtualDocument::Block& block = doc.AppendBlock(OLESTR(""));
-  block.name.swap(name);
-  for (uint32_t i = 0; i < count; ++i) {
-    WString attribName;
-    VARIANT value;
-    VariantInit(&value);
-    if (!ReadString(attribName) || !ReadValue(value)) {
-      VariantClear(&value);
-      doc.blocks_.pop_back();
+  if (!ReadChars(name, nameSize) || !in_.ReadU32LE(count)) return false;
+  const uint8_t* attribs = in_.cursor();
+  for (uint32_t i = 0; i < count; ++i)
+    if (!ReadAttrib(nullptr)) return false;
+  VirtualDocument::Block& block =
+      doc.blocks_.emplace_back(DecodeName(doc.pool_, name, nameSize), doc.pool_);
+  block.stored_ = {attribs, static_cast<size_t>(in_.cursor() - attribs), count, version_};
+  return true;
+}
+
+// All or nothing: when memory runs out, the block is left as it was, with
+// its attributes still stored, and a later use tries again.
+void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
+  const VirtualDocument::Block::Stored& stored = block.stored_;
+  DocumentReader reader(stored.data, stored.size, stored.version);
+  try {
+    // The bytes were checked when the file was read, so every record is whole.
+    for (uint32_t i = 0; i < stored.count; ++i)
+      if (!reader.ReadAttrib(&block)) break;
+  } catch (...) {
+    block.attribs_.clear();
+    throw;
+  }
+  block.stored_ = {};
+}
+
+bool DocumentReader::ReadAttrib(VirtualDocument::Block* block) {
+  const uint8_t* name = nullptr;
+  size_t nameSize = 0;
+  if (!ReadChars(name, nameSize)) return false;
+  uint16_t tag = 0;
+  if (version_ != 0 && !in_.ReadU16LE(tag)) return false;
+  VARIANT value = {};  // VT_EMPTY
+  if (version_ != 0 && tag == kTagI4) {
+    uint32_t bits = 0;
+    if (!in_.ReadU32LE(bits)) return false;
+    value.lVal = static_cast<LONG>(bits);
+    value.vt = VT_I4;
+  } else if (version_ != 0 && (tag == kTagR8 || tag == kTagDate)) {
+    uint64_t bits = 0;
+    if (!in_.ReadU64LE(bits)) return false;
+    std::memcpy(&value.dblVal, &bits, sizeof bits);  // bits, not a double: NaN payloads stay
+    value.vt = tag;
+  } else {
+    const uint64_t at = in_.position();
+    const uint8_t* chars = nullptr;
+    size_t count = 0;
+    if (!ReadChars(chars, count)) return false;
+    if (count > 0x7FFFFFF0u / sizeof(OLECHAR)) {  // a BSTR counts its bytes in 31 bits
+      in_.MarkFault(at);
       return false;
     }
-    VirtualDocument::Block::Attrib& attrib = block.AppendAttrib(OLESTR(""));
-    attrib.name.swap(attribName);
-    attrib.value = value;  // the attribute takes over the value
+    if (block) {
+      // The text stays in the pool; the attribute owns nothing.
+      BSTR text = block->pool_->StartText(count);
+      DocumentPool::FinishText(text, Decode(chars, count, text));
+      value.bstrVal = text;
+      value.vt = VT_BSTR;
+    }
   }
+  if (block) block->attribs_.emplace_back(DecodeName(*block->pool_, name, nameSize)).value_ = value;
   return true;
 }
 
 bool DocumentReader::ReadChars(const uint8_t*& chars, size_t& count) {
   uint32_t length = 0;
   if (!in_.ReadU32LE(length)) return false;
-  const size_t width = version_ == 2 ? 2 : 1;
-  // Compared as a division so that no length can overflow the product.
-  if (length > in_.remaining() / width) {
+  const uint64_t bytes = version_ == 2 ? uint64_t{length} * 2 : length;  // cannot overflow
+  if (bytes > in_.remaining()) {
     in_.MarkFault(in_.position());
     return false;
   }
-  chars = in_.ReadBytes(static_cast<uint64_t>(length) * width);
-  if (!chars) return false;
+  chars = in_.ReadBytes(bytes);
   count = length;
-  for (size_t i = 0; i < count; ++i) {
-    if (chars[i * width] == 0 && (width == 1 || chars[i * width + 1] == 0)) {
-      count = i;
-      break;
+  return true;
+}
+
+size_t DocumentReader::Decode(const uint8_t* chars, size_t count, OLECHAR* into) {
+  if (version_ == 2) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // The stored units are already this machine's characters: copy them,
+    // and look for a zero four at a time (a word has a zero unit when one
+    // of its units borrows from its top bit).
+    std::memcpy(into, chars, count * 2);
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+      uint64_t w;
+      std::memcpy(&w, chars + 2 * i, sizeof w);
+      if ((w - 0x0001000100010001u) & ~w & 0x8000800080008000u) break;
     }
+    for (; i < count; ++i)
+      if (into[i] == 0) return i;
+    return count;
+#else
+    for (size_t i = 0; i < count; ++i) {
+      const OLECHAR c = static_cast<OLECHAR>(chars[2 * i] | chars[2 * i + 1] << 8);
+      if (c == 0) return i;
+      into[i] = c;
+    }
+    return count;
+#endif
   }
-  return true;
+  const size_t bytes = std::find(chars, chars + count, uint8_t{0}) - chars;
+  AnsiToWide(chars, bytes, wide_);
+  // A single-byte code page gives one character a byte, a double-byte one
+  // fewer; never more than the bytes.
+  const size_t n = std::min(wide_.size(), count);
+  std::copy(wide_.data(), wide_.data() + n, into);
+  return n;
 }
 
-bool DocumentReader::ReadString(WString& out) {
-  const uint8_t* chars = nullptr;
-  size_t count = 0;
-  if (!ReadChars(chars, count)) return false;
-  if (version_ == 2) {
-    out.resize(count);
-    if (count) DecodeUtf16(chars, count, &out[0]);
-  } else {
-    AnsiToWide(chars, count, out);
-  }
-  return true;
-}
-
-bool DocumentReader::ReadValue(VARIANT& out) {
-  VariantClear(&out);
-  uint16_t tag = 0;
-  if (version_ != 0 && !in_.ReadU16LE(tag)) return false;
-  if (version_ != 0 && tag == kTagI4) {
-    uint32_t v = 0;
-    if (!in_.ReadU32LE(v)) return false;
-    out.vt = VT_I4;
-    out.lVal = static_cast<LONG>(v);
-    return true;
-  }
-  if (version_ != 0 && (tag == kTagR8 || tag == kTagDate)) {
-    uint64_t bits = 0;
-    if (!in_.ReadU64LE(bits)) return false;
-    out.vt = tag;
-    std::memcpy(&out.dblVal, &bits, sizeof bits);  // bits, not a double: NaN payloads stay
-    return true;
-  }
-  const uint8_t* chars = nullptr;
-  size_t count = 0;
-  if (!ReadChars(chars, count)) return false;
-  BSTR text;
-  if (version_ == 2) {
-    text = SysAllocStringLen(nullptr, static_cast<UINT>(count));
-    if (text) DecodeUtf16(chars, count, text);
-  } else {
-    WString wide;
-    AnsiToWide(chars, count, wide);
-    text = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-  }
-  if (!text) return false;
-  out.vt = VT_BSTR;
-  out.bstrVal = text;
-  return true;
+PooledString DocumentReader::DecodeName(DocumentPool& pool, const uint8_t* chars, size_t count) {
+  OLECHAR* text = pool.StartString(count);
+  return DocumentPool::FinishString(text, Decode(chars, count, text));
 }

@@ -1,6 +1,11 @@
 // Reads a virtual document file's bytes into a document. Lengths and counts
 // are never trusted: every one is checked against the bytes that are left
 // before anything is allocated for it.
+//
+// A load checks every record but decodes only the block names. A block keeps
+// the checked bytes of its attributes and decodes them when they are first
+// used, so that opening a large file to read a few values costs little more
+// than reading it.
 #pragma once
 
 #include "ByteReader.h"
@@ -8,22 +13,31 @@
 
 class DocumentReader {
  public:
-  DocumentReader(const uint8_t* data, size_t size) : in_(data, size) {}
-  DocumentReader(uint64_t size, ByteReader::Fill fill) : in_(size, std::move(fill)) {}
+  // The bytes must stay as long as the document's blocks: the document's
+  // own loads keep them in its pool.
+  DocumentReader(const uint8_t* data, size_t size, int version = 0) : in_(data, size), version_(version) {}
 
   // Ok or BadFormat; blocks read before a fault stay in the document.
   DocStatus ReadBody(VirtualDocument& doc);
+  // Decodes the attributes that ReadBody checked and left in block.
+  static void DecodeAttribs(VirtualDocument::Block& block);
   uint64_t position() const { return in_.position(); }
 
  private:
   bool ReadHeader();
   DocStatus Fail(VirtualDocument& doc);
   bool ReadBlock(VirtualDocument& doc);
-  bool ReadString(WString& out);
-  bool ReadValue(VARIANT& out);
-  // The next string's characters, cut at the first zero character.
+  // Reads one attribute record, appending it to block, or only checking it
+  // when block is null.
+  bool ReadAttrib(VirtualDocument::Block* block);
+  // The next string's stored characters: count of them, width bytes each.
   bool ReadChars(const uint8_t*& chars, size_t& count);
+  // Decodes count stored characters into room for as many, cut at the first
+  // zero character; returns how many were kept.
+  size_t Decode(const uint8_t* chars, size_t count, OLECHAR* into);
+  PooledString DecodeName(DocumentPool& pool, const uint8_t* chars, size_t count);
 
   ByteReader in_;
-  int version_ = 0;
+  int version_;
+  WString wide_;  // reused for 8-bit text
 };

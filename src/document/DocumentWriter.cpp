@@ -26,11 +26,11 @@ DocStatus DocumentWriter::WriteBody(const VirtualDocument& doc, ByteWriter& out)
   out.WriteU32LE(static_cast<uint32_t>(doc.blocks().size()));
   for (const VirtualDocument::Block& block : doc.blocks()) {
     WriteString(out, block.name.c_str());
-    if (TooLong(block.attribs.size())) return DocStatus::WriteFailed;
-    out.WriteU32LE(static_cast<uint32_t>(block.attribs.size()));
-    for (const VirtualDocument::Block::Attrib& attrib : block.attribs) {
+    if (TooLong(block.attribs().size())) return DocStatus::WriteFailed;
+    out.WriteU32LE(static_cast<uint32_t>(block.attribs().size()));
+    for (const VirtualDocument::Block::Attrib& attrib : block.attribs()) {
       WriteString(out, attrib.name.c_str());
-      if (!WriteValue(out, attrib.value)) return DocStatus::WriteFailed;
+      if (!WriteValue(out, attrib.value())) return DocStatus::WriteFailed;
     }
   }
   return DocStatus::Ok;

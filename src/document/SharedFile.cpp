@@ -16,13 +16,15 @@ bool SharedFile::Open(const OLECHAR* path) {
   return true;
 }
 
-bool SharedFile::Read(uint8_t* into, size_t n) {
-  DWORD done = 0;
-  for (size_t at = 0; at < n; at += done) {
+size_t SharedFile::Read(uint8_t* into, size_t n) {
+  size_t at = 0;
+  while (at < n) {
     const DWORD chunk = static_cast<DWORD>(n - at > 0x40000000 ? 0x40000000 : n - at);
-    if (!ReadFile(file_, into + at, chunk, &done, nullptr) || done == 0) return false;
+    DWORD done = 0;
+    if (!ReadFile(file_, into + at, chunk, &done, nullptr) || done == 0) break;
+    at += done;
   }
-  return true;
+  return at;
 }
 
 #else
@@ -55,14 +57,15 @@ bool SharedFile::Open(const OLECHAR* path) {
   return true;
 }
 
-bool SharedFile::Read(uint8_t* into, size_t n) {
-  for (size_t at = 0; at < n;) {
+size_t SharedFile::Read(uint8_t* into, size_t n) {
+  size_t at = 0;
+  while (at < n) {
     const ssize_t done = read(file_, into + at, n - at);
     if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
+    if (done <= 0) break;
     at += static_cast<size_t>(done);
   }
-  return true;
+  return at;
 }
 
 #endif

@@ -17,8 +17,9 @@ class SharedFile {
   // writer holds it, a null or empty path).
   bool Open(const OLECHAR* path);
   uint64_t size() const { return size_; }
-  // Reads exactly n more bytes; false when the file ends sooner.
-  bool Read(uint8_t* into, size_t n);
+  // Reads up to n more bytes; fewer when the file ends sooner or cannot be
+  // read further. Returns how many it read.
+  size_t Read(uint8_t* into, size_t n);
 
  private:
 #ifdef _WIN32

@@ -6,30 +6,44 @@
 #include "NameMatch.h"
 #include "SharedFile.h"
 
+#include <cstring>
 #include <exception>
+#include <new>
 
 namespace {
 
+using View = std::basic_string_view<OLECHAR>;
+
 const OLECHAR* OrEmpty(const OLECHAR* text) { return text ? text : OLESTR(""); }
 
-WString StripStars(const WString& text) {
+size_t Length(const OLECHAR* text) {
+  size_t n = 0;
+  while (text[n]) ++n;
+  return n;
+}
+
+View StripStars(View text) {
   const size_t first = text.find_first_not_of(OLECHAR('*'));
-  if (first == WString::npos) return WString();
+  if (first == View::npos) return View();
   return text.substr(first, text.find_last_not_of(OLECHAR('*')) - first + 1);
 }
 
 }  // namespace
 
-VirtualDocument::Block::Attrib::Attrib(const OLECHAR* attribName) : name(OrEmpty(attribName)) {
-  VariantInit(&value);
+VirtualDocument::Block::Attrib::~Attrib() {
+  if (owned_) VariantClear(&value_);
 }
 
-VirtualDocument::Block::Attrib::~Attrib() { VariantClear(&value); }
-
-VirtualDocument::Block::Block(const OLECHAR* blockName) : name(OrEmpty(blockName)) {}
+void VirtualDocument::Block::Attrib::Take(VARIANT& taken) {
+  if (owned_) VariantClear(&value_);
+  value_ = taken;
+  owned_ = true;
+  taken.vt = VT_EMPTY;
+}
 
 VirtualDocument::Block::Attrib* VirtualDocument::Block::FindAttrib(const OLECHAR* pattern) {
   pattern = OrEmpty(pattern);
+  AttribList& attribs = Decoded();
   for (Attrib& a : attribs)
     if (NamesEqual(a.name.c_str(), pattern)) return &a;
 
@@ -39,17 +53,18 @@ VirtualDocument::Block::Attrib* VirtualDocument::Block::FindAttrib(const OLECHAR
   const bool starLast = p.back() == '*';
   if (!starFirst && !starLast) return nullptr;
   if (starFirst && starLast) LowerCase(p);
-  p = StripStars(p);
+  p = WString(StripStars(p));
   const size_t n = p.size();
 
+  WString stripped;  // reused: the comparisons want each name zero-terminated
   for (Attrib& a : attribs) {
-    WString stripped = StripStars(a.name.c_str());
+    stripped.assign(StripStars(a.name));
     if (starFirst && starLast) {
       LowerCase(stripped);
       if (stripped.find(p) != WString::npos) return &a;
     } else if (starFirst) {
-      const WString tail = stripped.size() > n ? stripped.substr(stripped.size() - n) : stripped;
-      if (NamesEqual(tail.c_str(), p.c_str())) return &a;
+      if (stripped.size() > n) stripped.erase(0, stripped.size() - n);
+      if (NamesEqual(stripped.c_str(), p.c_str())) return &a;
     } else if (PrefixEqual(stripped.c_str(), p.c_str(), static_cast<int>(n))) {
       return &a;
     }
@@ -58,35 +73,52 @@ VirtualDocument::Block::Attrib* VirtualDocument::Block::FindAttrib(const OLECHAR
 }
 
 VirtualDocument::Block::Attrib& VirtualDocument::Block::AppendAttrib(const OLECHAR* attribName) {
-  return attribs.emplace_back(attribName);
+  attribName = OrEmpty(attribName);
+  return AppendAttrib(attribName, Length(attribName));
+}
+
+VirtualDocument::Block::Attrib& VirtualDocument::Block::AppendAttrib(const OLECHAR* attribName, size_t size) {
+  return Decoded().emplace_back(pool_->Copy(attribName, size));
+}
+
+VirtualDocument::Block::AttribList& VirtualDocument::Block::Decoded() const {
+  if (stored_.data) DocumentReader::DecodeAttribs(const_cast<Block&>(*this));
+  return attribs_;
 }
 
 VirtualDocument::~VirtualDocument() { Clear(); }
 
 void VirtualDocument::Clear() {
+  // Head to tail, blocks and the attributes in each.
   while (!blocks_.empty()) {
-    std::list<Block::Attrib>& attribs = blocks_.front().attribs;
-    while (!attribs.empty()) attribs.pop_front();
+    blocks_.front().attribs_.clear();
     blocks_.pop_front();
   }
+  pool_.Release();
   path_.clear();
 }
 
 VirtualDocument::Block* VirtualDocument::FindBlock(const OLECHAR* blockName) {
+  blockName = OrEmpty(blockName);
   for (Block& b : blocks_)
     if (NamesEqual(b.name.c_str(), blockName)) return &b;
   return nullptr;
 }
 
 VirtualDocument::Block& VirtualDocument::AppendBlock(const OLECHAR* blockName) {
-  return blocks_.emplace_back(blockName);
+  blockName = OrEmpty(blockName);
+  return AppendBlock(blockName, Length(blockName));
+}
+
+VirtualDocument::Block& VirtualDocument::AppendBlock(const OLECHAR* blockName, size_t size) {
+  return blocks_.emplace_back(pool_.Copy(blockName, size), pool_);
 }
 
 void VirtualDocument::GetValue(const OLECHAR* blockName, const OLECHAR* attribName, VARIANT* out) {
   if (!out) return;
   Block* block = FindBlock(blockName);
   Block::Attrib* attrib = block ? block->FindAttrib(attribName) : nullptr;
-  if (attrib) VariantCopy(out, &attrib->value);
+  if (attrib) VariantCopy(out, const_cast<VARIANT*>(&attrib->value()));
   else VariantClear(out);
 }
 
@@ -107,27 +139,53 @@ bool VirtualDocument::SetValue(const OLECHAR* blockName, const OLECHAR* attribNa
   if (!block) block = &AppendBlock(blockName);
   else attrib = block->FindAttrib(attribName);
   if (!attrib) attrib = &block->AppendAttrib(attribName);
-  VariantClear(&attrib->value);
-  attrib->value = copy.v;  // the attribute takes the copy over
-  copy.v.vt = VT_EMPTY;
+  attrib->Take(copy.v);
   return true;
 }
 
 DocStatus VirtualDocument::Load(const OLECHAR* newPath) {
   Clear();
   SetPath(newPath);
-  formatVersion_ = 2;
-  faultOffset_ = 0;
   SharedFile file;
   if (!file.Open(path_.c_str())) return DocStatus::CannotOpen;
   if (file.size() == 0) return DocStatus::Ok;
-  DocumentReader reader(file.size(), [&file](uint8_t* into, size_t n) { return file.Read(into, n); });
+  // The whole file stays in the pool: the blocks decode their attributes
+  // from it later. A file that got shorter meanwhile is read as far as it
+  // goes.
+  uint8_t* bytes = KeepBytes(file.size());
+  if (!bytes) return DocStatus::BadFormat;
+  return ReadKept(bytes, file.Read(bytes, static_cast<size_t>(file.size())));
+}
+
+DocStatus VirtualDocument::Read(const uint8_t* data, size_t size) {
+  WString keep = path_;
+  Clear();
+  path_.swap(keep);
+  if (size == 0) return DocStatus::Ok;
+  uint8_t* bytes = KeepBytes(size);
+  if (!bytes) return DocStatus::BadFormat;
+  std::memcpy(bytes, data, size);
+  return ReadKept(bytes, size);
+}
+
+uint8_t* VirtualDocument::KeepBytes(uint64_t size) {
+  if (size > SIZE_MAX) return nullptr;
+  try {
+    return static_cast<uint8_t*>(pool_.Allocate(static_cast<size_t>(size), 1));
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // a file too large for this process's memory
+  }
+}
+
+DocStatus VirtualDocument::ReadKept(const uint8_t* bytes, size_t size) {
+  formatVersion_ = 2;
+  faultOffset_ = 0;
+  DocumentReader reader(bytes, size);
   try {
     return reader.ReadBody(*this);
   } catch (const std::exception&) {
-    // Lengths are checked against the file before anything is allocated, so
-    // only a file too large for this process's memory ends here (bad_alloc,
-    // or length_error for a string longer than a 32-bit vector may hold).
+    // Lengths are checked against the bytes before anything is allocated,
+    // so only running out of memory ends here.
     faultOffset_ = reader.position();
     return DocStatus::BadFormat;
   }

@@ -4,6 +4,9 @@
 
 #include "Automation.h"
 #include "DocStatus.h"
+#include "DocumentPool.h"
+#include "PoolAllocator.h"
+#include "PooledString.h"
 
 #include <cstdint>
 #include <list>
@@ -14,24 +17,58 @@ class VirtualDocument {
    public:
     class Attrib {
      public:
-      explicit Attrib(const OLECHAR* attribName);
+      explicit Attrib(PooledString attribName) : name(attribName), value_() {}
       ~Attrib();
       Attrib(const Attrib&) = delete;
       Attrib& operator=(const Attrib&) = delete;
 
-      WString name;
-      VARIANT value;  // owned; released with the attribute
+      const VARIANT& value() const { return value_; }
+      // Takes the value over, releasing the old one; *taken is left empty.
+      void Take(VARIANT& taken);
+
+      const PooledString name;
+
+     private:
+      friend class DocumentReader;
+      VARIANT value_;       // owned when owned_; else nothing to release, or a
+                            // text read from the file that the pool owns
+      bool owned_ = false;
     };
 
-    explicit Block(const OLECHAR* blockName);
+    using AttribList = std::list<Attrib, PoolAllocator<Attrib>>;
 
+    Block(PooledString blockName, DocumentPool& pool)
+        : name(blockName), attribs_(PoolAllocator<Attrib>(pool)), pool_(&pool) {}
+
+    // In file order, with attributes added later at the tail. Attributes
+    // loaded from a file are decoded here, when first asked for.
+    const AttribList& attribs() const { return Decoded(); }
     // The first attribute named pattern exactly, else the first that the
     // pattern's leading or trailing '*' matches.
     Attrib* FindAttrib(const OLECHAR* pattern);
+    // The name is copied, up to its first zero character.
     Attrib& AppendAttrib(const OLECHAR* attribName);
+    Attrib& AppendAttrib(const OLECHAR* attribName, size_t size);
 
-    WString name;
-    std::list<Attrib> attribs;  // owned, in file order
+    const PooledString name;
+
+   private:
+    friend class DocumentReader;
+    friend class VirtualDocument;
+
+    // Attribute records read from the file and checked, not yet decoded.
+    struct Stored {
+      const uint8_t* data;  // borrowed: the file's bytes in the pool
+      size_t size;
+      uint32_t count;
+      int version;
+    };
+
+    AttribList& Decoded() const;
+
+    mutable AttribList attribs_;  // owned
+    mutable Stored stored_ = {};
+    DocumentPool* pool_;  // borrowed: the document's
   };
 
   VirtualDocument() = default;
@@ -42,6 +79,9 @@ class VirtualDocument {
   // Clears the document, remembers path and reads the file. On BadFormat the
   // blocks read before the fault stay, and FaultOffset() tells where it was.
   DocStatus Load(const OLECHAR* path);
+  // Clears the document and reads a file's content from memory, as Load
+  // does from the file; the path is kept.
+  DocStatus Read(const uint8_t* data, size_t size);
   // Writes the whole document to the remembered path in the newest format.
   // All or nothing: when it fails, the file and the document are unchanged.
   DocStatus Save();
@@ -56,8 +96,11 @@ class VirtualDocument {
   // null reference, no memory).
   bool SetValue(const OLECHAR* blockName, const OLECHAR* attribName, const VARIANT* in);
 
+  // The name is copied, up to its first zero character.
   Block& AppendBlock(const OLECHAR* blockName);
-  const std::list<Block>& blocks() const { return blocks_; }
+  Block& AppendBlock(const OLECHAR* blockName, size_t size);
+  using BlockList = std::list<Block, PoolAllocator<Block>>;
+  const BlockList& blocks() const { return blocks_; }
   const WString& path() const { return path_; }
   void SetPath(const OLECHAR* newPath) { path_ = newPath ? newPath : OLESTR(""); }
 
@@ -69,7 +112,15 @@ class VirtualDocument {
  private:
   friend class DocumentReader;
 
-  std::list<Block> blocks_;  // owned, in file order, new blocks at the tail
+  // Room in the pool for a file's bytes; null when there is not enough memory.
+  uint8_t* KeepBytes(uint64_t size);
+  // Reads bytes that the pool keeps.
+  DocStatus ReadKept(const uint8_t* bytes, size_t size);
+
+  // Blocks, attributes and names live in the pool, which therefore comes
+  // first: it must outlive them.
+  DocumentPool pool_;
+  BlockList blocks_{PoolAllocator<Block>(pool_)};  // owned, in file order, new blocks at the tail
   WString path_;
   int formatVersion_ = 2;
   uint64_t faultOffset_ = 0;

@@ -31,7 +31,7 @@ class FileFormat : public ::testing::Test {
   }
   size_t AttributeCount() const {
     size_t n = 0;
-    for (const auto& b : doc_.blocks()) n += b.attribs.size();
+    for (const auto& b : doc_.blocks()) n += b.attribs().size();
     return n;
   }
 
@@ -73,16 +73,16 @@ TEST_F(FileFormat, NewestGenerationRoundTripsEveryType) {
                           .Wide(u"t").U16(8).Wide(u"\u0416\U0001F600").bytes()),
             DocStatus::Ok);
   EXPECT_EQ(doc_.formatVersion(), 2);
-  const auto& a = doc_.blocks().front().attribs;
+  const auto& a = doc_.blocks().front().attribs();
   auto it = a.begin();
-  EXPECT_EQ(it->value.vt, VT_I4);
-  EXPECT_EQ(it->value.lVal, INT32_MIN);
+  EXPECT_EQ(it->value().vt, VT_I4);
+  EXPECT_EQ(it->value().lVal, INT32_MIN);
   ++it;
-  EXPECT_EQ(it->value.vt, VT_R8);
-  EXPECT_TRUE(std::signbit(it->value.dblVal));
+  EXPECT_EQ(it->value().vt, VT_R8);
+  EXPECT_TRUE(std::signbit(it->value().dblVal));
   ++it;
-  EXPECT_EQ(it->value.vt, VT_DATE);
-  EXPECT_EQ(it->value.date, 45000.25);
+  EXPECT_EQ(it->value().vt, VT_DATE);
+  EXPECT_EQ(it->value().date, 45000.25);
   EXPECT_EQ(Text(OLESTR("B"), OLESTR("t")), "\u0416\U0001F600");
   const Bytes original = ReadFile(file_);
   EXPECT_EQ(SaveBytes(), original);

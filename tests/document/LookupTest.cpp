@@ -14,15 +14,17 @@ class Lookup : public ::testing::Test {
     VirtualDocument::Block* block = doc_.FindBlock(OLESTR("B"));
     if (!block) block = &doc_.AppendBlock(OLESTR("B"));
     for (const OLECHAR* name : names) {
-      auto& a = block->AppendAttrib(name);
-      Var::I4(a.value, static_cast<LONG>(block->attribs.size() - 1));
+      VARIANT index;
+      VariantInit(&index);
+      Var::I4(index, static_cast<LONG>(block->attribs().size()));
+      block->AppendAttrib(name).Take(index);
     }
   }
   // The index of the attribute the pattern finds, or -1.
   int Find(const OLECHAR* pattern) {
     VirtualDocument::Block* block = doc_.FindBlock(OLESTR("B"));
     auto* a = block ? block->FindAttrib(pattern) : nullptr;
-    return a ? a->value.lVal : -1;
+    return a ? a->value().lVal : -1;
   }
   VirtualDocument doc_;
 };
@@ -112,8 +114,8 @@ TEST_F(Values, SetCreatesBlockAndAttributeAtTheTail) {
   ASSERT_EQ(doc_.blocks().size(), 2u);
   const auto& card = doc_.blocks().back();
   EXPECT_EQ(Utf8(card.name), "Card");
-  ASSERT_EQ(card.attribs.size(), 2u);
-  EXPECT_EQ(Utf8(card.attribs.back().name), "*x");
+  ASSERT_EQ(card.attribs().size(), 2u);
+  EXPECT_EQ(Utf8(card.attribs().back().name), "*x");
 }
 
 TEST_F(Values, SetThroughAPatternOverwritesTheFirstMatch) {
@@ -126,7 +128,7 @@ TEST_F(Values, SetThroughAPatternOverwritesTheFirstMatch) {
   EXPECT_EQ(out_.lVal, 2);
   doc_.GetValue(OLESTR("Card"), OLESTR("Old No"), &out_);
   EXPECT_EQ(out_.lVal, 1);
-  EXPECT_EQ(doc_.blocks().front().attribs.size(), 2u);
+  EXPECT_EQ(doc_.blocks().front().attribs().size(), 2u);
 }
 
 TEST_F(Values, ValuesAreDeepCopiesBothWays) {
@@ -135,7 +137,7 @@ TEST_F(Values, ValuesAreDeepCopiesBothWays) {
   in_.bstrVal[0] = 'J';  // the document kept its own copy
   doc_.GetValue(OLESTR("Card"), OLESTR("Title"), &out_);
   EXPECT_EQ(Utf8(out_), "Pump");
-  EXPECT_NE(out_.bstrVal, doc_.blocks().front().attribs.front().value.bstrVal);
+  EXPECT_NE(out_.bstrVal, doc_.blocks().front().attribs().front().value().bstrVal);
   out_.bstrVal[0] = 'L';
   Var again;
   doc_.GetValue(OLESTR("Card"), OLESTR("Title"), &again);

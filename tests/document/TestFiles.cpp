@@ -82,7 +82,7 @@ FileImage& FileImage::Narrow(const std::string& text) {
   return *this;
 }
 
-std::string Utf8(const WString& s) { return Utf8FromUtf16(s); }
+std::string Utf8(std::basic_string_view<OLECHAR> s) { return Utf8FromUtf16(WString(s)); }
 
 std::string Utf8(const VARIANT& v) {
   if (v.vt != VT_BSTR) return "<vt " + std::to_string(v.vt) + ">";

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
@@ -53,4 +54,4 @@ struct Var : VARIANT {
 
 // The text of a VT_BSTR as UTF-8, for readable assertions.
 std::string Utf8(const VARIANT& v);
-std::string Utf8(const WString& s);
+std::string Utf8(std::basic_string_view<OLECHAR> s);

@@ -89,7 +89,7 @@ std::string Count(size_t n, const char* one, const char* many) {
 
 size_t AttributeCount(const VirtualDocument& doc) {
   size_t n = 0;
-  for (const VirtualDocument::Block& b : doc.blocks()) n += b.attribs.size();
+  for (const VirtualDocument::Block& b : doc.blocks()) n += b.attribs().size();
   return n;
 }
 
@@ -162,10 +162,10 @@ int Commands::Dump(const std::string& file, bool asJson) {
                     Count(doc.blocks().size(), "block", "blocks") + ", " +
                     Count(AttributeCount(doc), "attribute", "attributes") + "\n";
   for (const VirtualDocument::Block& b : doc.blocks()) {
-    out += "block " + ValueText::Quoted(b.name) + " (" +
-           Count(b.attribs.size(), "attribute", "attributes") + ")\n";
-    for (const VirtualDocument::Block::Attrib& a : b.attribs)
-      out += "  " + ValueText::Quoted(a.name) + ": " + DescribeValue(a.value) + "\n";
+    out += "block " + ValueText::Quoted(WString(b.name)) + " (" +
+           Count(b.attribs().size(), "attribute", "attributes") + ")\n";
+    for (const VirtualDocument::Block::Attrib& a : b.attribs())
+      out += "  " + ValueText::Quoted(WString(a.name)) + ": " + DescribeValue(a.value()) + "\n";
   }
   Console::Out(out);
   return 0;

@@ -32,8 +32,8 @@ void PutDouble(ordered_json& object, const double& value) {
 
 ordered_json AttribJson(const VirtualDocument::Block::Attrib& attrib) {
   ordered_json a;
-  PutText(a, "name", attrib.name);
-  const VARIANT& v = attrib.value;
+  PutText(a, "name", WString(attrib.name));
+  const VARIANT& v = attrib.value();
   if (v.vt == VT_I4) {
     a["type"] = "i4";
     a["value"] = v.lVal;
@@ -159,9 +159,9 @@ ordered_json JsonView::FromDocument(const VirtualDocument& doc, const std::strin
   ordered_json blocks = ordered_json::array();
   for (const VirtualDocument::Block& block : doc.blocks()) {
     ordered_json b;
-    PutText(b, "name", block.name);
+    PutText(b, "name", WString(block.name));
     ordered_json attributes = ordered_json::array();
-    for (const VirtualDocument::Block::Attrib& attrib : block.attribs)
+    for (const VirtualDocument::Block::Attrib& attrib : block.attribs())
       attributes.push_back(AttribJson(attrib));
     b["attributes"] = std::move(attributes);
     blocks.push_back(std::move(b));
@@ -180,8 +180,8 @@ void JsonView::ToDocument(const json& root, VirtualDocument& doc) {
     const json& b = (*blocks)[i];
     const Place blockPlace = (top / "blocks")[i];
     if (!b.is_object()) blockPlace.Fail("expected an object");
-    VirtualDocument::Block& block = doc.AppendBlock(OLESTR(""));
-    block.name = TakeText(b, "name", blockPlace);
+    const WString blockName = TakeText(b, "name", blockPlace);
+    VirtualDocument::Block& block = doc.AppendBlock(blockName.data(), blockName.size());
     const json* attributes = Member(b, "attributes");
     if (!attributes) continue;  // a block without attributes
     if (!attributes->is_array()) (blockPlace / "attributes").Fail("expected an array");
@@ -189,9 +189,11 @@ void JsonView::ToDocument(const json& root, VirtualDocument& doc) {
       const json& a = (*attributes)[k];
       const Place attribPlace = (blockPlace / "attributes")[k];
       if (!a.is_object()) attribPlace.Fail("expected an object");
-      VirtualDocument::Block::Attrib& attrib = block.AppendAttrib(OLESTR(""));
-      attrib.name = TakeText(a, "name", attribPlace);
-      TakeValue(a, attrib.value, attribPlace);
+      const WString attribName = TakeText(a, "name", attribPlace);
+      VARIANT value;
+      VariantInit(&value);
+      TakeValue(a, value, attribPlace);
+      block.AppendAttrib(attribName.data(), attribName.size()).Take(value);
     }
   }
 }

@@ -1,0 +1,88 @@
+#include "DocumentPool.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// The first chunk holds a small file's whole content; later ones double up
+// to a cap, so that at most one capped chunk's worth is ever unused.
+constexpr size_t kFirstChunk = 8 * 1024;
+constexpr size_t kLargestChunk = 1024 * 1024;
+constexpr size_t kHeader = alignof(std::max_align_t);
+
+size_t g_limit = SIZE_MAX;
+
+// Characters plus the zero after them, in bytes.
+size_t CharBytes(size_t size) {
+  if (size > SIZE_MAX / 2 / sizeof(OLECHAR)) throw std::bad_alloc();
+  return (size + 1) * sizeof(OLECHAR);
+}
+
+}  // namespace
+
+void* DocumentPool::AllocateInNewChunk(size_t bytes, size_t alignment) {
+  if (bytes > SIZE_MAX - kHeader - alignment) throw std::bad_alloc();
+  const size_t regular = std::clamp(taken_, kFirstChunk, kLargestChunk);
+  // A piece larger than a regular chunk (a file's bytes, a long name) gets
+  // a chunk of its own, and the space left in the current one stays in use.
+  const bool own = bytes + alignment > regular;
+  const size_t wanted = own ? bytes + alignment : regular;
+  if (wanted > g_limit || taken_ > g_limit - wanted) throw std::bad_alloc();
+  auto* chunk = static_cast<Chunk*>(std::malloc(kHeader + wanted));
+  if (!chunk) throw std::bad_alloc();
+  chunk->next = chunks_;
+  chunks_ = chunk;
+  taken_ += wanted;
+  char* start = reinterpret_cast<char*>(chunk) + kHeader;
+  if (own) return start + (-reinterpret_cast<uintptr_t>(start) & (alignment - 1));
+  cur_ = start;
+  end_ = start + wanted;
+  return Allocate(bytes, alignment);
+}
+
+void DocumentPool::Release() {
+  while (chunks_) {
+    Chunk* next = chunks_->next;
+    std::free(chunks_);
+    chunks_ = next;
+  }
+  cur_ = end_ = nullptr;
+  taken_ = 0;
+}
+
+OLECHAR* DocumentPool::StartString(size_t maxSize) {
+  return static_cast<OLECHAR*>(Allocate(CharBytes(maxSize), alignof(OLECHAR)));
+}
+
+PooledString DocumentPool::FinishString(OLECHAR* text, size_t size) {
+  text[size] = 0;
+  return PooledString(text, size);
+}
+
+PooledString DocumentPool::Copy(const OLECHAR* text, size_t size) {
+  OLECHAR* into = StartString(size);
+  size_t n = 0;
+  while (n < size && text[n]) {
+    into[n] = text[n];
+    ++n;
+  }
+  return FinishString(into, n);
+}
+
+BSTR DocumentPool::StartText(size_t maxSize) {
+  auto* block = static_cast<char*>(Allocate(sizeof(uint32_t) + CharBytes(maxSize), alignof(uint32_t)));
+  return reinterpret_cast<BSTR>(block + sizeof(uint32_t));
+}
+
+void DocumentPool::FinishText(BSTR text, size_t size) {
+  // The caller's maxSize came from a 32-bit length, but a BSTR counts bytes
+  // in 32 bits too; the reader refuses texts longer than that.
+  const uint32_t bytes = static_cast<uint32_t>(size * sizeof(OLECHAR));
+  std::memcpy(reinterpret_cast<char*>(text) - sizeof(uint32_t), &bytes, sizeof bytes);
+  text[size] = 0;
+}
+
+void DocumentPool::SetLimitForTesting(size_t bytes) { g_limit = bytes; }

@@ -1,0 +1,62 @@
+// The memory behind a document's content: its blocks, attributes, names and
+// the texts read from its file. Memory is taken in chunks and given back
+// all at once when the document is cleared, so that loading a large file
+// costs a few allocations rather than several per attribute.
+#pragma once
+
+#include "Automation.h"
+#include "PooledString.h"
+
+#include <cstddef>
+#include <cstdint>
+
+class DocumentPool {
+ public:
+  DocumentPool() = default;
+  ~DocumentPool() { Release(); }
+  DocumentPool(const DocumentPool&) = delete;
+  DocumentPool& operator=(const DocumentPool&) = delete;
+
+  // Throws std::bad_alloc when no memory is left. Inline: a load takes one
+  // or two of these per attribute.
+  void* Allocate(size_t bytes, size_t alignment) {
+    // Measured as distances from cur_, so that nothing can overflow.
+    const size_t pad = static_cast<size_t>(-reinterpret_cast<uintptr_t>(cur_) & (alignment - 1));
+    const size_t free = static_cast<size_t>(end_ - cur_);
+    if (!cur_ || pad > free || bytes > free - pad) return AllocateInNewChunk(bytes, alignment);
+    char* at = cur_ + pad;
+    cur_ = at + bytes;
+    return at;
+  }
+
+  // A copy of text, cut at its first zero character.
+  PooledString Copy(const OLECHAR* text, size_t size);
+  // Room for a name of up to maxSize characters; Finish cuts it to size.
+  OLECHAR* StartString(size_t maxSize);
+  static PooledString FinishString(OLECHAR* text, size_t size);
+
+  // Room for a text value of up to maxSize characters in the BSTR layout
+  // (its byte length before it, a zero character after it), so that
+  // everything that reads a BSTR reads it. The pool owns it: it must never be
+  // given to SysFreeString or VariantClear.
+  BSTR StartText(size_t maxSize);
+  static void FinishText(BSTR text, size_t size);
+
+  // Gives every chunk back; everything made from the pool is gone.
+  void Release();
+
+  // Test seam: every pool fails to grow beyond this many bytes.
+  static void SetLimitForTesting(size_t bytes);
+
+ private:
+  struct Chunk {
+    Chunk* next;  // owned: the chunk taken before this one
+  };
+
+  void* AllocateInNewChunk(size_t bytes, size_t alignment);
+
+  Chunk* chunks_ = nullptr;  // owned, newest first
+  char* cur_ = nullptr;      // borrowed: free space in the newest chunk
+  char* end_ = nullptr;
+  size_t taken_ = 0;         // bytes in all chunks, to size the next one
+};
