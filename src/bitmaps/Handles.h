@@ -1,6 +1,6 @@
-// Owners and guards for the system handles the bitmaps and the preview hold.
-// This header is the only place that calls a handle's close function: code
-// elsewhere keeps a handle in one of these types and lets scope end it.
+// Owners of the GDI and USER handles the bitmaps and the preview hold, and
+// guards for what a device context has selected. Code keeps a handle in one
+// of these types and lets scope end it.
 #pragma once
 
 #ifndef NOMINMAX
@@ -9,44 +9,7 @@
 #include <windows.h>
 #include <vfw.h>
 
-#include <utility>
-
-// Owns one handle of type T and closes it with Close when it goes, unless it
-// is null. Move-only.
-template <typename T, auto Close>
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(T handle) : m_handle(handle) {}
-  ~UniqueHandle() { reset(); }
-
-  UniqueHandle(UniqueHandle&& other) noexcept : m_handle(other.release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-  T get() const { return m_handle; }
-  explicit operator bool() const { return m_handle != T(); }
-
-  // Gives up ownership without closing.
-  T release() { return std::exchange(m_handle, T()); }
-
-  // Closes the handle held (if any) and takes ownership of handle.
-  void reset(T handle = T()) {
-    const T old = std::exchange(m_handle, handle);
-    if (old != T()) Close(old);
-  }
-
-  // Closes the handle held, which must not be null, and returns what the
-  // close function returned; the owner is empty afterwards.
-  auto close() { return Close(release()); }
-
- private:
-  T m_handle = T();  // owned
-};
+#include "UniqueHandle.h"
 
 using UniqueBitmap = UniqueHandle<HBITMAP, ::DeleteObject>;
 using UniquePalette = UniqueHandle<HPALETTE, ::DeleteObject>;
