@@ -1,6 +1,7 @@
 // The library's entry point and its four exports (undecorated through
 // Vellisto.def).
 #include "Globals.h"
+#include "HResultFromCaughtException.h"
 #include "ModuleState.h"
 #include "ModuleStateGuard.h"
 #include "ProxyStub.h"
@@ -50,7 +51,7 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** o
     return g_module.GetClassObject(clsid, iid, out);
   } catch (...) {
     *out = nullptr;
-    return E_UNEXPECTED;
+    return HResultFromCaughtException(E_UNEXPECTED);
   }
 }
 

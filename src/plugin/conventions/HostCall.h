@@ -3,18 +3,15 @@
 // becomes E_OUTOFMEMORY, anything else E_FAIL.
 #pragma once
 
+#include "HResultFromCaughtException.h"
 #include "ModuleStateGuard.h"
-
-#include <new>
 
 template <class Body>
 HRESULT GuardedHostCall(Body&& body) noexcept {
   ModuleStateGuard guard;
   try {
     return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
   } catch (...) {
-    return E_FAIL;
+    return HResultFromCaughtException();
   }
 }
