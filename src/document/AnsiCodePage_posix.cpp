@@ -1,26 +1,12 @@
 #include "AnsiCodePage.h"
 
-#include <mutex>
-
-#ifndef _WIN32
 #include <iconv.h>
 
 #include <cerrno>
+#include <mutex>
 #include <string>
-#endif
 
 namespace {
-
-#ifdef _WIN32
-
-unsigned g_codePage = CP_ACP;
-
-bool Decodes(unsigned codePage) {
-  CPINFO info;
-  return codePage == CP_ACP || (GetCPInfo(codePage, &info) && info.MaxCharSize == 1);
-}
-
-#else
 
 constexpr unsigned kDefaultCodePage = 1252;
 
@@ -61,30 +47,7 @@ bool BuildTable(unsigned codePage, Table& table) {
   return true;
 }
 
-#endif
-
 }  // namespace
-
-#ifdef _WIN32
-
-bool SetAnsiCodePage(unsigned codePage) {
-  if (!Decodes(codePage)) return false;
-  g_codePage = codePage;
-  return true;
-}
-
-unsigned AnsiCodePage() { return g_codePage == CP_ACP ? GetACP() : g_codePage; }
-
-void AnsiToWide(const uint8_t* text, size_t length, WString& out) {
-  out.clear();
-  if (length == 0) return;
-  out.resize(length);  // single-byte code pages: one unit per byte
-  const int n = MultiByteToWideChar(g_codePage, 0, reinterpret_cast<const char*>(text),
-                                    static_cast<int>(length), &out[0], static_cast<int>(length));
-  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
-}
-
-#else
 
 bool SetAnsiCodePage(unsigned codePage) {
   if (codePage == 0) codePage = kDefaultCodePage;
@@ -109,5 +72,3 @@ void AnsiToWide(const uint8_t* text, size_t length, WString& out) {
   out.resize(length);
   for (size_t i = 0; i < length; ++i) out[i] = g_table.units[text[i]];
 }
-
-#endif
