@@ -1,5 +1,7 @@
 #include "AnsiCodePage.h"
 
+#include "UniqueHandle.h"
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -15,6 +17,9 @@ struct Table {
   OLECHAR units[256];
 };
 
+iconv_t NoConverter() { return reinterpret_cast<iconv_t>(-1); }
+using UniqueIconv = UniqueHandle<iconv_t, ::iconv_close, NoConverter>;
+
 std::mutex g_lock;
 Table g_table;
 
@@ -23,8 +28,9 @@ Table g_table;
 // system's conversion does for Windows-1252.
 bool BuildTable(unsigned codePage, Table& table) {
   const std::string name = "WINDOWS-" + std::to_string(codePage);
-  iconv_t cd = iconv_open("UTF-16LE", name.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  const UniqueIconv converter(iconv_open("UTF-16LE", name.c_str()));
+  if (!converter) return false;
+  const iconv_t cd = converter.get();
   for (unsigned b = 0; b < 256; ++b) {
     char in = static_cast<char>(b);
     unsigned char out[8];
@@ -36,13 +42,9 @@ bool BuildTable(unsigned codePage, Table& table) {
                     sizeof out - outLeft == 2;
     // A byte that only starts a sequence belongs to a multi-byte code page,
     // which one unit per byte cannot decode.
-    if (!ok && errno == EINVAL) {
-      iconv_close(cd);
-      return false;
-    }
+    if (!ok && errno == EINVAL) return false;
     table.units[b] = ok ? static_cast<OLECHAR>(out[0] | out[1] << 8) : static_cast<OLECHAR>(b);
   }
-  iconv_close(cd);
   table.codePage = codePage;
   return true;
 }
