@@ -8,20 +8,20 @@
 struct FileFailure {
   enum class Step {
     None,
-    Open,            // the file could not be opened (or, for a new file, made)
-    Locked,          // another program holds it
-    Folder,          // the path names a folder
-    NotAFile,        // a FIFO, a device or anything else that is not a disk file
-    ReadOnly,        // no write permission, or the read-only attribute
-    TooLarge,        // larger than the reader takes, or than memory holds
-    Read,            // a read failed
-    NoTextForm,      // a value that has no text form: nothing was written
-    MakeTemp,        // no new file could be made in the folder
-    KeepPermissions, // the new file could not be given the old one's owner,
-                     // group, mode, ACL, extended attributes or security
-    Write,           // a write failed (a full disk)
-    Flush,           // the content could not be flushed to disk
-    Replace,         // the new file could not take the old one's place
+    Open,             // the file could not be opened (or, for a new file, made)
+    Locked,           // another program holds it
+    Folder,           // the path names a folder
+    NotAFile,         // a FIFO, a device or anything else that is not a disk file
+    ReadOnly,         // no write permission, or the read-only attribute
+    TooLarge,         // larger than the reader takes, or than memory holds
+    Read,             // a read failed
+    NoTextForm,       // a value that has no text form: nothing was written
+    MakeTemp,         // no new file could be made in the folder
+    KeepPermissions,  // the new file could not be given the old one's owner,
+                      // group, mode, ACL, extended attributes or security
+    Write,            // a write failed (a full disk)
+    Flush,            // the content could not be flushed to disk
+    Replace,          // the new file could not take the old one's place
   };
 
   Step step = Step::None;

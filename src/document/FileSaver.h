@@ -57,10 +57,10 @@ class FileSaver {
   bool Replace();
   void RemoveTemp();
 
-  NativePath m_target;  // the file replaced: a symbolic link is followed
-  NativePath m_folder;  // the target's folder, with its final separator
-  NativeFile m_held;    // the target, held exclusively; none for a new file
-  NativeFile m_temp;    // the temporary file, open while the saver works
+  NativePath m_target;    // the file replaced: a symbolic link is followed
+  NativePath m_folder;    // the target's folder, with its final separator
+  NativeFile m_held;      // the target, held exclusively; none for a new file
+  NativeFile m_temp;      // the temporary file, open while the saver works
   NativePath m_tempName;  // empty while the temporary file has no name
   std::unique_ptr<Kept> m_kept;
   FileFailure m_failure;

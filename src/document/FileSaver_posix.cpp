@@ -71,7 +71,8 @@ bool ListAttributes(int fd, std::vector<std::string>& names) {
     }
     if (errno != ERANGE) return false;  // grew meanwhile: ask again
   }
-  for (size_t at = 0; at < list.size(); at = list.find('\0', at) + 1) names.push_back(list.c_str() + at);
+  for (size_t at = 0; at < list.size(); at = list.find('\0', at) + 1)
+    names.push_back(list.c_str() + at);
   return true;
 }
 
@@ -169,10 +170,11 @@ bool FileSaver::MakeTemp() {
   // Best an unnamed file, which nothing can see and which goes with the
   // process if it dies; it is linked into the folder when complete.
   if (access("/proc/self/fd", X_OK) == 0) {
-    m_temp.reset(open(m_folder.empty() ? "." : m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
-                      mode));
+    m_temp.reset(
+        open(m_folder.empty() ? "." : m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
     if (m_temp) return flock(m_temp.get(), LOCK_EX | LOCK_NB) == 0 || Fail(Step::MakeTemp, Errno());
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return Fail(Step::MakeTemp, Errno());
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+      return Fail(Step::MakeTemp, Errno());
   }
   // Else a named one, locked from the start so that another save's
   // clean-up leaves it alone; if that clean-up took the name first, take another.
@@ -204,7 +206,8 @@ bool FileSaver::KeepPermissions() {
   struct stat made;
   if (fchown(fd, kept.uid, kept.gid) != 0 && fchown(fd, static_cast<uid_t>(-1), kept.gid) != 0)
     return Fail(Step::KeepPermissions, Errno());
-  if (fchmod(fd, kept.mode) != 0 || fstat(fd, &made) != 0) return Fail(Step::KeepPermissions, Errno());
+  if (fchmod(fd, kept.mode) != 0 || fstat(fd, &made) != 0)
+    return Fail(Step::KeepPermissions, Errno());
   if (made.st_gid != kept.gid) return Fail(Step::KeepPermissions, EPERM);
   // Then the extended attributes, the ACL among them (after the mode, whose
   // group bits it sets): exactly the old file's, and none that the new file
@@ -222,7 +225,8 @@ bool FileSaver::KeepPermissions() {
     if (fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) == 0) continue;
     // One the system set alike by itself (a security label) need not be set.
     const uint32_t error = Errno();
-    if (!ReadAttribute(fd, name, there) || there != value) return Fail(Step::KeepPermissions, error);
+    if (!ReadAttribute(fd, name, there) || there != value)
+      return Fail(Step::KeepPermissions, error);
   }
   return true;
 }

@@ -161,7 +161,8 @@ bool FileSaver::WriteTemp(const uint8_t* data, size_t size) {
   DWORD done = 0;
   for (size_t at = 0; at < allowed; at += done) {
     const DWORD chunk = static_cast<DWORD>(allowed - at > 0x40000000 ? 0x40000000 : allowed - at);
-    if (!WriteFile(m_temp.get(), data + at, chunk, &done, nullptr)) return Fail(Step::Write, GetLastError());
+    if (!WriteFile(m_temp.get(), data + at, chunk, &done, nullptr))
+      return Fail(Step::Write, GetLastError());
     if (done == 0) return Fail(Step::Write, ERROR_DISK_FULL);
   }
   if (allowed != size) return Fail(Step::Write, ERROR_DISK_FULL);

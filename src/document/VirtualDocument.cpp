@@ -171,8 +171,8 @@ DocStatus VirtualDocument::Load(const OLECHAR* newPath) {
     return DocStatus::CannotOpen;
   }
   std::memcpy(bytes, head, headSize);
-  const size_t got = known ? headSize + file.Read(bytes + headSize, static_cast<size_t>(size) - headSize)
-                           : headSize;
+  const size_t rest = static_cast<size_t>(size) - headSize;
+  const size_t got = headSize + (known ? file.Read(bytes + headSize, rest) : 0);
   const DocStatus status = ReadKept(bytes, got);
   if (m_fileFailure.step != FileFailure::Step::TooLarge) return status;
   // A valid file whose blocks do not fit in memory: nothing of it is kept.

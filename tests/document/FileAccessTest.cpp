@@ -24,12 +24,6 @@ using Step = FileFailure::Step;
 
 namespace {
 
-std::vector<std::string> Names(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  return names;
-}
-
 // Deep folders are made, listed and removed by the system's own calls: on
 // Windows with the prefix that lifts the length limit, which the C++
 // library does not handle everywhere.
@@ -52,6 +46,13 @@ std::vector<std::string> NamesIn(const WString& folder) {
   return names;
 }
 #else
+std::vector<std::string> Names(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  return names;
+}
+
 const WString kSeparator = u"/";
 void MakeFolder(const WString& path) { fs::create_directory(fs::path(path)); }
 void RemoveFolder(const WString& path) { fs::remove(fs::path(path)); }
@@ -258,7 +259,9 @@ std::string Acl(uint16_t namedUserPerms) {
   };
   put(2, 4);
   for (auto [tag, perms, id] : {std::tuple<uint16_t, uint16_t, uint32_t>{0x01, 6, ~0u},
-                                {0x02, namedUserPerms, 4321}, {0x04, 4, ~0u}, {0x10, 6, ~0u},
+                                {0x02, namedUserPerms, 4321},
+                                {0x04, 4, ~0u},
+                                {0x10, 6, ~0u},
                                 {0x20, 0, ~0u}}) {
     put(tag, 2);
     put(perms, 2);
@@ -287,9 +290,9 @@ TEST(FileAccess, SavingKeepsTheAclAndExtendedAttributes) {
   ASSERT_EQ(setxattr(file.c_str(), "user.origin", "vault", 5, 0), 0);
   // A default ACL on the folder, which new files take: the replacement must not.
   const std::string inherited = Acl(7);
-  ASSERT_EQ(setxattr(folder.c_str(), "system.posix_acl_default", inherited.data(),
-                     inherited.size(), 0),
-            0);
+  ASSERT_EQ(
+      setxattr(folder.c_str(), "system.posix_acl_default", inherited.data(), inherited.size(), 0),
+      0);
   const auto mode = fs::status(file).permissions();
   Stamp(doc, 3);
   ASSERT_EQ(doc.Save(), DocStatus::Ok);
