@@ -21,9 +21,17 @@
 namespace {
 
 std::wstring DefaultDllPath() {
-  wchar_t path[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n < MAX_PATH ? n : 0);
+  // A buffer that grows until the whole path fits: a path cut short at
+  // MAX_PATH would name some other folder's DLL.
+  std::wstring dir(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, &dir[0], static_cast<DWORD>(dir.size()));
+    if (n < dir.size()) {
+      dir.resize(n);
+      break;
+    }
+    dir.resize(dir.size() * 2);
+  }
   const size_t slash = dir.find_last_of(L"\\/");
   dir = slash == std::wstring::npos ? std::wstring() : dir.substr(0, slash + 1);
   return dir + L"Vellisto.dll";
