@@ -71,6 +71,10 @@ HRESULT CTvdPreview::Move(const RECT* rect) {
     if (!rect) return E_POINTER;
     const RECT copy = *rect;
     m_wnd.MoveWindow(copy, true);
+    // The class has no redraw-on-resize styles, so the system would repaint
+    // only the newly uncovered part and keep the old picture, laid out for
+    // the old size, in the rest: the centred block must be painted whole.
+    m_wnd.Invalidate(true);
     return S_OK;
   });
 }
