@@ -99,6 +99,7 @@ class FakeFactory : public IClassFactory {
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     if (!m_script->creatable) return E_OUTOFMEMORY;
+    if (m_script->succeedWithNull) return S_OK;
     FakeSource* source = new FakeSource(m_script, m_log);
     source->AddRef();
     const HRESULT hr = source->QueryInterface(iid, out);

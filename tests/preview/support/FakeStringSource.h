@@ -14,6 +14,7 @@
 
 struct StringSourceScript {
   bool creatable = true;          // the class object's CreateInstance succeeds
+  bool succeedWithNull = false;   // CreateInstance says S_OK and gives no object
   bool runnable = true;           // IRunnableObject::Run succeeds
   bool answersInterface = true;   // QueryInterface(IKivStringSource) succeeds
   HRESULT loadModuleResult = S_OK;

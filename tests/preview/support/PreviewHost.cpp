@@ -1,5 +1,9 @@
 #include "PreviewHost.h"
 
+#include "TestBitmapData.h"
+
+#include <sstream>
+
 const wchar_t kHostKey[] = L"Software\\Ferrolanth\\Applications\\Quilmoor Enterprise";
 
 namespace {
@@ -16,6 +20,7 @@ std::wstring WindowsPath(const std::string& unixPath) {
 
 std::wstring ResourceFolder() { return WindowsPath(VELLISTO_RESOURCE_DIR "/"); }
 std::wstring OddResourceFolder() { return WindowsPath(VELLISTO_RESOURCE_DIR "/odd/"); }
+std::wstring No208ResourceFolder() { return WindowsPath(VELLISTO_RESOURCE_DIR "/no208/"); }
 
 Capture CaptureClient(HWND window) {
   Capture capture;
@@ -140,4 +145,88 @@ void PreviewTest::ShowAndPaint(IKivFilePreview* preview, const wchar_t* path) {
 
 void PreviewTest::SetLocation(const std::wstring& folder, DWORD type) {
   SetString(HKEY_LOCAL_MACHINE, kHostKey, L"Location", folder, type);
+}
+
+namespace {
+
+// The user's icon title font, made as the preview makes it.
+HFONT IconFont() {
+  LOGFONTW font = {};
+  DWORD size = sizeof font;
+  RegGetValueW(HKEY_CURRENT_USER, kMetricsKey, L"IconFont", RRF_RT_ANY, nullptr, &font, &size);
+  return CreateFontIndirectW(&font);
+}
+
+}  // namespace
+
+Capture ExpectedPreview(int width, int height, const TestBitmap& icon, const std::wstring& caption,
+                        const std::wstring& name) {
+  HFONT font = IconFont();
+  Capture picture = ExpectedPreview(width, height, icon, caption, name, font);
+  DeleteObject(font);
+  return picture;
+}
+
+Capture ExpectedPreview(int width, int height, const TestBitmap& icon, const std::wstring& caption,
+                        const std::wstring& name, HFONT font) {
+  Capture picture;
+  picture.width = width;
+  picture.height = height;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+  SIZE line = {};
+  GetTextExtentPoint32W(dc, L"Aj", 2, &line);
+
+  const int cx = width / 2, cy = height / 2;
+  const int top = cy - (2 * line.cy + 5 + icon.height) / 2, left = cx - icon.width / 2;
+  auto* pixels = static_cast<uint32_t*>(bits);
+  for (int i = 0; i < width * height; ++i) pixels[i] = 0xFFFFFF;
+  for (int y = 0; y < icon.height; ++y)
+    for (int x = 0; x < icon.width; ++x)
+      if (left + x >= 0 && left + x < width && top + y >= 0 && top + y < height)
+        pixels[(top + y) * width + left + x] = icon.pixels[y * icon.width + x];
+  SetTextAlign(dc, TA_CENTER | TA_TOP);
+  SetBkColor(dc, RGB(255, 255, 255));
+  SetTextColor(dc, RGB(0, 0, 0));
+  TextOutW(dc, cx, top + icon.height + 5, caption.c_str(), int(caption.size()));
+  const std::wstring nameLine = L"(" + name + L")";
+  TextOutW(dc, cx, top + icon.height + 5 + line.cy, nameLine.c_str(), int(nameLine.size()));
+  GdiFlush();
+  picture.pixels.assign(pixels, pixels + width * height);
+  for (uint32_t& p : picture.pixels) p &= 0xFFFFFF;
+  if (oldFont) SelectObject(dc, oldFont);
+  SelectObject(dc, oldBitmap);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  return picture;
+}
+
+::testing::AssertionResult SamePixels(const Capture& got, const Capture& want) {
+  if (got.width != want.width || got.height != want.height)
+    return ::testing::AssertionFailure() << "size " << got.width << "x" << got.height << ", want "
+                                         << want.width << "x" << want.height;
+  int wrong = 0;
+  std::ostringstream first;
+  for (int y = 0; y < got.height; ++y)
+    for (int x = 0; x < got.width; ++x)
+      if (got.at(x, y) != want.at(x, y) && wrong++ == 0)
+        first << "first at (" << x << "," << y << "): got 0x" << std::hex << got.at(x, y)
+              << " want 0x" << want.at(x, y);
+  if (wrong == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << wrong << " pixels differ; " << first.str();
+}
+
+bool AllWhite(const Capture& capture) {
+  for (uint32_t p : capture.pixels)
+    if (p != 0xFFFFFF) return false;
+  return !capture.pixels.empty();
 }

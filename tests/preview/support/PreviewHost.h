@@ -20,6 +20,7 @@ extern const wchar_t kHostKey[];
 // trailing backslash.
 std::wstring ResourceFolder();     // bitmap 208 is 33 x 20, 8 bits
 std::wstring OddResourceFolder();  // bitmap 208 is 35 x 27, 8 bits
+std::wstring No208ResourceFolder();  // no bitmap 208
 
 // A window's client area read back as 0xRRGGBB, top row first.
 struct Capture {
@@ -63,3 +64,16 @@ class PreviewTest : public DllFixture {
   std::vector<BYTE> m_savedIconFont;  // the prefix's own value, put back afterwards
   bool m_hadIconFont = false;
 };
+
+struct TestBitmap;
+
+// What a preview of width x height should paint, drawn by the test: white,
+// the icon's own pixels at the layout's rectangle, the caption and the name
+// in parentheses centred on their anchors in font (the DC's default when
+// null). The caller keeps font.
+Capture ExpectedPreview(int width, int height, const TestBitmap& icon, const std::wstring& caption,
+                        const std::wstring& name, HFONT font);
+Capture ExpectedPreview(int width, int height, const TestBitmap& icon, const std::wstring& caption,
+                        const std::wstring& name);  // in the icon title font
+::testing::AssertionResult SamePixels(const Capture& got, const Capture& want);
+bool AllWhite(const Capture& capture);
