@@ -1,5 +1,6 @@
 // The preview object through the real library: CreatePreview's checks, the
 // slot table, the window it makes, and when that window goes.
+#include "ImportHook.h"
 #include "PreviewHost.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,11 @@
 namespace {
 
 IKivFilePreview* const kUntouched = reinterpret_cast<IKivFilePreview*>(0x1234);
+
+// Fails the allocations of one size: the unwinder itself allocates while the
+// exception travels, and must not be starved.
+size_t g_failSize = 0;
+void* __cdecl FailingMalloc(size_t size) { return size == g_failSize ? nullptr : malloc(size); }
 
 class PreviewObjectTest : public PreviewTest {};
 
@@ -74,6 +80,32 @@ TEST_F(PreviewObjectTest, ShowFileInModeOneIsDeclinedAndLeavesTheWindowHidden) {
     EXPECT_EQ(S_OK, preview->ShowFile(0, nullptr, 0, mode)) << mode;
     EXPECT_TRUE(IsWindowVisible(window)) << mode;
   }
+}
+
+TEST_F(PreviewObjectTest, ShowFileWithoutMemoryForThePathChangesNothing) {
+  ComPtr<IKivFilePreview> preview = NewPreview();
+  ASSERT_TRUE(preview);
+  ShowAndPaint(preview.get(), L"C:\\vault\\part.tvd");
+  const Capture before = CaptureClient(PreviewWindow());
+  ASSERT_EQ(S_OK, preview->Hide());
+  const std::wstring longPath = L"C:\\vault\\" + std::wstring(300, L'x') + L".tvd";
+  BSTR path = SysAllocString(longPath.c_str());
+  HRESULT hr = S_OK;
+  {
+    // The library's heap is msvcrt's malloc.
+    ImportHook hook("msvcrt.dll", "malloc", reinterpret_cast<void*>(&FailingMalloc), dll.module());
+    ASSERT_TRUE(hook.installed());
+    g_failSize = (longPath.size() + 1) * sizeof(wchar_t);  // the copy of the path
+    hr = preview->ShowFile(0, path, 0, 0);
+    g_failSize = 0;
+  }
+  SysFreeString(path);
+  EXPECT_EQ(E_OUTOFMEMORY, hr);
+  EXPECT_FALSE(IsWindowVisible(PreviewWindow())) << "not shown";
+  ShowWindow(PreviewWindow(), SW_SHOW);
+  UpdateWindow(PreviewWindow());
+  Pump();
+  EXPECT_TRUE(SamePixels(CaptureClient(PreviewWindow()), before)) << "the name is the old one";
 }
 
 TEST_F(PreviewObjectTest, MakesAHiddenChildOfItsOwnClassAtTheGivenRectangle) {

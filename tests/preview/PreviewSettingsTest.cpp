@@ -246,3 +246,22 @@ TEST_F(PreviewSettingsTest, TheProductNameComesFromTheMachineThenTheUserThenTheD
 }
 
 }  // namespace
+
+namespace {
+
+// The component as the host installs it: an in-process server found through
+// the registry (HKCR lands in HKLM\Software\Classes), not a class object of
+// this process.
+TEST_F(PreviewSettingsTest, TheCaptionComesFromARegisteredInProcessServer) {
+  strings.reset();
+  const std::wstring key =
+      L"Software\\Classes\\CLSID\\{C952BB52-1360-43CF-9CA5-7FFBA3DD4BC0}\\InprocServer32";
+  std::wstring server = L"Z:";
+  for (const char* c = VELLISTO_STRING_SERVER; *c; ++c) server += *c == '/' ? L'\\' : wchar_t(*c);
+  SetString(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, server);
+  SetString(HKEY_LOCAL_MACHINE, key.c_str(), L"ThreadingModel", L"Apartment");
+  EXPECT_TRUE(ShowsCaption(L"From the registered server"));
+  DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\{C952BB52-1360-43CF-9CA5-7FFBA3DD4BC0}");
+}
+
+}  // namespace

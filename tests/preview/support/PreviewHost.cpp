@@ -115,7 +115,10 @@ void PreviewTest::ReleaseAll() {
 }
 
 void PreviewTest::TearDown() {
-  DllFixture::TearDown();
+  if (m_unloadedByTest)
+    ReleaseAll();
+  else
+    DllFixture::TearDown();
   strings.reset();
   DeleteTree(HKEY_LOCAL_MACHINE, kHostKey);
   DeleteTree(HKEY_CURRENT_USER, kHostKey);

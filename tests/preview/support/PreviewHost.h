@@ -56,6 +56,9 @@ class PreviewTest : public DllFixture {
   void ShowAndPaint(IKivFilePreview* preview, const wchar_t* path);
 
   void SetLocation(const std::wstring& folder, DWORD type = REG_SZ);
+  // For tests that unload the library themselves: the end-of-test unload
+  // check is theirs then.
+  void UnloadedByTest() { m_unloadedByTest = true; }
 
   ComPtr<IKivFileFormat> format;
   std::unique_ptr<RegisteredStringSource> strings;
@@ -63,6 +66,7 @@ class PreviewTest : public DllFixture {
  private:
   std::vector<BYTE> m_savedIconFont;  // the prefix's own value, put back afterwards
   bool m_hadIconFont = false;
+  bool m_unloadedByTest = false;
 };
 
 struct TestBitmap;
