@@ -30,9 +30,11 @@ int MeasureLineHeight(HFONT font) {
 
 bool PreviewWnd::Create(HWND parent, const RECT* rect) {
   if (!rect) return false;
+  // The system's shared arrow cursor, looked up once: the lookup costs more
+  // than the rest of the class registration.
+  static const HCURSOR arrow = ::LoadCursorW(nullptr, kArrowCursor);
   const std::wstring windowClass =
-      RegisterWindowClass(0, ::LoadCursorW(nullptr, kArrowCursor),
-                          static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)), nullptr);
+      RegisterWindowClass(0, arrow, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)), nullptr);
   if (windowClass.empty()) return false;
   if (!CreateEx(0, windowClass.c_str(), L"", WS_CHILD, *rect, parent, kChildId)) return false;
   m_font = IconTitleFont();
