@@ -1,6 +1,7 @@
 #include "CTvdFormat.h"
 
 #include "CTvdFile.h"
+#include "CTvdPreview.h"
 #include "HostCall.h"
 #include "MapStatus.h"
 
@@ -96,9 +97,28 @@ HRESULT CTvdFormat::OpenFile(LPCWSTR path, LONG, IKivFileNavigator** navigator) 
   });
 }
 
-HRESULT CTvdFormat::CreatePreview(HWND, const RECT*, LONG, LONG, IKivFilePreview**) {
-  // The preview object joins the library later.
-  return GuardedHostCall([] { return E_NOTIMPL; });
+HRESULT CTvdFormat::CreatePreview(HWND parent, const RECT* rect, LONG, LONG,
+                                  IKivFilePreview** preview) {
+  return GuardedHostCall([&]() -> HRESULT {
+    // Unlike OpenFile, the host's out pointer is left alone until success.
+    if (!preview) return E_POINTER;
+    CComObject<CTvdPreview>* object = nullptr;
+    if (FAILED(CComObject<CTvdPreview>::CreateInstance(&object))) return E_OUTOFMEMORY;
+    object->AddRef();
+    HRESULT hr = E_FAIL;
+    try {
+      hr = object->Init(parent, rect);
+    } catch (...) {
+      object->Release();
+      throw;
+    }
+    if (FAILED(hr)) {
+      object->Release();  // destroys the preview
+      return hr;
+    }
+    *preview = object;  // the reference taken above passes to the host
+    return S_OK;
+  });
 }
 
 HRESULT CTvdFormat::FormatReserved7(LONG, LONG) {

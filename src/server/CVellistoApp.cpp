@@ -1,5 +1,6 @@
 #include "CVellistoApp.h"
 
+#include "CWnd.h"
 #include "Globals.h"
 #include "ModuleState.h"
 #include "ObjectMap.h"
@@ -15,5 +16,7 @@ bool CVellistoApp::InitInstance() {
 
 int CVellistoApp::ExitInstance() {
   g_module.Terminate();
+  // The preview's window class would outlive the library and point into it.
+  CWnd::UnregisterWindowClasses();
   return 0;
 }

@@ -4,6 +4,7 @@
 #include "CComObjectCached.h"
 #include "CTvdFile.h"
 #include "CTvdFormat.h"
+#include "CTvdPreview.h"
 #include "Globals.h"
 
 namespace {
@@ -29,9 +30,9 @@ ObjectMapEntry EntryOf() {
 
 }  // namespace
 
-// The preview class (resource 104) joins as the third entry when it exists.
 ObjectMapEntry g_objectMap[] = {
     EntryOf<CTvdFormat>(),
     EntryOf<CTvdFile>(),
+    EntryOf<CTvdPreview>(),
     {nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr},
 };

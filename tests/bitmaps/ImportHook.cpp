@@ -2,8 +2,9 @@
 
 #include <cstring>
 
-ImportHook::ImportHook(const char* library, const char* function, void* replacement) {
-  BYTE* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
+ImportHook::ImportHook(const char* library, const char* function, void* replacement,
+                       HMODULE module) {
+  BYTE* base = reinterpret_cast<BYTE*>(module ? module : ::GetModuleHandleW(nullptr));
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   const IMAGE_DATA_DIRECTORY& imports =

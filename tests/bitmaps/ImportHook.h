@@ -2,7 +2,9 @@
 // a replacement of the test's, by rewriting the program's import table, and
 // puts the original back when it goes. The code under test is linked into
 // the program, so its calls of that function go through the replacement,
-// which counts or records them and passes them on to the system.
+// which counts or records them and passes them on to the system. Another
+// module's imports (a library under test loaded by path) can be redirected
+// the same way.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +13,8 @@
 
 class ImportHook {
  public:
-  ImportHook(const char* library, const char* function, void* replacement);
+  ImportHook(const char* library, const char* function, void* replacement,
+             HMODULE module = nullptr);
   ~ImportHook();
   ImportHook(const ImportHook&) = delete;
   ImportHook& operator=(const ImportHook&) = delete;

@@ -32,6 +32,8 @@ BITMAPS = [
     (209, 21, 13, 4, table4(), lambda x, y: (x + 3 * y) % 16),
     (210, 19, 11, 24, None,
      lambda x, y: ((x * 13) & 255, (y * 23) & 255, (x * y * 5 + 17) & 255)),
+    # Odd in both directions: bitmap 208 of the second test library (odd/).
+    (211, 35, 27, 8, table8(), lambda x, y: (x * 11 + y * 5 + 3) % 256),
 ]
 
 
@@ -93,6 +95,7 @@ def main():
     header.append("inline const TestBitmap kBitmap8 = %s;" % entries[0])
     header.append("inline const TestBitmap kBitmap4 = %s;" % entries[1])
     header.append("inline const TestBitmap kBitmap24 = %s;" % entries[2])
+    header.append("inline const TestBitmap kBitmapOdd = %s;" % entries[3])
     with open(os.path.join(out, "TestBitmapData.h"), "w") as f:
         f.write("\n".join(header) + "\n")
 

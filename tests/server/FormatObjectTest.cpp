@@ -168,11 +168,15 @@ TEST_F(FormatObjectTest, NavigatorsOutliveTheFormatObject) {
   EXPECT_EQ(5, V_I4(&records[0].value));
 }
 
-TEST_F(FormatObjectTest, PreviewIsNotAvailableYet) {
+// The preview itself is tested in tests/preview; here only that the slot
+// answers: without a parent there is no window, but there is a preview.
+TEST_F(FormatObjectTest, PreviewWithoutParentIsAPreviewWithoutWindow) {
   RECT rect = {0, 0, 10, 10};
   IKivFilePreview* preview = nullptr;
-  EXPECT_EQ(E_NOTIMPL, format->CreatePreview(nullptr, &rect, 0, 0, &preview));
-  EXPECT_EQ(nullptr, preview);
+  EXPECT_EQ(S_OK, format->CreatePreview(nullptr, &rect, 0, 0, &preview));
+  ASSERT_NE(nullptr, preview);
+  EXPECT_EQ(S_OK, preview->Hide());
+  preview->Release();
 }
 
 }  // namespace

@@ -8,7 +8,10 @@
 // this program. Exit code: 0 when every call succeeded, 1 when one returned
 // a failure, 2 for a command that was not understood, 3 when the library or
 // the format object could not be had.
+//
+// tvdhost preview FILE ... renders a preview to a PNG (PreviewCommand.h).
 #include "HostSession.h"
+#include "PreviewCommand.h"
 #include "ValueText.h"
 
 #include <fcntl.h>
@@ -79,7 +82,9 @@ int wmain(int argc, wchar_t** argv) {
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   int exitCode = 0;
-  {
+  if (first < argc && std::wstring(argv[first]) == L"preview") {
+    exitCode = RunPreviewCommand(dllPath, std::vector<std::wstring>(argv + first + 1, argv + argc));
+  } else {
     HostSession session(dllPath);
     if (!session.Start()) {
       exitCode = 3;

@@ -1,0 +1,109 @@
+// The preview's lifetime in the process: what unloading the library leaves
+// behind (nothing: no resource library, no window class), loading it again,
+// and a thousand previews that leave the GDI and USER object counts as they
+// were.
+#include "PreviewHost.h"
+#include "TestBitmapData.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// GetGuiResources counts nothing under Wine: walk the GDI handle table
+// instead (a handle with a zero upper half names its table entry) and count
+// this process's windows, top-level and child.
+int GdiObjects() {
+  int count = 0;
+  for (UINT_PTR index = 1; index < 0x10000; ++index)
+    count += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0;
+  return count;
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM count) {
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM count) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId()) return TRUE;
+  ++*reinterpret_cast<int*>(count);
+  EnumChildWindows(window, CountChild, count);
+  return TRUE;
+}
+
+int Windows() {
+  int count = 0;
+  EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+class PreviewLifetimeTest : public PreviewTest {
+ protected:
+  void OnePreview() {
+    ComPtr<IKivFilePreview> preview;
+    const RECT rect = {10, 10, 210, 110};
+    ASSERT_EQ(S_OK, format->CreatePreview(Frame(), &rect, 0, 0, preview.put()));
+    ShowAndPaint(preview.get(), L"C:\\vault\\part.tvd");
+  }
+};
+
+TEST_F(PreviewLifetimeTest, UnloadingLeavesNothingBehindAndALoadAgainPaints) {
+  const std::wstring library = ResourceFolder() + L"KivRes.dll";
+  std::wstring className(128, L'\0');
+  {
+    ComPtr<IKivFilePreview> preview = NewPreview();
+    ASSERT_TRUE(preview);
+    ShowAndPaint(preview.get(), L"part.tvd");
+    className.resize(GetClassNameW(PreviewWindow(), &className[0], 128));
+    EXPECT_NE(nullptr, GetModuleHandleW(library.c_str()));
+  }
+  const HMODULE first = dll.module();
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(first);
+  const DWORD imageSize = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+      reinterpret_cast<const BYTE*>(first) + dos->e_lfanew)->OptionalHeader.SizeOfImage;
+  format.Reset();
+  ASSERT_EQ(S_OK, dll.CanUnloadNow());
+  UnloadedByTest();
+  ASSERT_TRUE(dll.Unload());
+  EXPECT_EQ(nullptr, GetModuleHandleW(library.c_str())) << "the cache freed the resource library";
+  WNDCLASSEXW info = {};
+  info.cbSize = sizeof info;
+  EXPECT_FALSE(GetClassInfoExW(first, className.c_str(), &info)) << "the window class is gone";
+
+  // Keep the old place taken, so the library loads somewhere else.
+  void* taken = VirtualAlloc(const_cast<HMODULE>(first), imageSize, MEM_RESERVE, PAGE_NOACCESS);
+  {
+    VellistoDll again;
+    ASSERT_TRUE(again.loaded());
+    EXPECT_NE(first, again.module());
+    ComPtr<IKivFileFormat> second;
+    ASSERT_EQ(S_OK, again.CreateFormat(reinterpret_cast<IKivFileFormat**>(second.put_void())));
+    ComPtr<IKivFilePreview> preview;
+    const RECT rect = {10, 10, 210, 110};
+    ASSERT_EQ(S_OK, second->CreatePreview(Frame(), &rect, 0, 0, preview.put()));
+    ShowAndPaint(preview.get(), L"C:\\vault\\part.tvd");
+    EXPECT_TRUE(SamePixels(CaptureClient(PreviewWindow()),
+                           ExpectedPreview(200, 100, kBitmap8, L"Virtual document", L"part.tvd")));
+    preview.Reset();
+    second.Reset();
+    EXPECT_EQ(S_OK, again.CanUnloadNow());
+    EXPECT_TRUE(again.Unload());
+  }
+  if (taken) VirtualFree(taken, 0, MEM_RELEASE);
+}
+
+TEST_F(PreviewLifetimeTest, AThousandPreviewsLeaveTheGdiAndUserObjectCountsAsTheyWere) {
+  OnePreview();  // the cache's bitmap, palette and DrawDib context stay: made once
+  Pump();
+  const int gdiBefore = GdiObjects(), windowsBefore = Windows();
+  for (int i = 0; i < 1000 && !HasFatalFailure(); ++i) OnePreview();
+  Pump();
+  EXPECT_EQ(gdiBefore, GdiObjects());
+  EXPECT_EQ(windowsBefore, Windows());
+  EXPECT_EQ(1001, strings->log.created);
+  EXPECT_EQ(0, strings->log.alive);
+}
+
+}  // namespace

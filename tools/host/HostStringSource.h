@@ -1,0 +1,26 @@
+// The reference host's string component: the texts it has for plugins. It
+// knows one module, "Vellisto", with one text, the preview caption; with no
+// strings at all, LoadModule fails and the plugin falls back to its own
+// caption. Registered for this process only, while the object lives.
+#pragma once
+
+#include "KivHost.h"
+
+#include <string>
+
+class HostStringSource {
+ public:
+  // caption: text 0 of module "Vellisto"; hasStrings false: LoadModule fails.
+  HostStringSource(std::wstring caption, bool hasStrings);
+  ~HostStringSource();
+  HostStringSource(const HostStringSource&) = delete;
+  HostStringSource& operator=(const HostStringSource&) = delete;
+
+  // The HRESULT of CoRegisterClassObject.
+  HRESULT registration() const { return m_registration; }
+
+ private:
+  IClassFactory* m_factory = nullptr;  // owned reference
+  DWORD m_cookie = 0;
+  HRESULT m_registration = E_FAIL;
+};

@@ -1,0 +1,174 @@
+#include "PreviewCommand.h"
+
+#include "HostStringSource.h"
+#include "KivHost.h"
+#include "PngFile.h"
+#include "ValueText.h"
+#include "Vellisto.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+
+namespace {
+
+typedef HRESULT(WINAPI* GetClassObjectFunc)(REFCLSID, REFIID, void**);
+
+struct Options {
+  std::wstring file;
+  std::wstring png;
+  int width = 320;
+  int height = 200;
+  std::wstring caption = L"Virtual Document";
+  bool hasStrings = true;
+};
+
+void Print(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
+
+HRESULT Report(const char* call, HRESULT hr) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%s -> 0x%08lX", call, static_cast<unsigned long>(hr));
+  Print(text);
+  return hr;
+}
+
+bool Parse(const std::vector<std::wstring>& args, Options& options) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::wstring& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (arg == L"--size" && hasValue) {
+      if (std::swscanf(args[++i].c_str(), L"%dx%d", &options.width, &options.height) != 2 ||
+          options.width <= 0 || options.height <= 0 || options.width > 4096 || options.height > 4096)
+        return false;
+    } else if (arg == L"--caption" && hasValue) {
+      options.caption = args[++i];
+    } else if (arg == L"--no-strings") {
+      options.hasStrings = false;
+    } else if (arg == L"--png" && hasValue) {
+      options.png = args[++i];
+    } else if (options.file.empty() && !arg.empty() && arg[0] != L'-') {
+      options.file = arg;
+    } else {
+      return false;
+    }
+  }
+  return !options.file.empty() && !options.png.empty();
+}
+
+// The host's pane: a borderless top-level window whose client area is the
+// preview's size. Left to process exit: nothing here waits on its destruction.
+HWND MakePane(int width, int height) {
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+  windowClass.lpszClassName = L"TvdHostPreviewPane";
+  RegisterClassW(&windowClass);
+  return CreateWindowExW(0, windowClass.lpszClassName, L"tvdhost preview", WS_POPUP | WS_VISIBLE,
+                         0, 0, width, height, nullptr, nullptr, windowClass.hInstance, nullptr);
+}
+
+void Pump() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+// The window's client area as 0x00RRGGBB, top row first.
+std::vector<uint32_t> ReadPixels(HWND window, int width, int height) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  std::vector<uint32_t> pixels;
+  HDC windowDc = GetDC(window);
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC memory = CreateCompatibleDC(windowDc);
+  if (bitmap && memory) {
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    if (BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY)) {
+      GdiFlush();
+      const auto* source = static_cast<const uint32_t*>(bits);
+      pixels.assign(source, source + size_t(width) * size_t(height));
+      for (uint32_t& p : pixels) p &= 0xFFFFFF;
+    }
+    SelectObject(memory, previous);
+  }
+  if (memory) DeleteDC(memory);
+  if (bitmap) DeleteObject(bitmap);
+  ReleaseDC(window, windowDc);
+  return pixels;
+}
+
+}  // namespace
+
+int RunPreviewCommand(const std::wstring& dllPath, const std::vector<std::wstring>& args) {
+  Options options;
+  if (!Parse(args, options)) {
+    Print("usage: tvdhost preview FILE [--size WxH] [--caption TEXT | --no-strings] --png OUT.png");
+    return 2;
+  }
+  const HWND pane = MakePane(options.width, options.height);
+  if (!pane) {
+    Print("no window: is there a display?");
+    return 1;
+  }
+  HostStringSource strings(options.caption, options.hasStrings);
+  Report("CoRegisterClassObject(KivStringSource)", strings.registration());
+
+  HMODULE dll = LoadLibraryW(dllPath.c_str());
+  if (!dll) {
+    Print("cannot load " + Utf8(dllPath));
+    return 3;
+  }
+  auto getClassObject = reinterpret_cast<GetClassObjectFunc>(
+      reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+  IClassFactory* factory = nullptr;
+  IKivFileFormat* format = nullptr;
+  if (!getClassObject ||
+      FAILED(Report("DllGetClassObject", getClassObject(CLSID_TvdFormat, IID_IClassFactory,
+                                                        reinterpret_cast<void**>(&factory)))) ||
+      FAILED(Report("CreateInstance", factory->CreateInstance(nullptr, IID_IKivFileFormat,
+                                                              reinterpret_cast<void**>(&format))))) {
+    if (factory) factory->Release();
+    FreeLibrary(dll);
+    return 3;
+  }
+  factory->Release();
+
+  int exitCode = 1;
+  IKivFilePreview* preview = nullptr;
+  const RECT rect = {0, 0, options.width, options.height};
+  if (SUCCEEDED(Report("CreatePreview", format->CreatePreview(pane, &rect, 0, 0, &preview)))) {
+    BSTR path = SysAllocString(options.file.c_str());
+    const HRESULT shown = Report("ShowFile", preview->ShowFile(0, path, 0, 0));
+    SysFreeString(path);
+    const HWND child = FindWindowExW(pane, nullptr, nullptr, nullptr);
+    if (SUCCEEDED(shown) && child) {
+      UpdateWindow(child);
+      Pump();
+      const std::vector<uint32_t> pixels = ReadPixels(child, options.width, options.height);
+      if (pixels.empty()) {
+        Print("cannot read the preview's pixels");
+      } else if (SUCCEEDED(Report("WritePng", WritePng(options.png, options.width, options.height,
+                                                       pixels)))) {
+        Print("preview " + std::to_string(options.width) + "x" + std::to_string(options.height) +
+              " written to " + Utf8(options.png));
+        exitCode = 0;
+      }
+    } else if (!child) {
+      Print("the preview made no window");
+    }
+    preview->Release();
+  }
+  format->Release();
+  Pump();
+  FreeLibrary(dll);
+  return exitCode;
+}
