@@ -32,8 +32,8 @@ export VELLISTO_WINEPREFIX=$root/build/win32/wineprefix
 "$root/scripts/wine-prefix.sh"
 run=$root/build/win32/wine-run
 winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
-dll=$(winpath "$root/build/win32/src/server/Vellisto.dll")
+dll=$(winpath "$root/build/win32/bin/Vellisto.dll")
 file=$(winpath "$work/sample.tvd")
 printf 'info\nopen %s\nget Card Title Number "Part No"\nget Revision Date*\nset Mass "Weight kg" 12.5 --type r8\nsave\nget Mass *kg\n' "$file" |
-  "$run" "$root/build/win32/tools/host/tvdhost.exe" --dll "$dll" | tr -d '\r'
+  "$run" "$root/build/win32/bin/tvdhost.exe" --dll "$dll" | tr -d '\r'
 "$tvd" get sample.tvd Mass 'Weight kg'
