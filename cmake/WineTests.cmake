@@ -11,8 +11,10 @@ add_test(NAME wine_prefix COMMAND env VELLISTO_WINEPREFIX=${VELLISTO_WINEPREFIX}
          ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh --fresh)
 set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
 
-# A test program that runs under Wine, after the prefix exists.
+# A test program that runs under Wine, after the prefix exists. It is also
+# one of the programs that the installed tree's run-tests.cmd runs.
 function(vellisto_add_test name)
+  set_property(GLOBAL APPEND PROPERTY VELLISTO_TEST_PROGRAMS ${name})
   add_test(NAME ${name} COMMAND ${name} ${ARGN})
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600
                        ENVIRONMENT "VELLISTO_WINEPREFIX=${VELLISTO_WINEPREFIX}")

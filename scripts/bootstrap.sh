@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 wine64 libwine-dev xvfb xauth
-  googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
+  googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev clang-format-14
   python3
 )
 

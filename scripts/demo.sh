@@ -34,10 +34,10 @@ export VELLISTO_WINEPREFIX=$root/build/win32/demo-wineprefix
 "$root/scripts/wine-prefix.sh"
 run=$root/scripts/wine-run.sh  # honours VELLISTO_WINEPREFIX
 winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
-dll=$(winpath "$root/build/win32/src/server/Vellisto.dll")
+dll=$(winpath "$root/build/win32/bin/Vellisto.dll")
 file=$(winpath "$work/sample.tvd")
 printf 'info\nopen %s\nget Card Title Number "Part No"\nget Revision Date*\nset Mass "Weight kg" 12.5 --type r8\nsave\nget Mass *kg\n' "$file" |
-  "$run" "$root/build/win32/tools/host/tvdhost.exe" --dll "$dll" | tr -d '\r'
+  "$run" "$root/build/win32/bin/tvdhost.exe" --dll "$dll" | tr -d '\r'
 "$tvd" get sample.tvd Mass 'Weight kg'
 
 echo "== the preview, as the host's preview pane shows it"
@@ -45,7 +45,7 @@ echo "== the preview, as the host's preview pane shows it"
 # The host's installation entry points at the sample resource library, whose
 # bitmap 208 is the document-type icon. The preview needs a display: the
 # prefix's server restarts inside one X server (24-bit, so colours are exact).
-sample=$(winpath "$root/build/win32/tools/host/sample")
+sample=$(winpath "$root/build/win32/bin/sample")
 png=$root/build/win32/demo/preview.png
 mkdir -p "$(dirname "$png")"
 rm -f "$png"
@@ -54,7 +54,7 @@ WINEPREFIX=$VELLISTO_WINEPREFIX wineserver -w 2>/dev/null || true
 xvfb-run -a -s '-screen 0 1024x768x24' sh -c '
   "$1/scripts/wine-prefix.sh"
   "$2" reg add "HKLM\\Software\\Ferrolanth\\Applications\\Quilmoor Enterprise" /v Location /t REG_SZ /d "$3" /f >/dev/null
-  "$2" "$1/build/win32/tools/host/tvdhost.exe" --dll "$4" preview "$5" --size 320x200 \
+  "$2" "$1/build/win32/bin/tvdhost.exe" --dll "$4" preview "$5" --size 320x200 \
     --caption "Tavorin Virtual Document" --png "$6"
   status=$?
   WINEPREFIX=$VELLISTO_WINEPREFIX wineserver -k 2>/dev/null

@@ -19,11 +19,12 @@ namespace {
 
 constexpr int kRecords = 20;
 
+// Beside this program, in the build tree and in the installed tree alike.
 std::wstring DllPath() {
-  const std::string unixPath = VELLISTO_DLL_PATH;
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  return path;
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  const std::wstring self(path, length);
+  return self.substr(0, self.find_last_of(L"\\/") + 1) + L"Vellisto.dll";
 }
 
 // A document of about 2 KB: five blocks of eight attributes of mixed types.

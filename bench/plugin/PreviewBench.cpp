@@ -24,10 +24,18 @@ namespace {
 const wchar_t kHostKey[] = L"Software\\Ferrolanth\\Applications\\Quilmoor Enterprise";
 const RECT kRect = {0, 0, 320, 200};
 
-std::wstring WindowsPath(const std::string& unixPath) {
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  return path;
+// The folder of this program, where the library and the sample resource
+// library (in sample\) lie, in the build tree and in the installed tree.
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path.substr(0, path.find_last_of(L"\\/") + 1);
+    }
+    path.resize(path.size() * 2);
+  }
 }
 
 double Now() {
@@ -124,7 +132,7 @@ int main(int argc, char** argv) {
   const int rounds = quick ? 3 : 15, iterations = quick ? 10 : 200;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
-  const std::wstring folder = WindowsPath(VELLISTO_SAMPLE_DIR);
+  const std::wstring folder = ProgramFolder() + L"sample";
   RegSetKeyValueW(HKEY_LOCAL_MACHINE, kHostKey, L"Location", REG_SZ, folder.c_str(),
                   DWORD((folder.size() + 1) * sizeof(wchar_t)));
   HostStringSource strings(L"Virtual Document", true);
@@ -144,7 +152,7 @@ int main(int argc, char** argv) {
   directClass.lpszClassName = L"PreviewBenchDirect";
   RegisterClassW(&directClass);
 
-  HMODULE dll = LoadLibraryW(WindowsPath(VELLISTO_DLL_PATH).c_str());
+  HMODULE dll = LoadLibraryW((ProgramFolder() + L"Vellisto.dll").c_str());
   if (!pane || !dll) {
     std::printf("set-up failed (window %d, library %d)\n", pane != nullptr, dll != nullptr);
     return 1;

@@ -1,6 +1,7 @@
 // Owners of the GDI and USER handles the bitmaps and the preview hold, and
 // guards for what a device context has selected. Code keeps a handle in one
-// of these types and lets scope end it.
+// of these types and lets scope end it. (The critical-section guard lives in
+// compat, below the server, and comes along for this header's users.)
 #pragma once
 
 #ifndef NOMINMAX
@@ -9,13 +10,13 @@
 #include <windows.h>
 #include <vfw.h>
 
+#include "CriticalSectionLock.h"
 #include "UniqueHandle.h"
 
 using UniqueBitmap = UniqueHandle<HBITMAP, ::DeleteObject>;
 using UniquePalette = UniqueHandle<HPALETTE, ::DeleteObject>;
 using UniqueFont = UniqueHandle<HFONT, ::DeleteObject>;
 using UniqueMemoryDC = UniqueHandle<HDC, ::DeleteDC>;
-using UniqueModule = UniqueHandle<HMODULE, ::FreeLibrary>;
 using UniqueKey = UniqueHandle<HKEY, ::RegCloseKey>;
 using UniqueDrawDib = UniqueHandle<HDRAWDIB, ::DrawDibClose>;
 
@@ -90,18 +91,4 @@ class SelectedPalette {
  private:
   HDC m_dc;             // borrowed
   HPALETTE m_previous;  // borrowed: belongs to whoever selected it before
-};
-
-// Holds a critical section entered for the guard's lifetime.
-class CriticalSectionLock {
- public:
-  explicit CriticalSectionLock(CRITICAL_SECTION& section) : m_section(section) {
-    ::EnterCriticalSection(&m_section);
-  }
-  ~CriticalSectionLock() { ::LeaveCriticalSection(&m_section); }
-  CriticalSectionLock(const CriticalSectionLock&) = delete;
-  CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
-
- private:
-  CRITICAL_SECTION& m_section;  // borrowed
 };

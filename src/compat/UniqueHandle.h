@@ -64,6 +64,8 @@ inline HANDLE InvalidFileHandle() { return INVALID_HANDLE_VALUE; }
 using UniqueFile = UniqueHandle<HANDLE, ::CloseHandle, InvalidFileHandle>;
 // A handle that is null when none: events, threads, processes, mappings.
 using UniqueKernelHandle = UniqueHandle<HANDLE, ::CloseHandle>;
+// A loaded library: each owner holds one of its references.
+using UniqueModule = UniqueHandle<HMODULE, ::FreeLibrary>;
 #else
 #include <unistd.h>
 

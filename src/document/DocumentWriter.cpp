@@ -1,6 +1,7 @@
 #include "DocumentWriter.h"
 
 #include "FileMagic.h"
+#include "UniqueVariant.h"
 
 #include <cstring>
 
@@ -63,14 +64,10 @@ bool DocumentWriter::WriteValue(ByteWriter& out, const VARIANT& value) {
     WriteString(out, value.bstrVal);  // a null BSTR is the empty string
     return true;
   }
-  VARIANT text;
-  VariantInit(&text);
+  UniqueVariant text;
   if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR)) ||
-      text.vt != VT_BSTR) {
-    VariantClear(&text);
+      text.vt != VT_BSTR)
     return false;
-  }
   WriteString(out, text.bstrVal);
-  VariantClear(&text);
   return true;
 }

@@ -6,6 +6,7 @@
 #include "FileSaver.h"
 #include "NameMatch.h"
 #include "SharedFile.h"
+#include "UniqueVariant.h"
 
 #include <cstring>
 #include <exception>
@@ -127,20 +128,16 @@ bool VirtualDocument::SetValue(const OLECHAR* blockName, const OLECHAR* attribNa
   // The copy comes first, so that a value that cannot be copied creates nothing.
   // It is by value even when the caller passes a reference: the document
   // must not keep a pointer into the caller's memory.
-  struct Copy {
-    Copy() { VariantInit(&v); }
-    ~Copy() { VariantClear(&v); }
-    VARIANT v;
-  } copy;
+  UniqueVariant copy;
   if (in && (in->vt & VT_BYREF) && !in->byref) return false;
-  if (in && FAILED(VariantCopyInd(&copy.v, const_cast<VARIANT*>(in)))) return false;
+  if (in && FAILED(VariantCopyInd(&copy, const_cast<VARIANT*>(in)))) return false;
 
   Block* block = FindBlock(blockName);
   Block::Attrib* attrib = nullptr;
   if (!block) block = &AppendBlock(blockName);
   else attrib = block->FindAttrib(attribName);
   if (!attrib) attrib = &block->AppendAttrib(attribName);
-  attrib->Take(copy.v);
+  attrib->Take(copy);
   return true;
 }
 

@@ -4,34 +4,30 @@
 #include "CTvdPreview.h"
 #include "HostCall.h"
 #include "MapStatus.h"
+#include "UniqueBstr.h"
 
 namespace {
 
 constexpr ULONG kCapabilities = 0x0000000C;
 
-// Puts a new string in *out unless out is null; false when out of memory.
-bool AllocOut(BSTR* out, const OLECHAR* text) {
+// Puts a new string in text when the host asked for it (out is not null);
+// false when out of memory.
+bool AllocOut(UniqueBstr& text, const BSTR* out, const OLECHAR* value) {
   if (!out) return true;
-  *out = SysAllocString(text);
-  return *out != nullptr;
+  text.reset(SysAllocString(value));
+  return text.get() != nullptr;
 }
 
-void FreeOut(BSTR* out) {
-  if (!out) return;
-  SysFreeString(*out);
-  *out = nullptr;
+void GiveOut(BSTR* out, UniqueBstr& text) {
+  if (out) *out = text.release();
 }
 
 }  // namespace
 
-CTvdFormat::~CTvdFormat() {
-  if (marshaler_) marshaler_->Release();
-}
-
 IUnknown* CTvdFormat::GetControllingUnknown() { return static_cast<ITvdFormat*>(this); }
 
 HRESULT CTvdFormat::FinalConstruct() {
-  return CoCreateFreeThreadedMarshaler(GetControllingUnknown(), &marshaler_);
+  return CoCreateFreeThreadedMarshaler(GetControllingUnknown(), marshaler_.put());
 }
 
 HRESULT CTvdFormat::InternalQueryInterface(REFIID iid, void** out) {
@@ -54,15 +50,16 @@ HRESULT CTvdFormat::GetInfo(BSTR* maker, BSTR* description, BSTR* extensions) {
   return GuardedHostCall([&]() -> HRESULT {
     for (BSTR* out : {maker, description, extensions})
       if (out) *out = nullptr;
-    if (AllocOut(maker, OLESTR("FERROLANTH")) &&
-        AllocOut(description, OLESTR("File format plugins for virtual files.")) &&
-        AllocOut(extensions, OLESTR("tvd")))
-      return S_OK;
-    // No half answer: a string the host would take for given is missing.
-    FreeOut(maker);
-    FreeOut(description);
-    FreeOut(extensions);
-    return E_OUTOFMEMORY;
+    // No half answer: the host gets every string it asked for or none.
+    UniqueBstr makerText, descriptionText, extensionsText;
+    if (!AllocOut(makerText, maker, OLESTR("FERROLANTH")) ||
+        !AllocOut(descriptionText, description, OLESTR("File format plugins for virtual files.")) ||
+        !AllocOut(extensionsText, extensions, OLESTR("tvd")))
+      return E_OUTOFMEMORY;
+    GiveOut(maker, makerText);
+    GiveOut(description, descriptionText);
+    GiveOut(extensions, extensionsText);
+    return S_OK;
   });
 }
 
@@ -81,18 +78,12 @@ HRESULT CTvdFormat::OpenFile(LPCWSTR path, LONG, IKivFileNavigator** navigator) 
     CComObject<CTvdFile>* file = nullptr;
     if (FAILED(CComObject<CTvdFile>::CreateInstance(&file))) return E_OUTOFMEMORY;
     file->AddRef();
-    HRESULT hr = E_FAIL;
-    try {
-      hr = MapStatus(file->Load(path));
-    } catch (...) {
-      file->Release();
-      throw;
-    }
-    if (FAILED(hr)) {
-      file->Release();  // destroys the navigator and its document
-      return hr;
-    }
-    *navigator = file;  // the reference taken above passes to the host
+    // Released on every way out but success, which destroys the navigator
+    // and its document.
+    ComPtr<CComObject<CTvdFile>> held(file);
+    const HRESULT hr = MapStatus(held->Load(path));
+    if (FAILED(hr)) return hr;
+    *navigator = held.Detach();  // the reference taken above passes to the host
     return S_OK;
   });
 }

@@ -6,6 +6,7 @@
 
 #include "CComCoClass.h"
 #include "CComObjectRootEx.h"
+#include "ComPtr.h"
 #include "KivHost.h"
 #include "Vellisto.h"
 
@@ -17,7 +18,6 @@ class CTvdFormat : public CComObjectRootEx<CComMultiThreadModel>,
   static constexpr UINT kRegistryScript = 102;
 
   CTvdFormat() = default;
-  ~CTvdFormat();
 
   // The object itself when stand-alone; the object forms that aggregate it
   // answer with the outer unknown instead. Virtual, after IUnknown's slots.
@@ -36,5 +36,5 @@ class CTvdFormat : public CComObjectRootEx<CComMultiThreadModel>,
   STDMETHOD(FormatReserved7)(LONG unused1, LONG unused2) override;
 
  private:
-  IUnknown* marshaler_ = nullptr;  // owned: inner unknown of the aggregated free-threaded marshaler
+  ComPtr<IUnknown> marshaler_;  // owned: inner unknown of the aggregated free-threaded marshaler
 };

@@ -1,5 +1,8 @@
 #include "CComModule.h"
 
+#include "ComPtr.h"
+#include "CriticalSectionLock.h"
+
 CComModule::CComModule() { InitializeCriticalSection(&objectMapLock_); }
 
 CComModule::~CComModule() { DeleteCriticalSection(&objectMapLock_); }
@@ -18,7 +21,8 @@ void CComModule::Terminate() {
   if (!initialized_) return;
   initialized_ = false;
   for (ObjectMapEntry* entry = objectMap_; entry && entry->clsid; ++entry) {
-    if (IUnknown* classObject = entry->classObject.exchange(nullptr)) classObject->Release();
+    // The cached class object goes before its class hears that the module ends.
+    ComPtr<IUnknown>(entry->classObject.exchange(nullptr)).Reset();
     if (entry->objectMain) entry->objectMain(false);
   }
   // No termination callbacks are registered by any part of the library.
@@ -32,14 +36,13 @@ HRESULT CComModule::GetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     if (!entry->createClassObject || !InlineIsEqualGUID(clsid, *entry->clsid)) continue;
     HRESULT hr = S_OK;
     if (!entry->classObject.load()) {
-      EnterCriticalSection(&objectMapLock_);
+      CriticalSectionLock lock(objectMapLock_);
       if (!entry->classObject.load()) {
         IUnknown* created = nullptr;
         hr = entry->createClassObject(reinterpret_cast<void*>(entry->createInstance), IID_IUnknown,
                                       reinterpret_cast<void**>(&created));
         if (SUCCEEDED(hr)) entry->classObject.store(created);
       }
-      LeaveCriticalSection(&objectMapLock_);
     }
     if (IUnknown* classObject = entry->classObject.load()) hr = classObject->QueryInterface(iid, out);
     return hr;

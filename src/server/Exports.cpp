@@ -39,7 +39,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
     }
     return TRUE;
   } catch (...) {
-    return FALSE;
+    // The loader hears only yes or no: any failure refuses the load.
+    return SUCCEEDED(HResultFromCaughtException());
   }
 }
 
@@ -61,7 +62,8 @@ extern "C" HRESULT WINAPI DllCanUnloadNow() {
     ModuleStateGuard guard;
     return g_module.GetLockCount() == 0 ? S_OK : S_FALSE;
   } catch (...) {
-    return S_FALSE;
+    // S_OK and S_FALSE are the only answers: any failure keeps the library.
+    return FAILED(HResultFromCaughtException()) ? S_FALSE : S_OK;
   }
 }
 

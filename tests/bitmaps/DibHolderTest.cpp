@@ -4,6 +4,7 @@
 // itself is the only one left afterwards.
 #include "DibHolder.h"
 #include "SystemCalls.h"
+#include "TempFolder.h"
 #include "TestLibrary.h"
 
 #include <gtest/gtest.h>
@@ -80,10 +81,10 @@ TEST_F(DibHolderTest, NamesDifferingInLetterCaseShareOneModuleAndOneDib) {
 
 TEST_F(DibHolderTest, LowerCasingFoldsLettersBeyondAToZ) {
   TempFolder folder;
-  const std::wstring accented = folder.path() + L"R\u00C9S.dll";
+  const std::wstring accented = folder.File(L"R\u00C9S.dll");
   ASSERT_TRUE(::CopyFileW(path.c_str(), accented.c_str(), TRUE));
   CDib* a = holder->GetDib(208, accented.c_str());
-  CDib* b = holder->GetDib(208, (folder.path() + L"r\u00E9s.dll").c_str());
+  CDib* b = holder->GetDib(208, folder.File(L"r\u00E9s.dll").c_str());
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a, b);
   EXPECT_EQ(calls.loadLibrary, 1);
@@ -126,7 +127,7 @@ TEST_F(DibHolderTest, IdentifiersDifferingAboveTheLow16BitsAreSeparateDibsOfOneR
 
 TEST_F(DibHolderTest, MissingLibraryIsAskedForOnceHoweverOftenItIsRequested) {
   TempFolder folder;
-  const std::wstring late = folder.path() + L"LateRes.dll";
+  const std::wstring late = folder.File(L"LateRes.dll");
   EXPECT_EQ(holder->GetDib(208, late.c_str()), nullptr);
   EXPECT_EQ(holder->GetDib(208, late.c_str()), nullptr);
   EXPECT_EQ(holder->GetDib(209, Upper(late).c_str()), nullptr);

@@ -6,6 +6,7 @@
 #include "SystemCalls.h"
 #include "TestBitmapData.h"
 #include "TestLibrary.h"
+#include "TestWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -343,33 +344,16 @@ class WindowDrawTest : public DrawTest {
  protected:
   static void SetUpTestSuite() {
     DrawTest::SetUpTestSuite();
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = ::DefWindowProcW;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"VellistoDrawTest";
-    ::RegisterClassW(&windowClass);
-    s_frame = ::CreateWindowExW(0, L"VellistoDrawTest", L"draw", WS_POPUP | WS_VISIBLE, 0, 0, 160,
-                                120, nullptr, nullptr, windowClass.hInstance, nullptr);
+    s_frame = TestWindow::Frame();
   }
-  static void TearDownTestSuite() {
-    // Left to process exit: destroying a top-level window waits about 2 s
-    // under a display without a window manager.
-    DrawTest::TearDownTestSuite();
-  }
-  static void Pump() {
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
-  }
+  static void Pump() { TestWindow::Pump(); }
 
-  static HWND s_frame;
+  static inline HWND s_frame = nullptr;  // borrowed: the program's test window
 };
-
-HWND WindowDrawTest::s_frame = nullptr;
 
 TEST_F(WindowDrawTest, DrawDibPutsTheBitmapsPixelsOnAWindow) {
   ASSERT_NE(s_frame, nullptr) << "no display";
-  HWND child = ::CreateWindowExW(0, L"VellistoDrawTest", L"", WS_CHILD | WS_VISIBLE, 10, 10, 100,
-                                 80, s_frame, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  HWND child = TestWindow::CreateChild(10, 10, 100, 80);
   ASSERT_NE(child, nullptr);
   Pump();
   auto dib = Loaded(kBitmap8);

@@ -4,7 +4,9 @@
 #include "DocumentPool.h"
 #include "VirtualDocument.h"
 
-#include "TestFiles.h"
+#include "TempFolder.h"
+#include "TvdBytes.h"
+#include "Var.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +17,7 @@ namespace {
 
 // Three blocks of mixed values, one name and one text holding a zero.
 Bytes ThreeBlocks() {
-  FileImage image;
+  TvdBytes image;
   image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(3);
   for (int b = 0; b < 3; ++b) {
     image.Wide(u"Block" + std::u16string(1, u'A' + b)).U32(40);
@@ -40,7 +42,7 @@ class DecodeOnUse : public ::testing::Test {
     return ReadFile(scratch_.Path("saved.tvd"));
   }
 
-  ScratchFolder scratch_;
+  TempFolder scratch_;
 };
 
 TEST_F(DecodeOnUse, UntouchedAndTouchedBlocksSaveAlike) {

@@ -1,7 +1,9 @@
 // Reading all three header generations and writing the newest, on real files.
 #include "VirtualDocument.h"
 
-#include "TestFiles.h"
+#include "TempFolder.h"
+#include "TvdBytes.h"
+#include "Var.h"
 
 #include <gtest/gtest.h>
 
@@ -35,21 +37,21 @@ class FileFormat : public ::testing::Test {
     return n;
   }
 
-  ScratchFolder scratch_;
+  TempFolder scratch_;
   std::filesystem::path file_ = scratch_.Path("doc.tvd");
   VirtualDocument doc_;
 };
 
 // The card of the worked example: 'Card' with Number 42 and Title 'Pump'.
 Bytes CardFile() {
-  return FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"Card").U32(2)
+  return TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"Card").U32(2)
       .Wide(u"Number").U16(3).U32(42).Wide(u"Title").U16(8).Wide(u"Pump").bytes();
 }
 
 TEST_F(FileFormat, EmptyDocumentSavesAs38Bytes) {
   doc_.SetPath(Wide(file_).c_str());
   const Bytes bytes = SaveBytes();
-  EXPECT_EQ(bytes, FileImage().Magic(kNewest).U32(2).U32(0).bytes());
+  EXPECT_EQ(bytes, TvdBytes().Magic(kNewest).U32(2).U32(0).bytes());
   EXPECT_EQ(bytes.size(), 38u);
 }
 
@@ -66,7 +68,7 @@ TEST_F(FileFormat, CardSavesAsTheDocumented104Bytes) {
 }
 
 TEST_F(FileFormat, NewestGenerationRoundTripsEveryType) {
-  ASSERT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(4)
+  ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(4)
                           .Wide(u"i").U16(3).U32(0x80000000u)
                           .Wide(u"r").U16(5).F64(-0.0)
                           .Wide(u"d").U16(7).F64(45000.25)
@@ -91,7 +93,7 @@ TEST_F(FileFormat, NewestGenerationRoundTripsEveryType) {
 // Doubles are copied as bits: a signalling NaN must not come back quiet, as
 // it would after a trip through an x87 register.
 TEST_F(FileFormat, DoublesKeepEveryBitIncludingNaNPayloads) {
-  Bytes bytes = FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(2)
+  Bytes bytes = TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(2)
       .Wide(u"r").U16(5).F64(0).Wide(u"d").U16(7).F64(0).bytes();
   const uint8_t snan[8] = {0x23, 0x01, 0, 0, 0, 0, 0xF0, 0x7F};     // 7FF0000000000123
   const uint8_t negSnan[8] = {0x01, 0, 0, 0, 0, 0, 0xF4, 0xFF};     // FFF4000000000001
@@ -104,19 +106,19 @@ TEST_F(FileFormat, DoublesKeepEveryBitIncludingNaNPayloads) {
 TEST_F(FileFormat, OldestGenerationsHoldUntaggedAnsiText) {
   for (const char* magic : {kOldest, kFour}) {
     SCOPED_TRACE(magic);
-    ASSERT_EQ(LoadBytes(FileImage().Magic(magic).U32(1).Narrow("Card").U32(1)
+    ASSERT_EQ(LoadBytes(TvdBytes().Magic(magic).U32(1).Narrow("Card").U32(1)
                             .Narrow("Title").Narrow("Caf\xE9 \x80").bytes()),
               DocStatus::Ok);
     EXPECT_EQ(doc_.formatVersion(), 0);
     EXPECT_EQ(Text(OLESTR("Card"), OLESTR("Title")), "Caf\u00E9 \u20AC");
     // Saving converts to the newest generation with tag 8.
-    EXPECT_EQ(SaveBytes(), FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"Card").U32(1)
+    EXPECT_EQ(SaveBytes(), TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"Card").U32(1)
                                .Wide(u"Title").U16(8).Wide(u"Caf\u00E9 \u20AC").bytes());
   }
 }
 
 TEST_F(FileFormat, VersionOneHasTaggedValuesAndAnsiStrings) {
-  ASSERT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(1).U32(1).Narrow("B").U32(2)
+  ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(1).U32(1).Narrow("B").U32(2)
                           .Narrow("n").U16(3).U32(7).Narrow("t").U16(8).Narrow("\xFC").bytes()),
             DocStatus::Ok);
   EXPECT_EQ(doc_.formatVersion(), 1);
@@ -128,7 +130,7 @@ TEST_F(FileFormat, VersionOneHasTaggedValuesAndAnsiStrings) {
 }
 
 TEST_F(FileFormat, UnknownTagsAndFlagBitsReadAsText) {
-  ASSERT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(2)
+  ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(2)
                           .Wide(u"bool").U16(11).Wide(u"True")
                           .Wide(u"byref").U16(0x4003).Wide(u"42").bytes()),
             DocStatus::Ok);
@@ -137,7 +139,7 @@ TEST_F(FileFormat, UnknownTagsAndFlagBitsReadAsText) {
 }
 
 TEST_F(FileFormat, StringsStopAtTheirFirstZeroButConsumeTheirLength) {
-  ASSERT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(2).U32(1).Wide(std::u16string(u"Ca\0rd", 5))
+  ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(std::u16string(u"Ca\0rd", 5))
                           .U32(1).Wide(u"t").U16(8).Wide(std::u16string(u"a\0b", 3)).bytes()),
             DocStatus::Ok);
   EXPECT_EQ(Utf8(doc_.blocks().front().name), "Ca");
@@ -148,7 +150,7 @@ TEST_F(FileFormat, StringsStopAtTheirFirstZeroButConsumeTheirLength) {
 }
 
 TEST_F(FileFormat, EmptyStringsStayNonNullText) {
-  ASSERT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"").U32(1)
+  ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"").U32(1)
                           .Wide(u"").U16(8).U32(0).bytes()),
             DocStatus::Ok);
   Var v;
@@ -159,7 +161,7 @@ TEST_F(FileFormat, EmptyStringsStayNonNullText) {
 }
 
 TEST_F(FileFormat, DuplicateNamesAllSurviveARoundTrip) {
-  const Bytes bytes = FileImage().Magic(kNewest).U32(2).U32(2)
+  const Bytes bytes = TvdBytes().Magic(kNewest).U32(2).U32(2)
       .Wide(u"B").U32(2).Wide(u"T").U16(3).U32(1).Wide(u"T").U16(3).U32(2)
       .Wide(u"B").U32(0).bytes();
   ASSERT_EQ(LoadBytes(bytes), DocStatus::Ok);
@@ -174,29 +176,29 @@ TEST_F(FileFormat, ZeroFileIsAnEmptyDocument) {
 }
 
 TEST_F(FileFormat, BlockCountZeroIgnoresTrailingBytes) {
-  EXPECT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(2).U32(0).Raw({1, 2, 3}).bytes()), DocStatus::Ok);
+  EXPECT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(0).Raw({1, 2, 3}).bytes()), DocStatus::Ok);
   EXPECT_TRUE(doc_.blocks().empty());
 }
 
 TEST_F(FileFormat, HeadersThatDoNotMatchExactly) {
-  Bytes noZero = FileImage().Magic(kNewest).U32(2).U32(0).bytes();
+  Bytes noZero = TvdBytes().Magic(kNewest).U32(2).U32(0).bytes();
   noZero[29] = ' ';
-  Bytes lowerCase = FileImage().Magic("tavorin Virtual Document x.xx").U32(2).U32(0).bytes();
+  Bytes lowerCase = TvdBytes().Magic("tavorin Virtual Document x.xx").U32(2).U32(0).bytes();
   for (const Bytes& bytes : {noZero, lowerCase, Bytes(29, 'T'), Bytes{0}}) {
     EXPECT_EQ(LoadBytes(bytes), DocStatus::BadFormat);
     EXPECT_EQ(doc_.faultOffset(), 0u);
   }
   for (uint32_t version : {0u, 3u, 0xFFFFFFFFu}) {
-    EXPECT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(version).U32(0).bytes()), DocStatus::BadFormat);
+    EXPECT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(version).U32(0).bytes()), DocStatus::BadFormat);
     EXPECT_EQ(doc_.faultOffset(), 30u);
   }
-  EXPECT_EQ(LoadBytes(FileImage().Magic(kNewest).U16(2).bytes()), DocStatus::BadFormat);
+  EXPECT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U16(2).bytes()), DocStatus::BadFormat);
 }
 
 // Every proper prefix of a real file fails cleanly, keeping exactly the
 // blocks that were complete before the cut.
 TEST_F(FileFormat, EveryTruncationIsBadFormatWithCompleteBlocksKept) {
-  const Bytes full = FileImage().Magic(kNewest).U32(2).U32(3)
+  const Bytes full = TvdBytes().Magic(kNewest).U32(2).U32(3)
       .Wide(u"One").U32(1).Wide(u"a").U16(3).U32(1)
       .Wide(u"Two").U32(1).Wide(u"b").U16(5).F64(2.5)
       .Wide(u"Three").U32(2).Wide(u"c").U16(7).F64(1).Wide(u"d").U16(8).Wide(u"text").bytes();
@@ -214,25 +216,25 @@ TEST_F(FileFormat, EveryTruncationIsBadFormatWithCompleteBlocksKept) {
 }
 
 TEST_F(FileFormat, HugeLengthsAndCountsFailWithoutAllocating) {
-  const auto header = FileImage().Magic(kNewest).U32(2);
+  const auto header = TvdBytes().Magic(kNewest).U32(2);
   for (uint32_t length : {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu, 5u}) {
     SCOPED_TRACE(length);
-    EXPECT_EQ(LoadBytes(FileImage(header).U32(1).U32(length).Raw({'a', 0, 'b', 0}).bytes()),
+    EXPECT_EQ(LoadBytes(TvdBytes(header).U32(1).U32(length).Raw({'a', 0, 'b', 0}).bytes()),
               DocStatus::BadFormat);
     EXPECT_EQ(doc_.faultOffset(), 42u);  // where the characters would start
-    EXPECT_EQ(LoadBytes(FileImage(header).U32(1).Wide(u"B").U32(1).Wide(u"a").U16(8)
+    EXPECT_EQ(LoadBytes(TvdBytes(header).U32(1).Wide(u"B").U32(1).Wide(u"a").U16(8)
                             .U32(length).bytes()),
               DocStatus::BadFormat);
   }
-  EXPECT_EQ(LoadBytes(FileImage(header).U32(0xFFFFFFFFu).Wide(u"B").U32(0xFFFFFFFFu).bytes()),
+  EXPECT_EQ(LoadBytes(TvdBytes(header).U32(0xFFFFFFFFu).Wide(u"B").U32(0xFFFFFFFFu).bytes()),
             DocStatus::BadFormat);
   EXPECT_EQ(doc_.blocks().size(), 0u);
-  EXPECT_EQ(LoadBytes(FileImage().Magic(kOldest).U32(1).U32(0xFFFFFFFFu).bytes()), DocStatus::BadFormat);
+  EXPECT_EQ(LoadBytes(TvdBytes().Magic(kOldest).U32(1).U32(0xFFFFFFFFu).bytes()), DocStatus::BadFormat);
 }
 
 TEST_F(FileFormat, LoadingAgainStartsFromAnEmptyDocument) {
   ASSERT_EQ(LoadBytes(CardFile()), DocStatus::Ok);
-  ASSERT_EQ(LoadBytes(FileImage().Magic(kNewest).U32(2).U32(0).bytes()), DocStatus::Ok);
+  ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(0).bytes()), DocStatus::Ok);
   EXPECT_TRUE(doc_.blocks().empty());
 }
 
@@ -262,7 +264,7 @@ TEST_F(FileFormat, OtherTypesAreStoredAsText) {
   v.bstrVal = nullptr;
   doc_.SetValue(OLESTR("B"), OLESTR("null"), &v);
   v.vt = VT_EMPTY;
-  EXPECT_EQ(SaveBytes(), FileImage().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(4)
+  EXPECT_EQ(SaveBytes(), TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(4)
                              .Wide(u"i2").U16(8).Wide(u"-5").Wide(u"bool").U16(8).Wide(u"-1")
                              .Wide(u"empty").U16(8).U32(0).Wide(u"null").U16(8).U32(0).bytes());
   ASSERT_EQ(doc_.Load(Wide(file_).c_str()), DocStatus::Ok);

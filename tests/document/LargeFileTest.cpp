@@ -2,7 +2,9 @@
 // from memory.
 #include "VirtualDocument.h"
 
-#include "TestFiles.h"
+#include "TempFolder.h"
+#include "TvdBytes.h"
+#include "Var.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +13,7 @@ namespace {
 // Names and texts of varied lengths (one of 100,000 characters), so that
 // fields fall across every 64 KB edge in different places.
 Bytes LargeFile() {
-  FileImage image;
+  TvdBytes image;
   image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(40);
   for (int b = 0; b < 40; ++b) {
     image.Wide(u"Block" + std::u16string(b, u'b')).U32(50);
@@ -41,7 +43,7 @@ std::string Describe(const VirtualDocument& doc) {
 TEST(LargeFile, ReadsFromDiskAsFromMemory) {
   const Bytes bytes = LargeFile();
   ASSERT_GT(bytes.size(), 600000u);
-  ScratchFolder scratch;
+  TempFolder scratch;
   const auto path = scratch.Path("large.tvd");
   VirtualDocument fromMemory;
   ASSERT_EQ(fromMemory.Read(bytes.data(), bytes.size()), DocStatus::Ok);

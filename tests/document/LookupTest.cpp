@@ -1,7 +1,7 @@
 // How blocks and attributes are found: exact names first, then the '*' forms.
 #include "VirtualDocument.h"
 
-#include "TestFiles.h"
+#include "Var.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,10 @@
 #include "FileSaver.h"
 #include "VirtualDocument.h"
 
-#include "TestFiles.h"
+#include "TempFolder.h"
+#include "TvdBytes.h"
+#include "UniqueHandle.h"
+#include "Var.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +25,7 @@ namespace {
 class SaveSafety : public ::testing::Test {
  protected:
   void SetUp() override {
-    WriteFile(file_, FileImage().Magic("Tavorin Virtual Document x.xx").U32(2).U32(1)
+    WriteFile(file_, TvdBytes().Magic("Tavorin Virtual Document x.xx").U32(2).U32(1)
                          .Wide(u"Card").U32(1).Wide(u"Title").U16(8).Wide(u"Pump").bytes());
     original_ = ReadFile(file_);
     ASSERT_EQ(doc_.Load(Wide(file_).c_str()), DocStatus::Ok);
@@ -49,7 +52,7 @@ class SaveSafety : public ::testing::Test {
     EXPECT_EQ(FilesInFolder(), 1u);
   }
 
-  ScratchFolder scratch_;
+  TempFolder scratch_;
   fs::path file_ = scratch_.Path("doc.tvd");
   Bytes original_;
   VirtualDocument doc_;
@@ -132,27 +135,24 @@ TEST_F(SaveSafety, AFolderIsNotAFile) {
 #ifdef _WIN32
 
 // A handle that holds the file open with the given share mode.
-struct Held {
-  Held(const fs::path& path, DWORD access, DWORD share)
-      : h(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
-  ~Held() { if (h != INVALID_HANDLE_VALUE) CloseHandle(h); }
-  HANDLE h;
-};
+UniqueFile Hold(const fs::path& path, DWORD access, DWORD share) {
+  return UniqueFile(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr));
+}
 
 TEST_F(SaveSafety, ALockedFileCannotBeOpened) {
   {
-    Held other(file_, GENERIC_READ, FILE_SHARE_READ);  // a reader that refuses writers
-    ASSERT_NE(other.h, INVALID_HANDLE_VALUE);
+    const UniqueFile other = Hold(file_, GENERIC_READ, FILE_SHARE_READ);  // refuses writers
+    ASSERT_NE(other.get(), INVALID_HANDLE_VALUE);
     EXPECT_EQ(doc_.Save(), DocStatus::CannotOpen);
     ExpectUnchanged();
   }
   {
-    Held writer(file_, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    const UniqueFile writer = Hold(file_, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
     VirtualDocument reader;
     EXPECT_EQ(reader.Load(Wide(file_).c_str()), DocStatus::CannotOpen);  // writers are refused
   }
   {
-    Held reader(file_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    const UniqueFile reader = Hold(file_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
     VirtualDocument other;
     EXPECT_EQ(other.Load(Wide(file_).c_str()), DocStatus::Ok);  // readers are welcome
   }
@@ -169,17 +169,17 @@ TEST_F(SaveSafety, SavingKeepsTheFileAttributes) {
 #else
 
 TEST_F(SaveSafety, ALockedFileCannotBeOpened) {
-  const int fd = open(file_.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(flock(fd, LOCK_SH), 0);  // another reader, which keeps writers out
+  UniqueFd fd(open(file_.c_str(), O_RDONLY));
+  ASSERT_GE(fd.get(), 0);
+  ASSERT_EQ(flock(fd.get(), LOCK_SH), 0);  // another reader, which keeps writers out
   EXPECT_EQ(doc_.Save(), DocStatus::CannotOpen);
   ExpectUnchanged();
   VirtualDocument reader;
   EXPECT_EQ(reader.Load(Wide(file_).c_str()), DocStatus::Ok);  // readers share
-  ASSERT_EQ(flock(fd, LOCK_UN), 0);
-  ASSERT_EQ(flock(fd, LOCK_EX), 0);  // a writer keeps readers out
+  ASSERT_EQ(flock(fd.get(), LOCK_UN), 0);
+  ASSERT_EQ(flock(fd.get(), LOCK_EX), 0);  // a writer keeps readers out
   EXPECT_EQ(reader.Load(Wide(file_).c_str()), DocStatus::CannotOpen);
-  close(fd);
+  fd.reset();
   EXPECT_EQ(doc_.Save(), DocStatus::Ok);
 }
 

@@ -3,7 +3,7 @@
 // locale); the native build must give the same.
 #include "Automation.h"
 
-#include "TestFiles.h"
+#include "Var.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 // the font record, OleRun on nothing).
 #include "ImportHook.h"
 #include "PreviewHost.h"
+#include "ProgramFolder.h"
 #include "TestBitmapData.h"
 
 #include <gtest/gtest.h>
@@ -256,8 +257,7 @@ TEST_F(PreviewSettingsTest, TheCaptionComesFromARegisteredInProcessServer) {
   strings.reset();
   const std::wstring key =
       L"Software\\Classes\\CLSID\\{C952BB52-1360-43CF-9CA5-7FFBA3DD4BC0}\\InprocServer32";
-  std::wstring server = L"Z:";
-  for (const char* c = VELLISTO_STRING_SERVER; *c; ++c) server += *c == '/' ? L'\\' : wchar_t(*c);
+  const std::wstring server = ProgramFolder() + L"KivStrings.dll";
   SetString(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, server);
   SetString(HKEY_LOCAL_MACHINE, key.c_str(), L"ThreadingModel", L"Apartment");
   EXPECT_TRUE(ShowsCaption(L"From the registered server"));

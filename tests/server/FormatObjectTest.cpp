@@ -2,7 +2,7 @@
 // class object of the real library.
 #include "DllFixture.h"
 #include "Records.h"
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "TvdBytes.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@ class FormatObjectTest : public DllFixture {
   }
 
   ComPtr<IKivFileFormat> format;
-  TempDir dir;
+  TempFolder dir;
 };
 
 TEST_F(FormatObjectTest, GetInfoFillsEveryOutThatIsGiven) {

@@ -2,7 +2,7 @@
 // format object of the real library on real files.
 #include "DllFixture.h"
 #include "Records.h"
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "TvdBytes.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +45,7 @@ class NavigatorTest : public DllFixture {
     return records[0].found == 1;
   }
 
-  TempDir dir;
+  TempFolder dir;
   std::wstring path;
   ComPtr<IKivFileFormat> format;
   ComPtr<IKivFileNavigator> navigator;
@@ -202,7 +202,7 @@ TEST_F(NavigatorTest, SettingAnAbsentBlockAppendsIt) {
   ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));
   EXPECT_EQ(1, records[0].found);
   ASSERT_EQ(S_OK, navigator->Save());
-  const std::vector<uint8_t> saved = ReadAll(path);
+  const std::vector<uint8_t> saved = ReadFile(path);
   const std::vector<uint8_t> expected = TvdBytes(2)
                                             .Block(L"Title", 4)
                                             .Text(L"Name", L"Bracket")
@@ -246,9 +246,9 @@ TEST_F(NavigatorTest, UnsavedChangesAreDroppedAtRelease) {
   records.Name(0, L"Title", L"Count");
   records.SetInt(0, 1);
   ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));
-  const std::vector<uint8_t> before = ReadAll(path);
+  const std::vector<uint8_t> before = ReadFile(path);
   navigator.Reset();
-  EXPECT_EQ(before, ReadAll(path));
+  EXPECT_EQ(before, ReadFile(path));
   Reopen();
   VARIANT count;
   ASSERT_TRUE(Fetch(L"Title", L"Count", &count));
@@ -260,10 +260,10 @@ TEST_F(NavigatorTest, SaveOntoAReadOnlyFileFailsAndKeepsTheChanges) {
   records.Name(0, L"Title", L"Count");
   records.SetInt(0, 99);
   ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));
-  const std::vector<uint8_t> before = ReadAll(path);
+  const std::vector<uint8_t> before = ReadFile(path);
   ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(KIV_E_CANNOT_OPEN, navigator->Save());
-  EXPECT_EQ(before, ReadAll(path));
+  EXPECT_EQ(before, ReadFile(path));
   VARIANT count;
   ASSERT_TRUE(Fetch(L"Title", L"Count", &count));
   EXPECT_EQ(99, V_I4(&count));
@@ -284,9 +284,9 @@ TEST_F(NavigatorTest, SaveOfAValueWithoutTextFormFailsAndKeepsTheFile) {
   VariantClear(&records[0].value);
   V_VT(&records[0].value) = VT_NULL;
   ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));
-  const std::vector<uint8_t> before = ReadAll(path);
+  const std::vector<uint8_t> before = ReadFile(path);
   EXPECT_EQ(KIV_E_WRITE_FAILED, navigator->Save());
-  EXPECT_EQ(before, ReadAll(path));
+  EXPECT_EQ(before, ReadFile(path));
   VARIANT nothing;
   Fetch(L"Title", L"Nothing", &nothing);
   EXPECT_EQ(VT_NULL, V_VT(&nothing));
@@ -398,7 +398,7 @@ class OlderGenerationTest : public DllFixture, public ::testing::WithParamInterf
  protected:
   void ReleaseAll() override { format.Reset(); }
   ComPtr<IKivFileFormat> format;
-  TempDir dir;
+  TempFolder dir;
 };
 
 TEST_P(OlderGenerationTest, SavedFileComesBackAsVersion2) {
@@ -410,7 +410,7 @@ TEST_P(OlderGenerationTest, SavedFileComesBackAsVersion2) {
     ASSERT_EQ(S_OK, format->OpenFile(path.c_str(), 0, navigator.put()));
     ASSERT_EQ(S_OK, navigator->Save());
   }
-  const std::vector<uint8_t> saved = ReadAll(path);
+  const std::vector<uint8_t> saved = ReadFile(path);
   EXPECT_EQ(TvdBytes(2).Block(L"Title", 2).Text(L"Name", L"Caf\u00e9").Text(L"Rev", L"B").bytes(), saved);
   ComPtr<IKivFileNavigator> navigator;
   ASSERT_EQ(S_OK, format->OpenFile(path.c_str(), 0, navigator.put()));

@@ -2,7 +2,7 @@
 // multithreaded apartment.
 #include "DllFixture.h"
 #include "Records.h"
-#include "TempDir.h"
+#include "TempFolder.h"
 #include "TvdBytes.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@ class SharedFormatTest : public MtaFixture {
  protected:
   void ReleaseAll() override { format.Reset(); }
   ComPtr<IKivFileFormat> format;
-  TempDir dir;
+  TempFolder dir;
 };
 
 // Eight threads share one format object and each opens, reads and releases

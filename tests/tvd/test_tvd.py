@@ -3,7 +3,7 @@
 
 usage: test_tvd.py COMMAND... [-- unittest options]
 COMMAND is how to start the tool, for example build/native/tools/tvd/tvd or
-build/win32/wine-run build/win32/tools/tvd/tvd.exe.
+build/win32/wine-run build/win32/bin/tvd.exe.
 """
 
 import json

@@ -1,10 +1,12 @@
 #include "HostSession.h"
 
+#include "UniqueBstr.h"
 #include "ValueText.h"
 #include "Vellisto.h"
 
 #include <cstdio>
 #include <cwchar>
+#include <utility>
 
 namespace {
 
@@ -62,37 +64,33 @@ HRESULT HostSession::Report(const char* call, HRESULT hr) {
 }
 
 bool HostSession::Start() {
-  dll_ = LoadLibraryW(dllPath_.c_str());
+  dll_.reset(LoadLibraryW(dllPath_.c_str()));
   if (!dll_) {
     Print("LoadLibrary " + Utf8(dllPath_) + " failed, error " + std::to_string(GetLastError()));
     return false;
   }
   auto getClassObject = reinterpret_cast<GetClassObjectFunc>(
-      reinterpret_cast<void*>(GetProcAddress(dll_, "DllGetClassObject")));
+      reinterpret_cast<void*>(GetProcAddress(dll_.get(), "DllGetClassObject")));
   if (!getClassObject) {
     Print("DllGetClassObject is not exported");
     return false;
   }
-  IClassFactory* factory = nullptr;
-  if (FAILED(Report("DllGetClassObject", getClassObject(CLSID_TvdFormat, IID_IClassFactory,
-                                                         reinterpret_cast<void**>(&factory)))))
+  ComPtr<IClassFactory> factory;
+  if (FAILED(Report("DllGetClassObject",
+                    getClassObject(CLSID_TvdFormat, IID_IClassFactory, factory.put_void()))))
     return false;
-  const HRESULT hr = Report("CreateInstance", factory->CreateInstance(nullptr, IID_IKivFileFormat,
-                                                                      reinterpret_cast<void**>(&format_)));
-  factory->Release();
-  return SUCCEEDED(hr);
+  return SUCCEEDED(Report("CreateInstance", factory->CreateInstance(nullptr, IID_IKivFileFormat,
+                                                                     format_.put_void())));
 }
 
 void HostSession::Finish() {
   Close();
-  if (format_) format_->Release();
-  format_ = nullptr;
+  format_.Reset();
   if (!dll_) return;
   auto canUnloadNow = reinterpret_cast<CanUnloadNowFunc>(
-      reinterpret_cast<void*>(GetProcAddress(dll_, "DllCanUnloadNow")));
+      reinterpret_cast<void*>(GetProcAddress(dll_.get(), "DllCanUnloadNow")));
   if (canUnloadNow) Report("DllCanUnloadNow", canUnloadNow());
-  FreeLibrary(dll_);
-  dll_ = nullptr;
+  dll_.reset();
 }
 
 bool HostSession::Run(const std::vector<std::wstring>& words) {
@@ -113,15 +111,13 @@ bool HostSession::Run(const std::vector<std::wstring>& words) {
 }
 
 bool HostSession::Info() {
-  BSTR maker = nullptr, description = nullptr, extensions = nullptr;
-  if (SUCCEEDED(Report("GetInfo", format_->GetInfo(&maker, &description, &extensions)))) {
-    Print("maker: " + Utf8(maker));
-    Print("description: " + Utf8(description));
-    Print("extensions: " + Utf8(extensions));
+  UniqueBstr maker, description, extensions;
+  if (SUCCEEDED(
+          Report("GetInfo", format_->GetInfo(maker.put(), description.put(), extensions.put())))) {
+    Print("maker: " + Utf8(maker.get()));
+    Print("description: " + Utf8(description.get()));
+    Print("extensions: " + Utf8(extensions.get()));
   }
-  SysFreeString(maker);
-  SysFreeString(description);
-  SysFreeString(extensions);
   ULONG flags = 0;
   if (SUCCEEDED(Report("GetCapabilities", format_->GetCapabilities(L"tvd", &flags))))
     Print("flags: " + Hex(static_cast<HRESULT>(flags)));
@@ -130,9 +126,9 @@ bool HostSession::Info() {
 
 bool HostSession::Open(const std::vector<std::wstring>& words) {
   Close();
-  IKivFileNavigator* navigator = nullptr;
-  if (SUCCEEDED(Report("OpenFile", format_->OpenFile(words[1].c_str(), 0, &navigator))))
-    navigator_ = navigator;
+  ComPtr<IKivFileNavigator> navigator;
+  if (SUCCEEDED(Report("OpenFile", format_->OpenFile(words[1].c_str(), 0, navigator.put()))))
+    navigator_ = std::move(navigator);
   else if (navigator)
     Print("OpenFile failed but returned a navigator");
   return true;
@@ -199,7 +195,4 @@ bool HostSession::Save() {
   return true;
 }
 
-void HostSession::Close() {
-  if (navigator_) navigator_->Release();
-  navigator_ = nullptr;
-}
+void HostSession::Close() { navigator_.Reset(); }

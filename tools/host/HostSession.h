@@ -4,7 +4,9 @@
 // time. It prints every HRESULT it receives; it never looks at a file itself.
 #pragma once
 
+#include "ComPtr.h"
 #include "KivHost.h"
+#include "UniqueHandle.h"
 
 #include <string>
 #include <vector>
@@ -37,8 +39,8 @@ class HostSession {
   void Close();
 
   std::wstring dllPath_;
-  HMODULE dll_ = nullptr;                     // owned: FreeLibrary in Finish
-  IKivFileFormat* format_ = nullptr;          // owned reference
-  IKivFileNavigator* navigator_ = nullptr;    // owned reference, the open file
+  UniqueModule dll_;                     // owned: freed in Finish
+  ComPtr<IKivFileFormat> format_;        // owned reference
+  ComPtr<IKivFileNavigator> navigator_;  // owned reference, the open file
   bool sawFailure_ = false;
 };

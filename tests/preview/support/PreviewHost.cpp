@@ -1,5 +1,6 @@
 #include "PreviewHost.h"
 
+#include "ProgramFolder.h"
 #include "TestBitmapData.h"
 
 #include <sstream>
@@ -10,17 +11,12 @@ namespace {
 
 const wchar_t kMetricsKey[] = L"Control Panel\\Desktop\\WindowMetrics";
 
-std::wstring WindowsPath(const std::string& unixPath) {
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  return path;
-}
-
 }  // namespace
 
-std::wstring ResourceFolder() { return WindowsPath(VELLISTO_RESOURCE_DIR "/"); }
-std::wstring OddResourceFolder() { return WindowsPath(VELLISTO_RESOURCE_DIR "/odd/"); }
-std::wstring No208ResourceFolder() { return WindowsPath(VELLISTO_RESOURCE_DIR "/no208/"); }
+// The test resource libraries lie beside the test program.
+std::wstring ResourceFolder() { return ProgramFolder(); }
+std::wstring OddResourceFolder() { return ProgramFolder() + L"odd\\"; }
+std::wstring No208ResourceFolder() { return ProgramFolder() + L"no208\\"; }
 
 Capture CaptureClient(HWND window) {
   Capture capture;

@@ -1,5 +1,7 @@
 #include "VellistoDll.h"
 
+#include "ProgramFolder.h"
+
 namespace {
 
 template <class F>
@@ -9,13 +11,8 @@ F Export(HMODULE module, const char* name) {
 
 }  // namespace
 
-std::wstring VellistoDll::Path() {
-  // The build tree's Unix path, seen through Wine's Z: drive.
-  const std::string unixPath = VELLISTO_DLL_PATH;
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  return path;
-}
+// Beside this program, in the build tree and in the installed tree alike.
+std::wstring VellistoDll::Path() { return ProgramFolder() + L"Vellisto.dll"; }
 
 VellistoDll::VellistoDll() {
   module_ = LoadLibraryW(Path().c_str());

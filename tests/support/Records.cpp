@@ -1,5 +1,7 @@
 #include "Records.h"
 
+#include "Var.h"
+
 Records::Records(size_t count) : records_(count) {
   for (ValueRecord& r : records_) {
     r = ValueRecord();
@@ -23,29 +25,13 @@ void Records::Name(size_t i, const wchar_t* block, const wchar_t* attrib) {
   r.attribName = attrib ? SysAllocString(attrib) : nullptr;
 }
 
-void Records::SetInt(size_t i, LONG value) {
-  VariantClear(&records_[i].value);
-  V_VT(&records_[i].value) = VT_I4;
-  V_I4(&records_[i].value) = value;
-}
+void Records::SetInt(size_t i, LONG value) { Var::I4(records_[i].value, value); }
 
-void Records::SetReal(size_t i, double value) {
-  VariantClear(&records_[i].value);
-  V_VT(&records_[i].value) = VT_R8;
-  V_R8(&records_[i].value) = value;
-}
+void Records::SetReal(size_t i, double value) { Var::R8(records_[i].value, value); }
 
-void Records::SetDate(size_t i, double value) {
-  VariantClear(&records_[i].value);
-  V_VT(&records_[i].value) = VT_DATE;
-  V_DATE(&records_[i].value) = value;
-}
+void Records::SetDate(size_t i, double value) { Var::Date(records_[i].value, value); }
 
-void Records::SetText(size_t i, const wchar_t* text) {
-  VariantClear(&records_[i].value);
-  V_VT(&records_[i].value) = VT_BSTR;
-  V_BSTR(&records_[i].value) = SysAllocString(text);
-}
+void Records::SetText(size_t i, const wchar_t* text) { Var::Text(records_[i].value, text); }
 
 std::wstring TextOf(const VARIANT& value) {
   if (V_VT(&value) != VT_BSTR) return L"<vt " + std::to_wstring(V_VT(&value)) + L">";
