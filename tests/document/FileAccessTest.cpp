@@ -4,7 +4,9 @@
 #include "SharedFile.h"
 #include "VirtualDocument.h"
 
-#include "TestFiles.h"
+#include "TempFolder.h"
+#include "TvdBytes.h"
+#include "Var.h"
 
 #include <gtest/gtest.h>
 
@@ -90,7 +92,7 @@ std::vector<WString> MakeDeepFolder(const WString& base, size_t length) {
 }
 
 TEST(FileAccess, SavesInFoldersOfAnyDepthSucceedOrFailCleanly) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   const WString base = Wide(scratch.Path("x").parent_path());
   for (size_t length : {200u, 248u, 260u, 300u, 1000u}) {
     SCOPED_TRACE(length);
@@ -116,7 +118,7 @@ TEST(FileAccess, SavesInFoldersOfAnyDepthSucceedOrFailCleanly) {
 // A save splits a hard link: the name saved to gets the new content, the
 // other name keeps the old.
 TEST(FileAccess, SavingThroughAHardLinkSplitsIt) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   const fs::path a = scratch.Path("a.tvd"), b = scratch.Path("b.tvd");
   VirtualDocument doc;
   doc.SetPath(Wide(a).c_str());
@@ -133,7 +135,7 @@ TEST(FileAccess, SavingThroughAHardLinkSplitsIt) {
 // What a save that died leaves has a name of its own; the next save of the
 // same document removes it, unless a save at work still holds it.
 TEST(FileAccess, TheNextSaveRemovesLeftoversOfItsOwnDocumentOnly) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   const fs::path file = scratch.Path("doc.tvd");
   // The name's hash, as the saver makes it: FNV-1a over the file's name.
   uint32_t hash = 2166136261u;
@@ -166,9 +168,9 @@ TEST(FileAccess, TheNextSaveRemovesLeftoversOfItsOwnDocumentOnly) {
 // Larger than the reader takes: refused at once as too large, whatever its
 // content; below that, the magic is looked at before the rest is read.
 TEST(FileAccess, AFileLargerThanTheReaderTakesIsTooLarge) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   const fs::path big = scratch.Path("big.tvd");
-  WriteFile(big, FileImage().Magic("Tavorin Virtual Document x.xx").U32(2).U32(0).bytes());
+  WriteFile(big, TvdBytes().Magic("Tavorin Virtual Document x.xx").U32(2).U32(0).bytes());
   fs::resize_file(big, SharedFile::kMaxSize + 1);  // sparse: no disk space taken
   VirtualDocument doc;
   EXPECT_EQ(doc.Load(Wide(big).c_str()), DocStatus::CannotOpen);
@@ -185,9 +187,9 @@ TEST(FileAccess, AFileLargerThanTheReaderTakesIsTooLarge) {
 // A valid file that memory cannot hold is too large, not badly formed:
 // whether its bytes do not fit or the blocks made from them.
 TEST(FileAccess, AValidFileThatMemoryCannotHoldIsTooLarge) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   const fs::path file = scratch.Path("blocks.tvd");
-  FileImage image;
+  TvdBytes image;
   image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(20000);
   for (int b = 0; b < 20000; ++b) image.U32(0).U32(0);
   WriteFile(file, image.bytes());
@@ -205,7 +207,7 @@ TEST(FileAccess, AValidFileThatMemoryCannotHoldIsTooLarge) {
 }
 
 TEST(FileAccess, FailuresAreRecordedWhenTheyHappen) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   VirtualDocument doc;
   EXPECT_EQ(doc.Load(Wide(scratch.Path("missing.tvd")).c_str()), DocStatus::CannotOpen);
   EXPECT_EQ(doc.fileFailure().step, Step::Open);
@@ -279,7 +281,7 @@ std::string Attribute(const fs::path& file, const char* name) {
 // The mask of an ACL lives in the group bits: a save that dropped the ACL
 // would give the group write access and take it from the named user.
 TEST(FileAccess, SavingKeepsTheAclAndExtendedAttributes) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   const fs::path folder = scratch.Path("f"), file = scratch.Path("f/doc.tvd");
   fs::create_directory(folder);
   VirtualDocument doc;

@@ -4,7 +4,9 @@
 // saving in a process of its own.
 #include "VirtualDocument.h"
 
-#include "TestFiles.h"
+#include "TempFolder.h"
+#include "TvdBytes.h"
+#include "Var.h"
 #include "UniqueHandle.h"
 
 #include <gtest/gtest.h>
@@ -102,7 +104,7 @@ LONG Stamp(const VirtualDocument& doc) {
 }
 
 TEST(KilledSave, LeavesAWholeDocumentAndNothingThatStays) {
-  ScratchFolder scratch;
+  TempFolder scratch;
   const fs::path file = scratch.Path("doc/large.tvd"), started = scratch.Path("started");
   fs::create_directory(file.parent_path());
   const WString path = Wide(file);
