@@ -47,8 +47,6 @@ const Class kClasses[] = {
     {kTvdPreviewScript, L"Vellisto.TvdPreview", L"{8EA2DA0F-38F3-41AF-AB0E-C2604717A2F8}"},
 };
 
-std::string Utf8(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 class ReferenceRegistrarTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -82,12 +80,8 @@ class ReferenceRegistrarTest : public ::testing::Test {
   static std::vector<std::string> Content(const Class& c) {
     std::vector<std::string> lines;
     for (const std::wstring& path : Paths(c)) {
-      const std::vector<std::string> below = RegistryLines(HKEY_CLASSES_ROOT, path);
-      HKEY raw = nullptr;
-      if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) continue;
-      const UniqueKey key(raw);
-      lines.push_back(Utf8(path));
-      for (const std::string& line : below) lines.push_back(Utf8(path) + (line[0] == '\\' ? "" : "\\") + line);
+      const std::vector<std::string> below = SubtreeLines(HKEY_CLASSES_ROOT, path);
+      lines.insert(lines.end(), below.begin(), below.end());
     }
     return lines;
   }

@@ -59,14 +59,14 @@ std::vector<std::string> RegistryLines(HKEY root, const std::wstring& path) {
   return lines;
 }
 
-std::vector<std::string> RegistryLines(HKEY root, const std::wstring& path,
-                                       const std::vector<std::string>& prefixes) {
-  std::vector<std::string> kept;
+std::vector<std::string> SubtreeLines(HKEY root, const std::wstring& path) {
+  std::vector<std::string> lines;
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return lines;
+  const UniqueKey key(raw);
+  const std::string prefix = Utf8(path.c_str(), path.size());
+  lines.push_back(prefix);
   for (const std::string& line : RegistryLines(root, path))
-    for (const std::string& prefix : prefixes)
-      if (line.compare(0, prefix.size(), prefix) == 0) {
-        kept.push_back(line);
-        break;
-      }
-  return kept;
+    lines.push_back(prefix + (line[0] == '\\' ? "" : "\\") + line);
+  return lines;
 }

@@ -12,6 +12,6 @@
 #include <vector>
 
 std::vector<std::string> RegistryLines(HKEY root, const std::wstring& path);
-// The same, keeping only the lines that start with one of the prefixes.
-std::vector<std::string> RegistryLines(HKEY root, const std::wstring& path,
-                                       const std::vector<std::string>& prefixes);
+// The key at path itself (when it exists) and everything below it, each line
+// with the path in front: "CLSID\\{...}", "CLSID\\{...}\\[]=TvdFormat Class".
+std::vector<std::string> SubtreeLines(HKEY root, const std::wstring& path);
