@@ -62,6 +62,14 @@ HRESULT HostSession::Report(const char* call, HRESULT hr) {
 }
 
 bool HostSession::Start() {
+  if (dllPath_.empty()) {
+    // As a host finds a registered plugin: by its ProgID.
+    CLSID clsid{};
+    if (FAILED(Report("CLSIDFromProgID", CLSIDFromProgID(kFormatProgId, &clsid)))) return false;
+    return SUCCEEDED(Report("CoCreateInstance", CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER,
+                                                                 IID_IKivFileFormat,
+                                                                 reinterpret_cast<void**>(&format_))));
+  }
   dll_ = LoadLibraryW(dllPath_.c_str());
   if (!dll_) {
     Print("LoadLibrary " + Utf8(dllPath_) + " failed, error " + std::to_string(GetLastError()));

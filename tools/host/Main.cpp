@@ -4,8 +4,9 @@
 //
 // With a command on the command line it runs that one command; without, it
 // reads commands from standard input, one per line ('#' starts a comment,
-// double quotes group words). The library defaults to Vellisto.dll beside
-// this program. Exit code: 0 when every call succeeded, 1 when one returned
+// double quotes group words). Without --dll the format object is created
+// from the registered ProgID "Vellisto.TvdFormat" (after regsvr32
+// Vellisto.dll); with it, from the library at PATH. Exit code: 0 when every call succeeded, 1 when one returned
 // a failure, 2 for a command that was not understood, 3 when the library or
 // the format object could not be had.
 #include "HostSession.h"
@@ -19,15 +20,6 @@
 #include <vector>
 
 namespace {
-
-std::wstring DefaultDllPath() {
-  wchar_t path[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n < MAX_PATH ? n : 0);
-  const size_t slash = dir.find_last_of(L"\\/");
-  dir = slash == std::wstring::npos ? std::wstring() : dir.substr(0, slash + 1);
-  return dir + L"Vellisto.dll";
-}
 
 std::vector<std::wstring> SplitWords(const std::wstring& line) {
   std::vector<std::wstring> words;
@@ -62,7 +54,7 @@ bool ReadLine(std::string& line) {
 int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stdin), _O_BINARY);
-  std::wstring dllPath = DefaultDllPath();
+  std::wstring dllPath;  // empty: by ProgID
   int first = 1;
   if (argc > 2 && std::wstring(argv[1]) == L"--dll") {
     dllPath = argv[2];
