@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and shows the sample document the build
 # makes: first with the tvd tool (a check, a dump, a value read and changed),
-# then through Vellisto.dll itself, driven under Wine by the reference host
-# exactly as the host application drives it.
+# then through Vellisto.dll itself under Wine, installed as a user installs
+# it: in a fresh prefix with the host's installation entry, registered with
+# regsvr32, found by its ProgID by the reference host exactly as the host
+# application finds it, and unregistered at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
@@ -10,11 +12,11 @@ root=$PWD
 cmake --preset native -G Ninja >/dev/null
 cmake --build --preset native -j "$(nproc)" --target tvd sample
 cmake --preset win32 -G Ninja >/dev/null
-cmake --build --preset win32 -j "$(nproc)" --target Vellisto tvdhost
+cmake --build --preset win32 -j "$(nproc)" --target Vellisto tvdhost test_resource_library
 
 tvd=$root/build/native/tools/tvd/tvd
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'WINEPREFIX="$work/wineprefix" wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 cp "$root/build/native/sample.tvd" "$work/sample.tvd"
 cd "$work"
 
@@ -27,13 +29,32 @@ set -x
 "$tvd" get sample.tvd Card Title
 { set +x; } 2>/dev/null
 
-echo "== Vellisto.dll under Wine, driven by the reference host"
-export VELLISTO_WINEPREFIX=$root/build/win32/wineprefix
-"$root/scripts/wine-prefix.sh"
+echo "== Vellisto.dll under Wine: registered, and found by its ProgID by the reference host"
+export VELLISTO_WINEPREFIX=$work/wineprefix
+"$root/scripts/wine-prefix.sh" --fresh
 run=$root/build/win32/wine-run
 winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+# The host's installation: its folder holds the resource library with the icon.
+mkdir -p "$work/Quilmoor"
+cp "$root/build/win32/tests/bitmaps/KivRes.dll" "$work/Quilmoor/"
+"$run" reg add 'HKLM\Software\Ferrolanth\Applications\Quilmoor Enterprise' \
+  /v Location /d "$(winpath "$work/Quilmoor")" /f >/dev/null
 dll=$(winpath "$root/build/win32/src/server/Vellisto.dll")
 file=$(winpath "$work/sample.tvd")
+host=$root/build/win32/tools/host/tvdhost.exe
+set -x
+"$run" regsvr32 /s "$dll"
+{ set +x; } 2>/dev/null
+"$run" reg query 'HKCR\Vellisto.TvdFormat' /s | tr -d '\r'
 printf 'info\nopen %s\nget Card Title Number "Part No"\nget Revision Date*\nset Mass "Weight kg" 12.5 --type r8\nsave\nget Mass *kg\n' "$file" |
-  "$run" "$root/build/win32/tools/host/tvdhost.exe" --dll "$dll" | tr -d '\r'
+  "$run" "$host" | tr -d '\r'
 "$tvd" get sample.tvd Mass 'Weight kg'
+# Steps that need the registered library go here, before it is unregistered.
+set -x
+"$run" regsvr32 /s /u "$dll"
+{ set +x; } 2>/dev/null
+if "$run" reg query 'HKCR\Vellisto.TvdFormat' >/dev/null 2>&1; then
+  echo "Vellisto.TvdFormat is still registered" >&2
+  exit 1
+fi
+echo "unregistered: no Vellisto.TvdFormat below HKEY_CLASSES_ROOT"
