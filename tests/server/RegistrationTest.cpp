@@ -210,4 +210,31 @@ TEST_F(RegistrationTest, AFolderWithABlankAndAQuoteIsWrittenAsItIs) {
   EXPECT_EQ(Lines(), OurEntries());
 }
 
+TEST_F(RegistrationTest, APathThatFillsTheWholeBufferIsRefused) {
+  TempDir dir;
+  std::wstring folder = dir.path();
+  while (folder.size() < MAX_PATH - 20) {
+    folder += L"\\" + std::wstring(40, L'd');
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
+  }
+  const size_t name = folder.size() + 6 < 264 ? 264 - folder.size() - 5 : 1;
+  m_dll = folder + L"\\" + std::wstring(name, L'v') + L".dll";  // 264 characters or more
+  ASSERT_TRUE(CopyFileW(VellistoDll::Path().c_str(), m_dll.c_str(), TRUE)) << GetLastError();
+  {
+    const UniqueModule dll(LoadLibraryW(m_dll.c_str()));
+    if (!dll) GTEST_SKIP() << "the loader refuses a path this long, error " << GetLastError();
+    typedef HRESULT(WINAPI * Export)();
+    const auto registerServer = reinterpret_cast<Export>(
+        reinterpret_cast<void*>(GetProcAddress(dll.get(), "DllRegisterServer")));
+    const auto unregisterServer = reinterpret_cast<Export>(
+        reinterpret_cast<void*>(GetProcAddress(dll.get(), "DllUnregisterServer")));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), registerServer());
+    // No script ran; the proxy/stub step before them stays until removal.
+    const Lines lines = OurEntries();
+    for (const std::string& line : lines) EXPECT_EQ(std::string::npos, line.find("Vellisto.Tvd")) << line;
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), unregisterServer());
+  }
+  EXPECT_EQ(Lines(), OurEntries());
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 // What Vellisto.dll carries for registration: the scripts under language
 // 1053, naming the identifiers the IDL gives (so a changed GUID cannot
 // leave a script behind), the type library, and the version resource.
+#include "Handles.h"
 #include "VellistoDll.h"
 
 #include <gtest/gtest.h>
@@ -19,19 +20,18 @@ std::string Text(const GUID& guid) {
 class ResourcesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_module = LoadLibraryExW(VellistoDll::Path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(nullptr, m_module);
+    m_module.reset(LoadLibraryExW(VellistoDll::Path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(m_module);
   }
-  void TearDown() override { FreeLibrary(m_module); }
 
   std::string Script(UINT id) const {
-    HRSRC found = FindResourceExW(m_module, L"REGISTRY", MAKEINTRESOURCEW(id), MAKELANGID(0x1D, 0x01));
+    HRSRC found = FindResourceExW(m_module.get(), L"REGISTRY", MAKEINTRESOURCEW(id), MAKELANGID(0x1D, 0x01));
     if (!found) return std::string();
-    const char* bytes = static_cast<const char*>(LockResource(LoadResource(m_module, found)));
-    return std::string(bytes, SizeofResource(m_module, found));
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(m_module.get(), found)));
+    return std::string(bytes, SizeofResource(m_module.get(), found));
   }
 
-  HMODULE m_module = nullptr;  // owned: loaded as data
+  UniqueModule m_module;  // loaded as data
 };
 
 TEST_F(ResourcesTest, EachScriptNamesItsClassTheLibraryAndNothingElse) {
@@ -58,7 +58,7 @@ TEST_F(ResourcesTest, EachScriptNamesItsClassTheLibraryAndNothingElse) {
 }
 
 TEST_F(ResourcesTest, TypeLibraryIsResourceOne) {
-  EXPECT_NE(nullptr, FindResourceExW(m_module, L"TYPELIB", MAKEINTRESOURCEW(1), MAKELANGID(0x1D, 0x01)));
+  EXPECT_NE(nullptr, FindResourceExW(m_module.get(), L"TYPELIB", MAKEINTRESOURCEW(1), MAKELANGID(0x1D, 0x01)));
 }
 
 TEST(VersionResourceTest, AnnouncesSelfRegistrationInEnglishUnicode) {
