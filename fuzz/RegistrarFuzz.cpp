@@ -2,12 +2,12 @@
 // a script it refuses must write nothing; one it accepts must give the same
 // registry when run twice, and must run in removal mode afterwards. The
 // first byte picks a write to fail, so rollback runs on odd scripts too.
+#include <cstdlib>
+#include <string>
+
 #include "CRegObject.h"
 #include "FaultyStore.h"
 #include "MemoryRegistry.h"
-
-#include <cstdlib>
-#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

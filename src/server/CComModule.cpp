@@ -183,5 +183,6 @@ HRESULT CComModule::UnregisterTypeLibrary() {
   if (FAILED(hr = lib->GetLibAttr(&attr))) return hr;
   const TLIBATTR copy = *attr;
   lib->ReleaseTLibAttr(attr);
-  return UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid, copy.syskind);
+  return UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
+                           copy.syskind);
 }

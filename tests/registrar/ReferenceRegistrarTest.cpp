@@ -1,6 +1,11 @@
 // Our registrar against the platform's own (Wine's atl.dll, registered in
 // every prefix), used only as a reference at run time: the same scripts,
 // over the same stale entries, must leave the real classes root the same.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
 #include "CRegObject.h"
 #include "ComPtr.h"
 #include "Handles.h"
@@ -8,19 +13,16 @@
 #include "Scripts.h"
 #include "SystemRegistry.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 // The platform registrar's interface, as its IDL declares it. Outside the
 // unnamed namespace: with no class of the program deriving from it there,
 // the compiler would take every call through it for unreachable.
 struct IRegistrar : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE AddReplacement(LPCOLESTR key, LPCOLESTR item) = 0;
   virtual HRESULT STDMETHODCALLTYPE ClearReplacements() = 0;
-  virtual HRESULT STDMETHODCALLTYPE ResourceRegisterSz(LPCOLESTR file, LPCOLESTR id, LPCOLESTR type) = 0;
-  virtual HRESULT STDMETHODCALLTYPE ResourceUnregisterSz(LPCOLESTR file, LPCOLESTR id, LPCOLESTR type) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ResourceRegisterSz(LPCOLESTR file, LPCOLESTR id,
+                                                       LPCOLESTR type) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ResourceUnregisterSz(LPCOLESTR file, LPCOLESTR id,
+                                                         LPCOLESTR type) = 0;
   virtual HRESULT STDMETHODCALLTYPE FileRegister(LPCOLESTR file) = 0;
   virtual HRESULT STDMETHODCALLTYPE FileUnregister(LPCOLESTR file) = 0;
   virtual HRESULT STDMETHODCALLTYPE StringRegister(LPCOLESTR data) = 0;
@@ -31,8 +33,10 @@ struct IRegistrar : IUnknown {
 
 namespace {
 
-const CLSID kClsidRegistrar = {0x44EC053A, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
-const IID kIidRegistrar = {0x44EC053B, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
+const CLSID kClsidRegistrar = {
+    0x44EC053A, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
+const IID kIidRegistrar = {
+    0x44EC053B, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
 
 const wchar_t kModule[] = L"C:\\Program Files\\Bob''s Tools\\Vellisto.dll";  // quote doubled
 
@@ -72,8 +76,8 @@ class ReferenceRegistrarTest : public ::testing::Test {
                                      std::wstring(L"CLSID\\") + c.clsid + L"\\Stale\\Deeper",
                                      std::wstring(c.name) + L".1\\CLSID\\Stale"}) {
       HKEY raw = nullptr;
-      ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE,
-                                               nullptr, &raw, nullptr));
+      ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0,
+                                               KEY_WRITE, nullptr, &raw, nullptr));
       const UniqueKey key(raw);
     }
   }

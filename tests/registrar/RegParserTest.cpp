@@ -1,13 +1,13 @@
 // Reading a script: the tokenizer's rules, the replacements, and the faults
 // the parser reports (and where).
+#include <gtest/gtest.h>
+
+#include <vector>
+
 #include "RegParser.h"
 #include "RegReplacements.h"
 #include "RegTokenizer.h"
 #include "Scripts.h"
-
-#include <gtest/gtest.h>
-
-#include <vector>
 
 namespace {
 
@@ -103,7 +103,9 @@ TEST(RegParserTest, ReadsTheFormatScriptAsATree) {
 
 TEST(RegParserTest, KeywordsOnlyAsBareWordsAndInAnyCase) {
   std::vector<RegNode> keys;
-  ASSERT_TRUE(RegParser(u"hkey_classes_root { noremove 'NoRemove' { VAL 'val' = S 'x' } }").Parse(keys).ok());
+  ASSERT_TRUE(RegParser(u"hkey_classes_root { noremove 'NoRemove' { VAL 'val' = S 'x' } }")
+                  .Parse(keys)
+                  .ok());
   ASSERT_EQ(1u, keys.size());
   EXPECT_EQ(RegNode::Flag::NoRemove, keys[0].flag);
   EXPECT_EQ(u"NoRemove", keys[0].name);
@@ -140,7 +142,8 @@ TEST(RegParserTest, FaultsNameTheirKindAndPlace) {
   for (const Case& c : cases) {
     std::vector<RegNode> keys;
     const RegResult result = RegParser(c.script).Parse(keys);
-    EXPECT_EQ(c.fault, result.fault) << std::string(c.script, c.script + std::char_traits<char16_t>::length(c.script));
+    EXPECT_EQ(c.fault, result.fault)
+        << std::string(c.script, c.script + std::char_traits<char16_t>::length(c.script));
     EXPECT_EQ(c.offset, result.offset) << result.message;
     EXPECT_FALSE(result.message.empty());
   }

@@ -1,14 +1,14 @@
 // The registrar applying the library's scripts, over the registry in memory
 // and (under Wine) over the real one: the same expectations for both.
-#include "CRegObject.h"
-#include "FaultyStore.h"
-#include "Scripts.h"
-#include "StoresUnderTest.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "CRegObject.h"
+#include "FaultyStore.h"
+#include "Scripts.h"
+#include "StoresUnderTest.h"
 
 namespace {
 
@@ -37,7 +37,8 @@ class RegistrarTest : public ::testing::Test {
     registrar.AddReplacement(u"Module_Raw", DoubleQuotes(kModule));
     return registrar.RunScript(script, doRegister);
   }
-  void Seed(const std::u16string& path, const std::u16string& name = u"", const std::u16string& data = u"") {
+  void Seed(const std::u16string& path, const std::u16string& name = u"",
+            const std::u16string& data = u"") {
     ASSERT_EQ(kRegSuccess, store().CreateKey(path));
     if (!data.empty()) {
       ASSERT_EQ(kRegSuccess, store().SetString(path, name, data));
@@ -63,7 +64,9 @@ using Stores = ::testing::Types<MemoryStore>;
 class StoreNames {
  public:
   template <class T>
-  static std::string GetName(int) { return T::kName; }
+  static std::string GetName(int) {
+    return T::kName;
+  }
 };
 TYPED_TEST_SUITE(RegistrarTest, Stores, StoreNames);
 
@@ -129,7 +132,8 @@ TYPED_TEST(RegistrarTest, StaleSubkeyUnderTheProgIdSurvivesBothWays) {
   ASSERT_TRUE(this->Run(kTvdFormatScript, false).ok());
   // The key stays for its unlisted subkey, with its own (unlisted) default value.
   const Lines expected = {"CLSID", "Vellisto.TvdFormat", "Vellisto.TvdFormat\\Stale",
-                          "Vellisto.TvdFormat\\Stale\\[]=mine", "Vellisto.TvdFormat\\[]=TvdFormat Class"};
+                          "Vellisto.TvdFormat\\Stale\\[]=mine",
+                          "Vellisto.TvdFormat\\[]=TvdFormat Class"};
   EXPECT_EQ(expected, this->Content());
 }
 
@@ -139,7 +143,10 @@ TYPED_TEST(RegistrarTest, ListedNamedValueGoesEvenWhenItsKeyStays) {
   this->Seed(server + u"\\Extra");
   ASSERT_TRUE(this->Run(kTvdFileScript, false).ok());
   const std::string s = "CLSID\\{1E4DAE0B-CEB9-4ECE-9CC4-CEA69C1D3519}";
-  const Lines expected = {"CLSID", s, s + "\\InprocServer32", s + "\\InprocServer32\\Extra",
+  const Lines expected = {"CLSID",
+                          s,
+                          s + "\\InprocServer32",
+                          s + "\\InprocServer32\\Extra",
                           s + "\\InprocServer32\\[]=C:\\Program Files\\Bob's\\Vellisto.dll",
                           s + "\\[]=TvdFile Class"};
   EXPECT_EQ(expected, this->Content());

@@ -1,13 +1,13 @@
 // After registration: the classes by ProgID, and their pointers between
 // apartments, the file navigator through the library's own proxy/stub and
 // the format object directly (free-threaded marshaler).
-#include "DllFixture.h"
-#include "Regsvr32.h"
-#include "UniqueHandle.h"
-
 #include <gtest/gtest.h>
 
 #include <thread>
+
+#include "DllFixture.h"
+#include "Regsvr32.h"
+#include "UniqueHandle.h"
 
 namespace {
 
@@ -55,7 +55,8 @@ TEST_F(RegisteredTest, AFileMadeFromTheMultithreadedApartmentIsReachedThroughOur
   std::thread([&] {
     ComApartment mta(COINIT_MULTITHREADED);
     ComPtr<ITvdFile> file;
-    created = CoCreateInstance(CLSID_TvdFile, nullptr, CLSCTX_INPROC_SERVER, IID_ITvdFile, file.put_void());
+    created = CoCreateInstance(CLSID_TvdFile, nullptr, CLSCTX_INPROC_SERVER, IID_ITvdFile,
+                               file.put_void());
     if (FAILED(created)) return;
     ComPtr<IUnknown> unknown;
     asked = file.As(IID_IUnknown, unknown);
@@ -77,8 +78,10 @@ TEST_F(RegisteredTest, AFilePointerMarshalledBetweenTwoSingleThreadedApartments)
   std::thread owner([&] {
     ComApartment sta(COINIT_APARTMENTTHREADED);
     ComPtr<ITvdFile> file;
-    marshalled = CoCreateInstance(CLSID_TvdFile, nullptr, CLSCTX_INPROC_SERVER, IID_ITvdFile, file.put_void());
-    if (SUCCEEDED(marshalled)) marshalled = CoMarshalInterThreadInterfaceInStream(IID_ITvdFile, file.get(), &stream);
+    marshalled = CoCreateInstance(CLSID_TvdFile, nullptr, CLSCTX_INPROC_SERVER, IID_ITvdFile,
+                                  file.put_void());
+    if (SUCCEEDED(marshalled))
+      marshalled = CoMarshalInterThreadInterfaceInStream(IID_ITvdFile, file.get(), &stream);
     original = file.get();
     SetEvent(ready.get());
     HANDLE wait = done.get();

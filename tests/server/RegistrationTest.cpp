@@ -1,17 +1,16 @@
 // Self-registration through the platform's tool (regsvr32, in a process of
 // its own) and through the exports, read back from the real registry.
-#include "DllFixture.h"
-#include "RegistryLines.h"
-#include "Regsvr32.h"
-#include "TempDir.h"
-#include "VellistoDll.h"
-
-#include "Handles.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "DllFixture.h"
+#include "Handles.h"
+#include "RegistryLines.h"
+#include "Regsvr32.h"
+#include "TempDir.h"
+#include "VellistoDll.h"
 
 namespace {
 
@@ -39,9 +38,11 @@ Lines OurEntries() {
     paths.push_back(name);
     paths.push_back(std::wstring(name) + L".1");
   }
-  for (const GUID* clsid : {&CLSID_TvdFormat, &CLSID_TvdFile, &CLSID_TvdPreview, &CLSID_VellistoProxyStub})
+  for (const GUID* clsid :
+       {&CLSID_TvdFormat, &CLSID_TvdFile, &CLSID_TvdPreview, &CLSID_VellistoProxyStub})
     paths.push_back(L"CLSID\\" + Text(*clsid));
-  for (const GUID* iid : {&IID_ITvdFormat, &IID_ITvdFile, &IID_ITvdPreview}) paths.push_back(L"Interface\\" + Text(*iid));
+  for (const GUID* iid : {&IID_ITvdFormat, &IID_ITvdFile, &IID_ITvdPreview})
+    paths.push_back(L"Interface\\" + Text(*iid));
   paths.push_back(L"TypeLib\\" + Text(LIBID_VELLISTOLib));
   Lines lines;
   for (const std::wstring& path : paths) {
@@ -52,18 +53,32 @@ Lines OurEntries() {
 }
 
 // The rows one class's script writes, for the library at path.
-Lines ClassRows(const std::string& name, const GUID& clsid, const std::string& model, const std::wstring& path) {
+Lines ClassRows(const std::string& name, const GUID& clsid, const std::string& model,
+                const std::wstring& path) {
   const std::string c = "CLSID\\" + Utf8(Text(clsid));
   const std::string progId = "Vellisto." + name;
   const std::string title = name + " Class";
-  return {progId, progId + "\\CLSID", progId + "\\CLSID\\[]=" + Utf8(Text(clsid)), progId + "\\CurVer",
-          progId + "\\CurVer\\[]=" + progId + ".1", progId + "\\[]=" + title,
-          progId + ".1", progId + ".1\\CLSID", progId + ".1\\CLSID\\[]=" + Utf8(Text(clsid)),
+  return {progId,
+          progId + "\\CLSID",
+          progId + "\\CLSID\\[]=" + Utf8(Text(clsid)),
+          progId + "\\CurVer",
+          progId + "\\CurVer\\[]=" + progId + ".1",
+          progId + "\\[]=" + title,
+          progId + ".1",
+          progId + ".1\\CLSID",
+          progId + ".1\\CLSID\\[]=" + Utf8(Text(clsid)),
           progId + ".1\\[]=" + title,
-          c, c + "\\InprocServer32", c + "\\InprocServer32\\[ThreadingModel]=" + model,
-          c + "\\InprocServer32\\[]=" + Utf8(path), c + "\\ProgID", c + "\\ProgID\\[]=" + progId + ".1",
-          c + "\\TypeLib", c + "\\TypeLib\\[]=" + Utf8(Text(LIBID_VELLISTOLib)), c + "\\VersionIndependentProgID",
-          c + "\\VersionIndependentProgID\\[]=" + progId, c + "\\[]=" + title};
+          c,
+          c + "\\InprocServer32",
+          c + "\\InprocServer32\\[ThreadingModel]=" + model,
+          c + "\\InprocServer32\\[]=" + Utf8(path),
+          c + "\\ProgID",
+          c + "\\ProgID\\[]=" + progId + ".1",
+          c + "\\TypeLib",
+          c + "\\TypeLib\\[]=" + Utf8(Text(LIBID_VELLISTOLib)),
+          c + "\\VersionIndependentProgID",
+          c + "\\VersionIndependentProgID\\[]=" + progId,
+          c + "\\[]=" + title};
 }
 
 Lines Only(const Lines& lines, const std::vector<std::string>& prefixes) {
@@ -83,9 +98,11 @@ bool Contains(const Lines& lines, const std::string& line) {
   return false;
 }
 
-void CreateKey(HKEY root, const std::wstring& path, const wchar_t* name = nullptr, const wchar_t* data = nullptr) {
+void CreateKey(HKEY root, const std::wstring& path, const wchar_t* name = nullptr,
+               const wchar_t* data = nullptr) {
   HKEY raw = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr));
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr));
   const UniqueKey key(raw);
   if (data)
     RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
@@ -117,16 +134,19 @@ TEST_F(RegistrationTest, WritesEveryRowOfTheFormatAndFileClasses) {
   ASSERT_EQ(0u, Regsvr32(m_dll));
   const Lines lines = OurEntries();
   EXPECT_EQ(ClassRows("TvdFormat", CLSID_TvdFormat, "Both", m_dll),
-            Only(lines, {"Vellisto.TvdFormat", "Vellisto.TvdFormat.1", "CLSID\\" + Utf8(Text(CLSID_TvdFormat))}));
+            Only(lines, {"Vellisto.TvdFormat", "Vellisto.TvdFormat.1",
+                         "CLSID\\" + Utf8(Text(CLSID_TvdFormat))}));
   EXPECT_EQ(ClassRows("TvdFile", CLSID_TvdFile, "Apartment", m_dll),
-            Only(lines, {"Vellisto.TvdFile", "Vellisto.TvdFile.1", "CLSID\\" + Utf8(Text(CLSID_TvdFile))}));
+            Only(lines, {"Vellisto.TvdFile", "Vellisto.TvdFile.1",
+                         "CLSID\\" + Utf8(Text(CLSID_TvdFile))}));
 }
 
 TEST_F(RegistrationTest, WritesEveryRowOfThePreviewClass) {
   if (!Serves(CLSID_TvdPreview)) GTEST_SKIP() << "the preview class is not in the object map yet";
   ASSERT_EQ(0u, Regsvr32(m_dll));
   EXPECT_EQ(ClassRows("TvdPreview", CLSID_TvdPreview, "Apartment", m_dll),
-            Only(OurEntries(), {"Vellisto.TvdPreview", "Vellisto.TvdPreview.1", "CLSID\\" + Utf8(Text(CLSID_TvdPreview))}));
+            Only(OurEntries(), {"Vellisto.TvdPreview", "Vellisto.TvdPreview.1",
+                                "CLSID\\" + Utf8(Text(CLSID_TvdPreview))}));
 }
 
 TEST_F(RegistrationTest, RegistersTheTypeLibraryAndTheProxyStub) {
@@ -157,8 +177,8 @@ TEST_F(RegistrationTest, StaleEntriesUnderTheClassKeyGoAndUnderTheProgIdStay) {
   EXPECT_TRUE(Contains(lines, "Vellisto.TvdFormat\\Stale\\[]=mine"));
   ASSERT_EQ(0u, Regsvr32(m_dll, true));
   lines = OurEntries();
-  EXPECT_EQ((Lines{"Vellisto.TvdFormat", "Vellisto.TvdFormat\\Stale", "Vellisto.TvdFormat\\Stale\\[]=mine",
-                   "Vellisto.TvdFormat\\[]=TvdFormat Class"}),
+  EXPECT_EQ((Lines{"Vellisto.TvdFormat", "Vellisto.TvdFormat\\Stale",
+                   "Vellisto.TvdFormat\\Stale\\[]=mine", "Vellisto.TvdFormat\\[]=TvdFormat Class"}),
             lines);
   RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Vellisto.TvdFormat");
 }
@@ -204,8 +224,10 @@ TEST_F(RegistrationTest, AFolderWithABlankAndAQuoteIsWrittenAsItIs) {
   ASSERT_EQ(0u, Regsvr32(m_dll));
   const Lines lines = OurEntries();
   EXPECT_EQ(ClassRows("TvdFile", CLSID_TvdFile, "Apartment", m_dll),
-            Only(lines, {"Vellisto.TvdFile", "Vellisto.TvdFile.1", "CLSID\\" + Utf8(Text(CLSID_TvdFile))}));
-  EXPECT_TRUE(Contains(lines, "TypeLib\\" + Utf8(Text(LIBID_VELLISTOLib)) + "\\1.0\\409\\win32\\[]=" + Utf8(m_dll)));
+            Only(lines, {"Vellisto.TvdFile", "Vellisto.TvdFile.1",
+                         "CLSID\\" + Utf8(Text(CLSID_TvdFile))}));
+  EXPECT_TRUE(Contains(
+      lines, "TypeLib\\" + Utf8(Text(LIBID_VELLISTOLib)) + "\\1.0\\409\\win32\\[]=" + Utf8(m_dll)));
   EXPECT_EQ(0u, Regsvr32(m_dll, true));
   EXPECT_EQ(Lines(), OurEntries());
 }
@@ -231,7 +253,8 @@ TEST_F(RegistrationTest, APathThatFillsTheWholeBufferIsRefused) {
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), registerServer());
     // No script ran; the proxy/stub step before them stays until removal.
     const Lines lines = OurEntries();
-    for (const std::string& line : lines) EXPECT_EQ(std::string::npos, line.find("Vellisto.Tvd")) << line;
+    for (const std::string& line : lines)
+      EXPECT_EQ(std::string::npos, line.find("Vellisto.Tvd")) << line;
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), unregisterServer());
   }
   EXPECT_EQ(Lines(), OurEntries());

@@ -1,13 +1,13 @@
 // What Vellisto.dll carries for registration: the scripts under language
 // 1053, naming the identifiers the IDL gives (so a changed GUID cannot
 // leave a script behind), the type library, and the version resource.
-#include "Handles.h"
-#include "VellistoDll.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
+
+#include "Handles.h"
+#include "VellistoDll.h"
 
 namespace {
 
@@ -25,7 +25,8 @@ class ResourcesTest : public ::testing::Test {
   }
 
   std::string Script(UINT id) const {
-    HRSRC found = FindResourceExW(m_module.get(), L"REGISTRY", MAKEINTRESOURCEW(id), MAKELANGID(0x1D, 0x01));
+    HRSRC found =
+        FindResourceExW(m_module.get(), L"REGISTRY", MAKEINTRESOURCEW(id), MAKELANGID(0x1D, 0x01));
     if (!found) return std::string();
     const char* bytes = static_cast<const char*>(LockResource(LoadResource(m_module.get(), found)));
     return std::string(bytes, SizeofResource(m_module.get(), found));
@@ -48,17 +49,21 @@ TEST_F(ResourcesTest, EachScriptNamesItsClassTheLibraryAndNothingElse) {
     const std::string script = Script(c.id);
     ASSERT_FALSE(script.empty()) << c.id;
     std::set<std::string> guids;
-    for (size_t brace = script.find('{'); brace != std::string::npos; brace = script.find('{', brace + 1))
-      if (brace + 38 <= script.size() && script[brace + 37] == '}') guids.insert(script.substr(brace, 38));
+    for (size_t brace = script.find('{'); brace != std::string::npos;
+         brace = script.find('{', brace + 1))
+      if (brace + 38 <= script.size() && script[brace + 37] == '}')
+        guids.insert(script.substr(brace, 38));
     EXPECT_EQ((std::set<std::string>{Text(*c.clsid), Text(LIBID_VELLISTOLib)}), guids) << c.name;
-    EXPECT_NE(std::string::npos, script.find("Vellisto." + std::string(c.name) + ".1 = s '" + c.name + " Class'"));
+    EXPECT_NE(std::string::npos,
+              script.find("Vellisto." + std::string(c.name) + ".1 = s '" + c.name + " Class'"));
     EXPECT_NE(std::string::npos, script.find(std::string("ThreadingModel = s '") + c.model + "'"));
     EXPECT_NE(std::string::npos, script.find("'%MODULE%'"));
   }
 }
 
 TEST_F(ResourcesTest, TypeLibraryIsResourceOne) {
-  EXPECT_NE(nullptr, FindResourceExW(m_module.get(), L"TYPELIB", MAKEINTRESOURCEW(1), MAKELANGID(0x1D, 0x01)));
+  EXPECT_NE(nullptr, FindResourceExW(m_module.get(), L"TYPELIB", MAKEINTRESOURCEW(1),
+                                     MAKELANGID(0x1D, 0x01)));
 }
 
 TEST(VersionResourceTest, AnnouncesSelfRegistrationInEnglishUnicode) {
@@ -73,12 +78,13 @@ TEST(VersionResourceTest, AnnouncesSelfRegistrationInEnglishUnicode) {
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
   EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
-  EXPECT_EQ(static_cast<DWORD>(MAKELONG(VELLISTO_VERSION_MINOR, VELLISTO_VERSION_MAJOR)), fixed->dwFileVersionMS);
+  EXPECT_EQ(static_cast<DWORD>(MAKELONG(VELLISTO_VERSION_MINOR, VELLISTO_VERSION_MAJOR)),
+            fixed->dwFileVersionMS);
   EXPECT_EQ(static_cast<DWORD>(MAKELONG(0, VELLISTO_VERSION_PATCH)), fixed->dwFileVersionLS);
 
   WORD* translation = nullptr;
-  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                             &length));
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&translation), &length));
   ASSERT_EQ(4u, length);
   EXPECT_EQ(0x409, translation[0]);
   EXPECT_EQ(1200, translation[1]);

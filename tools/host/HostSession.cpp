@@ -66,9 +66,9 @@ bool HostSession::Start() {
     // As a host finds a registered plugin: by its ProgID.
     CLSID clsid{};
     if (FAILED(Report("CLSIDFromProgID", CLSIDFromProgID(kFormatProgId, &clsid)))) return false;
-    return SUCCEEDED(Report("CoCreateInstance", CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER,
-                                                                 IID_IKivFileFormat,
-                                                                 reinterpret_cast<void**>(&format_))));
+    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IKivFileFormat,
+                                        reinterpret_cast<void**>(&format_));
+    return SUCCEEDED(Report("CoCreateInstance", hr));
   }
   dll_ = LoadLibraryW(dllPath_.c_str());
   if (!dll_) {

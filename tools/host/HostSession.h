@@ -1,7 +1,8 @@
 // The reference host: creates the format object by its ProgID, as a host
 // finds a registered plugin, or loads Vellisto.dll by path and asks its class
 // object, as a host does before the library is registered; then drives it
-// through the host's interfaces, one command at a time. It prints every HRESULT it receives; it never looks at a file itself.
+// through the host's interfaces, one command at a time. It prints every
+// HRESULT it receives; it never looks at a file itself.
 #pragma once
 
 #include "KivHost.h"

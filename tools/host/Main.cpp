@@ -6,9 +6,10 @@
 // reads commands from standard input, one per line ('#' starts a comment,
 // double quotes group words). Without --dll the format object is created
 // from the registered ProgID "Vellisto.TvdFormat" (after regsvr32
-// Vellisto.dll); with it, from the library at PATH. Exit code: 0 when every call succeeded, 1 when one returned
-// a failure, 2 for a command that was not understood, 3 when the library or
-// the format object could not be had.
+// Vellisto.dll); with it, from the library at PATH. Exit code: 0 when
+// every call succeeded, 1 when one returned a failure, 2 for a command that
+// was not understood, 3 when the library or the format object could not be
+// had.
 #include "HostSession.h"
 #include "ValueText.h"
 

@@ -42,7 +42,8 @@ RegResult CRegObject::Register(const std::u16string& parent, const std::vector<R
     const std::u16string path = Join(parent, node.name);
     if (node.flag == RegNode::Flag::ForceRemove) {
       const uint32_t error = m_store.DeleteTree(path);
-      if (error != kRegSuccess && error != kRegNotFound) return Failed(error, path, "deleting a key");
+      if (error != kRegSuccess && error != kRegNotFound)
+        return Failed(error, path, "deleting a key");
     }
     if (uint32_t error = m_store.CreateKey(path)) return Failed(error, path, "creating a key");
     if (node.hasData) {
@@ -63,7 +64,8 @@ RegResult CRegObject::Remove(const std::u16string& parent, const std::vector<Reg
   for (const RegNode& node : entries) {
     if (node.isValue) {
       const uint32_t error = m_store.DeleteValue(parent, node.name);
-      if (error != kRegSuccess && error != kRegNotFound) keep(Failed(error, parent, "deleting a value"));
+      if (error != kRegSuccess && error != kRegNotFound)
+        keep(Failed(error, parent, "deleting a value"));
       continue;
     }
     const std::u16string path = Join(parent, node.name);

@@ -11,13 +11,13 @@
 // part-way runs the script in removal mode before it reports the failure.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "RegNode.h"
 #include "RegReplacements.h"
 #include "RegResult.h"
 #include "RegistryStore.h"
-
-#include <string>
-#include <vector>
 
 class CRegObject {
  public:

@@ -28,7 +28,8 @@ std::string Utf8(const std::u16string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000)
       c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
     if (c < 0x80) {
       out += static_cast<char>(c);
@@ -55,7 +56,8 @@ MemoryRegistry::MemoryRegistry() : m_root(std::make_unique<Key>()) {}
 
 MemoryRegistry::~MemoryRegistry() = default;
 
-MemoryRegistry::Key* MemoryRegistry::Find(const std::u16string& path, bool parent, std::u16string* last) {
+MemoryRegistry::Key* MemoryRegistry::Find(const std::u16string& path, bool parent,
+                                          std::u16string* last) {
   std::vector<std::u16string> parts = Split(path);
   if (parent) {
     if (parts.empty()) return nullptr;
@@ -129,11 +131,13 @@ uint32_t MemoryRegistry::CountSubkeys(const std::u16string& path, uint32_t& coun
   return kRegSuccess;
 }
 
-void MemoryRegistry::Collect(const Key& key, const std::string& path, std::vector<std::string>& lines) {
+void MemoryRegistry::Collect(const Key& key, const std::string& path,
+                             std::vector<std::string>& lines) {
   for (const auto& value : key.values)
     lines.push_back(path + "\\[" + Utf8(value.second.first) + "]=" + Utf8(value.second.second));
   for (const auto& sub : key.subkeys) {
-    const std::string subPath = path.empty() ? Utf8(sub.second->name) : path + "\\" + Utf8(sub.second->name);
+    const std::string subPath =
+        path.empty() ? Utf8(sub.second->name) : path + "\\" + Utf8(sub.second->name);
     lines.push_back(subPath);
     Collect(*sub.second, subPath, lines);
   }

@@ -4,12 +4,12 @@
 // letters too; our scripts name nothing but ASCII).
 #pragma once
 
-#include "RegistryStore.h"
-
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "RegistryStore.h"
 
 class MemoryRegistry : public RegistryStore {
  public:
@@ -32,8 +32,9 @@ class MemoryRegistry : public RegistryStore {
  private:
   struct Key {
     std::u16string name;  // as first created
-    std::map<std::u16string, std::pair<std::u16string, std::u16string>> values;  // folded name -> name, data
-    std::map<std::u16string, std::unique_ptr<Key>> subkeys;                      // by folded name
+    std::map<std::u16string, std::pair<std::u16string, std::u16string>>
+        values;                                              // folded name -> name, data
+    std::map<std::u16string, std::unique_ptr<Key>> subkeys;  // by folded name
   };
 
   // The key at path, or null; with parent set, the key that holds it instead.

@@ -26,7 +26,8 @@ RegResult Fault(RegFault fault, const RegToken& at, const char* message) {
 
 RegResult RegParser::Advance() {
   if (!m_tokenizer.Next(m_token))
-    return RegResult::Failure(RegFault::Syntax, m_tokenizer.faultOffset(), "string without its closing quote");
+    return RegResult::Failure(RegFault::Syntax, m_tokenizer.faultOffset(),
+                              "string without its closing quote");
   return RegResult();
 }
 
@@ -38,7 +39,8 @@ RegResult RegParser::Parse(std::vector<RegNode>& keys) {
     if (!IsKeyword(m_token, "HKCR") && !IsKeyword(m_token, "HKEY_CLASSES_ROOT"))
       return Fault(RegFault::Unsupported, m_token, "only the classes root (HKCR) is supported");
     if (!(result = Advance()).ok()) return result;
-    if (m_token.kind != Kind::Open) return Fault(RegFault::Syntax, m_token, "'{' expected after the root key");
+    if (m_token.kind != Kind::Open)
+      return Fault(RegFault::Syntax, m_token, "'{' expected after the root key");
     if (!(result = Advance()).ok()) return result;
     if (!(result = ParseEntries(keys, 1, true)).ok()) return result;
     result = Advance();  // past the root's '}'
@@ -50,7 +52,8 @@ RegResult RegParser::Parse(std::vector<RegNode>& keys) {
 RegResult RegParser::ParseEntries(std::vector<RegNode>& entries, int depth, bool atRoot) {
   if (depth > kMaxDepth) return Fault(RegFault::Unsupported, m_token, "keys nested too deep");
   while (m_token.kind != Kind::Close) {
-    if (m_token.kind == Kind::End) return Fault(RegFault::Syntax, m_token, "'}' expected before the end");
+    if (m_token.kind == Kind::End)
+      return Fault(RegFault::Syntax, m_token, "'}' expected before the end");
     RegNode node;
     RegResult result = ParseEntry(node, depth, atRoot);
     if (!result.ok()) return result;
@@ -63,22 +66,26 @@ RegResult RegParser::ParseEntries(std::vector<RegNode>& entries, int depth, bool
 RegResult RegParser::ParseEntry(RegNode& node, int depth, bool atRoot) {
   RegResult result;
   if (IsKeyword(m_token, "val")) {
-    if (atRoot) return Fault(RegFault::Unsupported, m_token, "a named value needs a key to hold it");
+    if (atRoot)
+      return Fault(RegFault::Unsupported, m_token, "a named value needs a key to hold it");
     node.isValue = true;
     if (!(result = Advance()).ok()) return result;
     if (!(result = ParseName(node.name)).ok()) return result;
-    if (m_token.kind != Kind::Equals) return Fault(RegFault::Syntax, m_token, "'=' expected after the value's name");
+    if (m_token.kind != Kind::Equals)
+      return Fault(RegFault::Syntax, m_token, "'=' expected after the value's name");
     if (!(result = Advance()).ok()) return result;
     node.hasData = true;
     return ParseStringValue(node.data);
   }
   if (IsKeyword(m_token, "NoRemove") || IsKeyword(m_token, "ForceRemove")) {
-    node.flag = IsKeyword(m_token, "NoRemove") ? RegNode::Flag::NoRemove : RegNode::Flag::ForceRemove;
+    node.flag =
+        IsKeyword(m_token, "NoRemove") ? RegNode::Flag::NoRemove : RegNode::Flag::ForceRemove;
     if (!(result = Advance()).ok()) return result;
   }
   if (IsKeyword(m_token, "Delete"))
     return Fault(RegFault::Unsupported, m_token, "'Delete' is not supported");
-  if (IsKeyword(m_token, "NoRemove") || IsKeyword(m_token, "ForceRemove") || IsKeyword(m_token, "val"))
+  if (IsKeyword(m_token, "NoRemove") || IsKeyword(m_token, "ForceRemove") ||
+      IsKeyword(m_token, "val"))
     return Fault(RegFault::Unsupported, m_token, "one marker per key, and none on a named value");
   if (!(result = ParseName(node.name)).ok()) return result;
   if (m_token.kind == Kind::Equals) {
@@ -95,12 +102,14 @@ RegResult RegParser::ParseEntry(RegNode& node, int depth, bool atRoot) {
 }
 
 RegResult RegParser::ParseStringValue(std::u16string& data) {
-  if (m_token.kind != Kind::Word) return Fault(RegFault::Syntax, m_token, "value type expected after '='");
+  if (m_token.kind != Kind::Word)
+    return Fault(RegFault::Syntax, m_token, "value type expected after '='");
   if (!IsKeyword(m_token, "s"))
     return Fault(RegFault::Unsupported, m_token, "only string values ('s') are supported");
   RegResult result = Advance();
   if (!result.ok()) return result;
-  if (m_token.kind != Kind::String) return Fault(RegFault::Syntax, m_token, "quoted string expected after 's'");
+  if (m_token.kind != Kind::String)
+    return Fault(RegFault::Syntax, m_token, "quoted string expected after 's'");
   data = m_token.text;
   return Advance();
 }

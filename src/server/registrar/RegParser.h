@@ -11,11 +11,11 @@
 // that are empty or hold a '\', and keys nested deeper than kMaxDepth.
 #pragma once
 
+#include <vector>
+
 #include "RegNode.h"
 #include "RegResult.h"
 #include "RegTokenizer.h"
-
-#include <vector>
 
 class RegParser {
  public:

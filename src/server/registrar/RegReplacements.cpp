@@ -47,7 +47,8 @@ RegResult RegReplacements::Expand(const std::u16string& script, std::u16string& 
       out += u'%';
     } else {
       const std::u16string* text = Find(script.substr(percent + 1, end - percent - 1));
-      if (!text) return RegResult::Failure(RegFault::Replacement, percent, "no replacement for this name");
+      if (!text)
+        return RegResult::Failure(RegFault::Replacement, percent, "no replacement for this name");
       out += *text;
     }
     i = end + 1;

@@ -4,11 +4,11 @@
 // table, or a '%' without its partner, is a fault.
 #pragma once
 
-#include "RegResult.h"
-
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "RegResult.h"
 
 class RegReplacements {
  public:

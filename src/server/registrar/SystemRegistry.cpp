@@ -4,7 +4,9 @@
 
 namespace {
 
-const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+const wchar_t* Wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
 
 }  // namespace
 
@@ -23,8 +25,8 @@ uint32_t SystemRegistry::CheckKey(const std::u16string& path) {
 
 uint32_t SystemRegistry::CreateKey(const std::u16string& path) {
   HKEY raw = nullptr;
-  const LONG error =
-      RegCreateKeyExW(m_root, Full(path).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr);
+  const LONG error = RegCreateKeyExW(m_root, Full(path).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                     nullptr, &raw, nullptr);
   UniqueKey key(error == ERROR_SUCCESS ? raw : nullptr);
   return static_cast<uint32_t>(error);
 }
@@ -66,8 +68,8 @@ uint32_t SystemRegistry::CountSubkeys(const std::u16string& path, uint32_t& coun
   if (error != ERROR_SUCCESS) return static_cast<uint32_t>(error);
   UniqueKey key(raw);
   DWORD subkeys = 0;
-  error = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
-                           nullptr, nullptr, nullptr, nullptr);
+  error = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                           nullptr, nullptr, nullptr, nullptr, nullptr);
   count = subkeys;
   return static_cast<uint32_t>(error);
 }

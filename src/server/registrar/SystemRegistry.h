@@ -31,6 +31,6 @@ class SystemRegistry : public RegistryStore {
  private:
   std::wstring Full(const std::u16string& path) const;
 
-  HKEY m_root;           // borrowed: a predefined key
+  HKEY m_root;  // borrowed: a predefined key
   std::wstring m_base;
 };

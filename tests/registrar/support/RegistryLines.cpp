@@ -1,15 +1,16 @@
 #include "RegistryLines.h"
 
-#include "Handles.h"
-
 #include <algorithm>
 #include <vector>
+
+#include "Handles.h"
 
 namespace {
 
 std::string Utf8(const wchar_t* text, size_t length) {
   if (length == 0) return std::string();
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &out[0], n, nullptr, nullptr);
   return out;
@@ -21,7 +22,8 @@ void Collect(HKEY key, const std::string& path, std::vector<std::string>& lines)
     DWORD nameLength = 16384;
     DWORD type = 0;
     DWORD bytes = 0;
-    if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) break;
+    if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
+      break;
     std::vector<BYTE> data(bytes + 2, 0);
     nameLength = 16384;
     RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data.data(), &bytes);
@@ -39,11 +41,15 @@ void Collect(HKEY key, const std::string& path, std::vector<std::string>& lines)
   for (DWORD i = 0;; ++i) {
     wchar_t name[256];
     DWORD nameLength = 256;
-    if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    const std::string sub = path.empty() ? Utf8(name, nameLength) : path + "\\" + Utf8(name, nameLength);
+    if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    const std::string sub =
+        path.empty() ? Utf8(name, nameLength) : path + "\\" + Utf8(name, nameLength);
     lines.push_back(sub);
     HKEY child = nullptr;
-    if (RegOpenKeyExW(key, name, 0, KEY_READ, &child) == ERROR_SUCCESS) Collect(UniqueKey(child).get(), sub, lines);
+    if (RegOpenKeyExW(key, name, 0, KEY_READ, &child) == ERROR_SUCCESS)
+      Collect(UniqueKey(child).get(), sub, lines);
   }
 }
 

@@ -3,11 +3,13 @@
 #include "UniqueHandle.h"
 
 DWORD Regsvr32(const std::wstring& dll, bool unregister) {
-  std::wstring command = std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + dll + L"\"";
+  std::wstring command =
+      std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + L"\"" + dll + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info))
     return 1000 + GetLastError();
   const UniqueKernelHandle process(info.hProcess);
   const UniqueKernelHandle thread(info.hThread);
