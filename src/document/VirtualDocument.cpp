@@ -2,6 +2,7 @@
 
 #include "DocumentReader.h"
 #include "DocumentWriter.h"
+#include "FileMagic.h"
 #include "FileSaver.h"
 #include "NameMatch.h"
 #include "SharedFile.h"
@@ -146,21 +147,46 @@ bool VirtualDocument::SetValue(const OLECHAR* blockName, const OLECHAR* attribNa
 DocStatus VirtualDocument::Load(const OLECHAR* newPath) {
   Clear();
   SetPath(newPath);
+  m_fileFailure = {};
   SharedFile file;
-  if (!file.Open(path_.c_str())) return DocStatus::CannotOpen;
+  if (!file.Open(path_.c_str())) {
+    m_fileFailure = file.failure();
+    return DocStatus::CannotOpen;
+  }
   if (file.size() == 0) return DocStatus::Ok;
+  // The magic first: a file that is not a document is told so before the
+  // rest of it is read.
+  uint8_t head[kMagicSize];
+  const size_t headSize = file.Read(head, file.size() < kMagicSize ? file.size() : kMagicSize);
+  const bool known = headSize == kMagicSize && (std::memcmp(head, kMagicNewest, kMagicSize) == 0 ||
+                                                std::memcmp(head, kMagicFour, kMagicSize) == 0 ||
+                                                std::memcmp(head, kMagicOldest, kMagicSize) == 0);
   // The whole file stays in the pool: the blocks decode their attributes
   // from it later. A file that got shorter meanwhile is read as far as it
   // goes.
-  uint8_t* bytes = KeepBytes(file.size());
-  if (!bytes) return DocStatus::BadFormat;
-  return ReadKept(bytes, file.Read(bytes, static_cast<size_t>(file.size())));
+  const uint64_t size = known ? file.size() : headSize;
+  uint8_t* bytes = KeepBytes(size);
+  if (!bytes) {
+    m_fileFailure = {FileFailure::Step::TooLarge, 0};  // for this process's memory
+    return DocStatus::CannotOpen;
+  }
+  std::memcpy(bytes, head, headSize);
+  const size_t rest = static_cast<size_t>(size) - headSize;
+  const size_t got = headSize + (known ? file.Read(bytes + headSize, rest) : 0);
+  const DocStatus status = ReadKept(bytes, got);
+  if (m_fileFailure.step != FileFailure::Step::TooLarge) return status;
+  // A valid file whose blocks do not fit in memory: nothing of it is kept.
+  WString keep = path_;
+  Clear();
+  path_.swap(keep);
+  return DocStatus::CannotOpen;
 }
 
 DocStatus VirtualDocument::Read(const uint8_t* data, size_t size) {
   WString keep = path_;
   Clear();
   path_.swap(keep);
+  m_fileFailure = {};
   if (size == 0) return DocStatus::Ok;
   uint8_t* bytes = KeepBytes(size);
   if (!bytes) return DocStatus::BadFormat;
@@ -187,18 +213,31 @@ DocStatus VirtualDocument::ReadKept(const uint8_t* bytes, size_t size) {
     // Lengths are checked against the bytes before anything is allocated,
     // so only running out of memory ends here.
     faultOffset_ = reader.position();
+    m_fileFailure = {FileFailure::Step::TooLarge, 0};
     return DocStatus::BadFormat;
   }
 }
 
 DocStatus VirtualDocument::Save() {
-  FileSaver saver;
-  if (!saver.Open(path_.c_str())) return DocStatus::CannotOpen;
+  m_fileFailure = {};
   try {
+    // The content is laid out first: the file is held, and the new one
+    // made, only once it is ready.
     ByteWriter out;
-    if (DocumentWriter::WriteBody(*this, out) != DocStatus::Ok) return DocStatus::WriteFailed;
-    return saver.Commit(out.data(), out.size()) ? DocStatus::Ok : DocStatus::WriteFailed;
+    if (DocumentWriter::WriteBody(*this, out) != DocStatus::Ok) {
+      m_fileFailure = {FileFailure::Step::NoTextForm, 0};
+      return DocStatus::WriteFailed;
+    }
+    FileSaver saver;
+    if (!saver.Open(path_.c_str())) {
+      m_fileFailure = saver.failure();
+      return DocStatus::CannotOpen;
+    }
+    if (saver.Commit(out.data(), out.size())) return DocStatus::Ok;
+    m_fileFailure = saver.failure();
+    return saver.FailedBeforeWriting() ? DocStatus::CannotOpen : DocStatus::WriteFailed;
   } catch (const std::exception&) {
+    m_fileFailure = {FileFailure::Step::TooLarge, 0};  // no memory to lay it out
     return DocStatus::WriteFailed;
   }
 }

@@ -5,6 +5,7 @@
 #include "Automation.h"
 #include "DocStatus.h"
 #include "DocumentPool.h"
+#include "FileFailure.h"
 #include "PoolAllocator.h"
 #include "PooledString.h"
 
@@ -108,6 +109,10 @@ class VirtualDocument {
   // after BadFormat, the byte offset of the read that failed.
   int formatVersion() const { return formatVersion_; }
   uint64_t faultOffset() const { return faultOffset_; }
+  // Why the last Load or Save did not succeed, recorded when it failed:
+  // the step and the system's error code (Step::None after a success or a
+  // bad format).
+  const FileFailure& fileFailure() const { return m_fileFailure; }
 
  private:
   friend class DocumentReader;
@@ -124,4 +129,5 @@ class VirtualDocument {
   WString path_;
   int formatVersion_ = 2;
   uint64_t faultOffset_ = 0;
+  FileFailure m_fileFailure;
 };

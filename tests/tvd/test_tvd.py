@@ -630,6 +630,53 @@ class NonAsciiFileNames(TvdTestCase):
         self.assertEqual(self.read("ü.tvd"), self.read(name))
 
 
+
+class FileAccessReasons(TvdTestCase):
+    """Links, things that are not files, and the reason a failure names."""
+
+    def setUp(self):
+        super().setUp()
+        self.write("a.tvd", EMPTY_V2)
+
+    def test_a_save_through_a_symbolic_link_rewrites_the_file_it_names(self):
+        os.symlink("a.tvd", self.path("link.tvd"))
+        self.ok("set", "link.tvd", "B", "A", "x")
+        self.assertTrue(os.path.islink(self.path("link.tvd")))
+        self.assertEqual(self.ok("get", "a.tvd", "B", "A"), "x\n")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["a.tvd", "link.tvd"])
+
+    def test_a_fifo_is_not_a_regular_file(self):
+        os.mkfifo(self.path("fifo.tvd"))
+        self.assertEqual(self.tvd("check", "fifo.tvd")[1],
+                         "fifo.tvd: cannot open (not a regular file)\n")
+        self.assertIn("cannot open fifo.tvd (not a regular file)",
+                      self.fails(1, "set", "fifo.tvd", "B", "A", "x"))
+
+    def test_a_read_only_file_is_read_only_even_for_root(self):
+        os.chmod(self.path("a.tvd"), 0o444)
+        self.assertIn("cannot write a.tvd (read-only)", self.fails(1, "set", "a.tvd", "B", "A", "x"))
+        self.assertEqual(self.read("a.tvd"), EMPTY_V2)
+
+    def test_a_folder_where_no_file_can_be_made(self):
+        os.mkdir(self.path("locked"))
+        self.write(os.path.join("locked", "a.tvd"), EMPTY_V2)
+        # Immutable: the file in it stays writable, but nothing new can be made there.
+        if subprocess.run(["chattr", "+i", self.path("locked")], capture_output=True).returncode:
+            self.skipTest("needs chattr +i (root, ext4)")
+        self.addCleanup(subprocess.run, ["chattr", "-i", self.path("locked")])
+        err = self.fails(1, "set", os.path.join("locked", "a.tvd"), "B", "A", "x")
+        self.assertIn("(cannot make a new file in its folder: ", err)
+        self.assertEqual(self.read(os.path.join("locked", "a.tvd")), EMPTY_V2)
+        self.assertEqual(os.listdir(self.path("locked")), ["a.tvd"])
+
+    def test_a_file_larger_than_the_reader_takes_is_too_large(self):
+        limit = (256 if WINDOWS_BUILD() else 1024) << 20
+        with open(self.path("big.tvd"), "wb") as f:
+            f.write(EMPTY_V2)
+            f.truncate(limit + 1)  # sparse
+        self.assertIn("cannot open big.tvd (too large)", self.fails(1, "dump", "big.tvd"))
+
+
 if __name__ == "__main__":
     argv = sys.argv[1:]
     split = argv.index("--") if "--" in argv else len(argv)

@@ -52,7 +52,7 @@ void LoadWhole(VirtualDocument& doc, const std::string& file, const char* ifBad 
       throw ToolError(ToolError::kFileProblem, BadFormat(file, doc) + ifBad);
     default:
       throw ToolError(ToolError::kFileProblem,
-                      "cannot open " + file + " (" + FileAccess::WhyCannotRead(path) + ")");
+                      "cannot open " + file + " (" + FileAccess::WhyCannotRead(doc) + ")");
   }
 }
 
@@ -64,7 +64,7 @@ void SaveAs(VirtualDocument& doc, const std::string& file) {
       return;
     case DocStatus::CannotOpen:
       throw ToolError(ToolError::kFileProblem,
-                      "cannot write " + file + " (" + FileAccess::WhyCannotWrite(path) + ")");
+                      "cannot write " + file + " (" + FileAccess::WhyCannotWrite(doc) + ")");
     default:
       throw ToolError(ToolError::kFileProblem,
                       "writing " + file + " failed; the file is as it was before");
@@ -267,7 +267,7 @@ int Commands::Check(const std::vector<std::string>& files) {
         exitCode = ToolError::kFileProblem;
         break;
       default:
-        line = file + ": cannot open (" + FileAccess::WhyCannotRead(path) + ")";
+        line = file + ": cannot open (" + FileAccess::WhyCannotRead(doc) + ")";
         exitCode = ToolError::kFileProblem;
         break;
     }

@@ -1,6 +1,7 @@
 #include "FileAccess.h"
 
 #include "ToolError.h"
+#include "UniqueHandle.h"
 #include "Utf.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 
 namespace {
 
-std::string Reason(DWORD error) {
+std::string Reason(uint32_t error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_INVALID_NAME:
@@ -37,27 +38,12 @@ std::string FileAccess::WhyCannotRead(const WString& path) {
     return error == ERROR_PATH_NOT_FOUND ? "no such file" : Reason(error);
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "is a directory";
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
-  if (h == INVALID_HANDLE_VALUE) return Reason(GetLastError());
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr));
+  if (!file) return Reason(GetLastError());
   LARGE_INTEGER size;
-  const bool tooLarge = GetFileSizeEx(h, &size) && size.QuadPart >= 0x7FFFFFFF;
-  CloseHandle(h);
+  const bool tooLarge = GetFileSizeEx(file.get(), &size) && size.QuadPart >= 0x7FFFFFFF;
   return tooLarge ? "too large" : "cannot read it";
-}
-
-std::string FileAccess::WhyCannotWrite(const WString& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND ? "cannot create it" : Reason(error);
-  }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "is a directory";
-  if (attributes & FILE_ATTRIBUTE_READONLY) return "read-only";
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return Reason(GetLastError());
-  CloseHandle(h);
-  return "cannot replace it";
 }
 
 bool FileAccess::Exists(const WString& path) {
@@ -82,7 +68,8 @@ FILE* OpenForReading(const WString& path) { return _wfopen(path.c_str(), L"rb");
 
 namespace {
 
-std::string Reason(int error) {
+std::string Reason(uint32_t code) {
+  const int error = static_cast<int>(code);
   switch (error) {
     case ENOENT:
     case ENOTDIR:
@@ -99,12 +86,6 @@ std::string Reason(int error) {
   }
 }
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 FILE* OpenForReading(const WString& path) { return std::fopen(Utf8FromUtf16(path).c_str(), "rb"); }
 
 }  // namespace
@@ -115,32 +96,9 @@ std::string FileAccess::WhyCannotRead(const WString& path) {
   if (stat(name.c_str(), &st) != 0) return Reason(errno);
   if (S_ISDIR(st.st_mode)) return "is a directory";
   if (!S_ISREG(st.st_mode)) return "not a regular file";
-  const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Reason(errno);
-  const bool locked = flock(fd, LOCK_SH | LOCK_NB) != 0;
-  close(fd);
-  return locked ? "in use by another program" : "cannot read it";
-}
-
-std::string FileAccess::WhyCannotWrite(const WString& path) {
-  const std::string name = Utf8FromUtf16(path);
-  struct stat st;
-  if (stat(name.c_str(), &st) != 0) {
-    if (errno != ENOENT) return Reason(errno);
-    const std::string folder = FolderOf(name);
-    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "no such folder";
-    if (access(folder.c_str(), W_OK) != 0) return Reason(errno);
-    return "cannot create it";
-  }
-  if (S_ISDIR(st.st_mode)) return "is a directory";
-  if (!S_ISREG(st.st_mode)) return "not a regular file";
-  const int fd = open(name.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return Reason(errno);
-  const bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0;
-  close(fd);
-  if (locked) return "in use by another program";
-  if (access(FolderOf(name).c_str(), W_OK) != 0) return "its folder is not writable";
-  return "cannot replace it";
+  UniqueFd fd(open(name.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return Reason(errno);
+  return flock(fd.get(), LOCK_SH | LOCK_NB) != 0 ? "in use by another program" : "cannot read it";
 }
 
 bool FileAccess::Exists(const WString& path) {
@@ -149,6 +107,60 @@ bool FileAccess::Exists(const WString& path) {
 }
 
 #endif
+
+namespace {
+
+bool MissingFolder(uint32_t error) {
+#ifdef _WIN32
+  return error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND;
+#else
+  return error == ENOENT || error == ENOTDIR;
+#endif
+}
+
+std::string Why(const FileFailure& failure, bool saving) {
+  using Step = FileFailure::Step;
+  switch (failure.step) {
+    case Step::Open:
+      return saving && MissingFolder(failure.error) ? "no such folder" : Reason(failure.error);
+    case Step::Locked:
+      return "in use by another program";
+    case Step::Folder:
+      return "is a directory";
+    case Step::NotAFile:
+      return "not a regular file";
+    case Step::ReadOnly:
+      return "read-only";
+    case Step::TooLarge:
+      return "too large";
+    case Step::Read:
+      return "cannot read it: " + Reason(failure.error);
+    case Step::NoTextForm:
+      return "a value has no text form";
+    case Step::MakeTemp:
+      return "cannot make a new file in its folder: " + Reason(failure.error);
+    case Step::KeepPermissions:
+      return "cannot give a new copy its owner, group and permissions: " + Reason(failure.error);
+    case Step::Write:
+    case Step::Flush:
+      return "cannot write it: " + Reason(failure.error);
+    case Step::Replace:
+      return "cannot replace it: " + Reason(failure.error);
+    case Step::None:
+      break;
+  }
+  return saving ? "cannot replace it" : "cannot read it";
+}
+
+}  // namespace
+
+std::string FileAccess::WhyCannotRead(const VirtualDocument& doc) {
+  return Why(doc.fileFailure(), false);
+}
+
+std::string FileAccess::WhyCannotWrite(const VirtualDocument& doc) {
+  return Why(doc.fileFailure(), true);
+}
 
 WString FileAccess::PathFromArgument(const std::string& utf8) {
   WString path;

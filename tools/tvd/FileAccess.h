@@ -1,8 +1,10 @@
 // The little file handling the tool does beside the document itself: names
-// from the command line, reasons for a failed open, and reading whole files.
+// from the command line, reasons for a failed open or save, and reading
+// whole files.
 #pragma once
 
 #include "Automation.h"
+#include "VirtualDocument.h"
 
 #include <cstddef>
 #include <string>
@@ -13,10 +15,12 @@ class FileAccess {
   // error when it is not text.
   static WString PathFromArgument(const std::string& utf8);
 
-  // Why a file cannot be opened for reading or replaced, in a few words
-  // ("no such file", "is a directory", ...), asked after the fact.
+  // Why a document's last Load or Save could not open or replace its file,
+  // in a few words ("no such file", "read-only", ...), as recorded when it failed.
+  static std::string WhyCannotRead(const VirtualDocument& doc);
+  static std::string WhyCannotWrite(const VirtualDocument& doc);
+  // Why a file that is not a document cannot be read, asked after the fact.
   static std::string WhyCannotRead(const WString& path);
-  static std::string WhyCannotWrite(const WString& path);
 
   static bool Exists(const WString& path);
   // Up to limit bytes from the start of the file; false when it cannot be read.

@@ -1,26 +1,14 @@
 #include "AnsiCodePage.h"
 
-#include <mutex>
+#include "UniqueHandle.h"
 
-#ifndef _WIN32
 #include <iconv.h>
 
 #include <cerrno>
+#include <mutex>
 #include <string>
-#endif
 
 namespace {
-
-#ifdef _WIN32
-
-unsigned g_codePage = CP_ACP;
-
-bool Decodes(unsigned codePage) {
-  CPINFO info;
-  return codePage == CP_ACP || (GetCPInfo(codePage, &info) && info.MaxCharSize == 1);
-}
-
-#else
 
 constexpr unsigned kDefaultCodePage = 1252;
 
@@ -28,6 +16,9 @@ struct Table {
   unsigned codePage = 0;
   OLECHAR units[256];
 };
+
+iconv_t NoConverter() { return reinterpret_cast<iconv_t>(-1); }
+using UniqueIconv = UniqueHandle<iconv_t, ::iconv_close, NoConverter>;
 
 std::mutex g_lock;
 Table g_table;
@@ -37,8 +28,9 @@ Table g_table;
 // system's conversion does for Windows-1252.
 bool BuildTable(unsigned codePage, Table& table) {
   const std::string name = "WINDOWS-" + std::to_string(codePage);
-  iconv_t cd = iconv_open("UTF-16LE", name.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  const UniqueIconv converter(iconv_open("UTF-16LE", name.c_str()));
+  if (!converter) return false;
+  const iconv_t cd = converter.get();
   for (unsigned b = 0; b < 256; ++b) {
     char in = static_cast<char>(b);
     unsigned char out[8];
@@ -50,41 +42,14 @@ bool BuildTable(unsigned codePage, Table& table) {
                     sizeof out - outLeft == 2;
     // A byte that only starts a sequence belongs to a multi-byte code page,
     // which one unit per byte cannot decode.
-    if (!ok && errno == EINVAL) {
-      iconv_close(cd);
-      return false;
-    }
+    if (!ok && errno == EINVAL) return false;
     table.units[b] = ok ? static_cast<OLECHAR>(out[0] | out[1] << 8) : static_cast<OLECHAR>(b);
   }
-  iconv_close(cd);
   table.codePage = codePage;
   return true;
 }
 
-#endif
-
 }  // namespace
-
-#ifdef _WIN32
-
-bool SetAnsiCodePage(unsigned codePage) {
-  if (!Decodes(codePage)) return false;
-  g_codePage = codePage;
-  return true;
-}
-
-unsigned AnsiCodePage() { return g_codePage == CP_ACP ? GetACP() : g_codePage; }
-
-void AnsiToWide(const uint8_t* text, size_t length, WString& out) {
-  out.clear();
-  if (length == 0) return;
-  out.resize(length);  // single-byte code pages: one unit per byte
-  const int n = MultiByteToWideChar(g_codePage, 0, reinterpret_cast<const char*>(text),
-                                    static_cast<int>(length), &out[0], static_cast<int>(length));
-  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
-}
-
-#else
 
 bool SetAnsiCodePage(unsigned codePage) {
   if (codePage == 0) codePage = kDefaultCodePage;
@@ -109,5 +74,3 @@ void AnsiToWide(const uint8_t* text, size_t length, WString& out) {
   out.resize(length);
   for (size_t i = 0; i < length; ++i) out[i] = g_table.units[text[i]];
 }
-
-#endif
