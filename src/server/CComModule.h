@@ -20,15 +20,23 @@ class CComModule : public CAtlModule {
   // The class object of clsid, created on first request, queried for iid.
   HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out);
 
-  // Self-registration (not yet supported: E_NOTIMPL).
+  // Self-registration: each class's script (of clsid only, when given) in
+  // the map's order, stopping at the first failure, then the type library.
   HRESULT RegisterServer(BOOL registerTypeLib, const CLSID* clsid = nullptr);
   HRESULT UnregisterServer(BOOL unregisterTypeLib, const CLSID* clsid = nullptr);
+  // Runs the "REGISTRY" resource resourceId of the library against the
+  // classes root, with %MODULE% the library's path. A registration that
+  // fails part-way is removed again before the failure is returned.
   HRESULT RunScript(UINT resourceId, BOOL doRegister);
 
   HINSTANCE instance() const { return instance_; }
   const GUID* libid() const { return libid_; }
 
  private:
+  // The type library from the library's file (or the ".tlb" beside it).
+  HRESULT RegisterTypeLibrary();
+  HRESULT UnregisterTypeLibrary();
+
   ObjectMapEntry* objectMap_ = nullptr;  // borrowed: the library's constant map
   HINSTANCE instance_ = nullptr;         // borrowed: this library's module
   const GUID* libid_ = nullptr;          // borrowed: a constant

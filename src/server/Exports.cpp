@@ -67,7 +67,25 @@ extern "C" HRESULT WINAPI DllCanUnloadNow() {
   }
 }
 
-// Self-registration is not supported yet.
-extern "C" HRESULT WINAPI DllRegisterServer() { return E_NOTIMPL; }
+// The proxy/stub first: when it cannot be registered, nothing else is.
+// What is registered before a later failure stays registered.
+extern "C" HRESULT WINAPI DllRegisterServer() {
+  try {
+    const HRESULT hr = ProxyStubRegister();
+    if (FAILED(hr)) return hr;
+    return g_module.RegisterServer(TRUE);
+  } catch (...) {
+    return HResultFromCaughtException();
+  }
+}
 
-extern "C" HRESULT WINAPI DllUnregisterServer() { return E_NOTIMPL; }
+// The proxy/stub's removal result does not count: the scripts' and the
+// type library's do.
+extern "C" HRESULT WINAPI DllUnregisterServer() {
+  try {
+    ProxyStubUnregister();
+    return g_module.UnregisterServer(TRUE);
+  } catch (...) {
+    return HResultFromCaughtException();
+  }
+}

@@ -145,6 +145,29 @@ class HostTest(unittest.TestCase):
         self.assertTrue(lines and lines[0].startswith("LoadLibrary"), lines)
 
 
+class ProgIdTest(unittest.TestCase):
+    """Without --dll the host finds the plugin as a registered host does."""
+
+    def run_wine(self, *command, script=""):
+        result = subprocess.run([ARGS.wine_run, *command], input=script.encode("utf-8"),
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+        return result.returncode, result.stdout.decode("utf-8").replace("\r", "").splitlines()
+
+    def tearDown(self):
+        self.run_wine("regsvr32", "/s", "/u", windows_path(ARGS.dll))
+
+    def test_the_registered_format_object_is_made_by_its_progid(self):
+        code, lines = self.run_wine(ARGS.host, "info")
+        self.assertEqual(3, code, lines)
+        self.assertEqual(["CLSIDFromProgID -> 0x800401F3"], lines)  # CO_E_CLASSSTRING
+        self.assertEqual(0, self.run_wine("regsvr32", "/s", windows_path(ARGS.dll))[0])
+        code, lines = self.run_wine(ARGS.host, "info")
+        self.assertEqual(0, code, lines)
+        self.assertEqual(["CLSIDFromProgID -> 0x00000000", "CoCreateInstance -> 0x00000000",
+                          "GetInfo -> 0x00000000"], lines[:3])
+        self.assertIn("extensions: tvd", lines)
+
+
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--wine-run", required=True)

@@ -64,6 +64,14 @@ HRESULT HostSession::Report(const char* call, HRESULT hr) {
 }
 
 bool HostSession::Start() {
+  if (dllPath_.empty()) {
+    // As a host finds a registered plugin: by its ProgID.
+    CLSID clsid{};
+    if (FAILED(Report("CLSIDFromProgID", CLSIDFromProgID(kFormatProgId, &clsid)))) return false;
+    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IKivFileFormat,
+                                        format_.put_void());
+    return SUCCEEDED(Report("CoCreateInstance", hr));
+  }
   dll_.reset(LoadLibraryW(dllPath_.c_str()));
   if (!dll_) {
     Print("LoadLibrary " + Utf8(dllPath_) + " failed, error " + std::to_string(GetLastError()));

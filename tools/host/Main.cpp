@@ -4,10 +4,12 @@
 //
 // With a command on the command line it runs that one command; without, it
 // reads commands from standard input, one per line ('#' starts a comment,
-// double quotes group words). The library defaults to Vellisto.dll beside
-// this program. Exit code: 0 when every call succeeded, 1 when one returned
-// a failure, 2 for a command that was not understood, 3 when the library or
-// the format object could not be had.
+// double quotes group words). Without --dll the format object is created
+// from the registered ProgID "Vellisto.TvdFormat" (after regsvr32
+// Vellisto.dll); with it, from the library at PATH. Exit code: 0 when
+// every call succeeded, 1 when one returned a failure, 2 for a command that
+// was not understood, 3 when the library or the format object could not be
+// had.
 //
 // tvdhost preview FILE ... renders a preview to a PNG (PreviewCommand.h).
 #include "HostSession.h"
@@ -22,23 +24,6 @@
 #include <vector>
 
 namespace {
-
-std::wstring DefaultDllPath() {
-  // A buffer that grows until the whole path fits: a path cut short at
-  // MAX_PATH would name some other folder's DLL.
-  std::wstring dir(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, &dir[0], static_cast<DWORD>(dir.size()));
-    if (n < dir.size()) {
-      dir.resize(n);
-      break;
-    }
-    dir.resize(dir.size() * 2);
-  }
-  const size_t slash = dir.find_last_of(L"\\/");
-  dir = slash == std::wstring::npos ? std::wstring() : dir.substr(0, slash + 1);
-  return dir + L"Vellisto.dll";
-}
 
 std::vector<std::wstring> SplitWords(const std::wstring& line) {
   std::vector<std::wstring> words;
@@ -73,7 +58,7 @@ bool ReadLine(std::string& line) {
 int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stdin), _O_BINARY);
-  std::wstring dllPath = DefaultDllPath();
+  std::wstring dllPath;  // empty: by ProgID
   int first = 1;
   if (argc > 2 && std::wstring(argv[1]) == L"--dll") {
     dllPath = argv[2];
@@ -83,7 +68,8 @@ int wmain(int argc, wchar_t** argv) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   int exitCode = 0;
   if (first < argc && std::wstring(argv[first]) == L"preview") {
-    exitCode = RunPreviewCommand(dllPath, std::vector<std::wstring>(argv + first + 1, argv + argc));
+    HostSession session(dllPath);
+    exitCode = RunPreviewCommand(session, std::vector<std::wstring>(argv + first + 1, argv + argc));
   } else {
     HostSession session(dllPath);
     if (!session.Start()) {

@@ -1,8 +1,11 @@
 #include "PreviewCommand.h"
 
+#include "ComPtr.h"
+#include "Handles.h"
 #include "HostStringSource.h"
 #include "KivHost.h"
 #include "PngFile.h"
+#include "UniqueBstr.h"
 #include "ValueText.h"
 #include "Vellisto.h"
 
@@ -11,8 +14,6 @@
 #include <cwchar>
 
 namespace {
-
-typedef HRESULT(WINAPI* GetClassObjectFunc)(REFCLSID, REFIID, void**);
 
 struct Options {
   std::wstring file;
@@ -87,28 +88,23 @@ std::vector<uint32_t> ReadPixels(HWND window, int width, int height) {
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   std::vector<uint32_t> pixels;
-  HDC windowDc = GetDC(window);
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC memory = CreateCompatibleDC(windowDc);
-  if (bitmap && memory) {
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    if (BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY)) {
-      GdiFlush();
-      const auto* source = static_cast<const uint32_t*>(bits);
-      pixels.assign(source, source + size_t(width) * size_t(height));
-      for (uint32_t& p : pixels) p &= 0xFFFFFF;
-    }
-    SelectObject(memory, previous);
+  const WindowDC windowDc(window);
+  const UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  const UniqueMemoryDC memory(CreateCompatibleDC(windowDc.get()));
+  if (!bitmap || !memory) return pixels;
+  const SelectedObject selected(memory.get(), bitmap.get());
+  if (BitBlt(memory.get(), 0, 0, width, height, windowDc.get(), 0, 0, SRCCOPY)) {
+    GdiFlush();
+    const auto* source = static_cast<const uint32_t*>(bits);
+    pixels.assign(source, source + size_t(width) * size_t(height));
+    for (uint32_t& p : pixels) p &= 0xFFFFFF;
   }
-  if (memory) DeleteDC(memory);
-  if (bitmap) DeleteObject(bitmap);
-  ReleaseDC(window, windowDc);
   return pixels;
 }
 
 }  // namespace
 
-int RunPreviewCommand(const std::wstring& dllPath, const std::vector<std::wstring>& args) {
+int RunPreviewCommand(HostSession& session, const std::vector<std::wstring>& args) {
   Options options;
   if (!Parse(args, options)) {
     Print("usage: tvdhost preview FILE [--size WxH] [--caption TEXT | --no-strings] --png OUT.png");
@@ -121,54 +117,35 @@ int RunPreviewCommand(const std::wstring& dllPath, const std::vector<std::wstrin
   }
   HostStringSource strings(options.caption, options.hasStrings);
   Report("CoRegisterClassObject(KivStringSource)", strings.registration());
-
-  HMODULE dll = LoadLibraryW(dllPath.c_str());
-  if (!dll) {
-    Print("cannot load " + Utf8(dllPath));
-    return 3;
-  }
-  auto getClassObject = reinterpret_cast<GetClassObjectFunc>(
-      reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-  IClassFactory* factory = nullptr;
-  IKivFileFormat* format = nullptr;
-  if (!getClassObject ||
-      FAILED(Report("DllGetClassObject", getClassObject(CLSID_TvdFormat, IID_IClassFactory,
-                                                        reinterpret_cast<void**>(&factory)))) ||
-      FAILED(Report("CreateInstance", factory->CreateInstance(nullptr, IID_IKivFileFormat,
-                                                              reinterpret_cast<void**>(&format))))) {
-    if (factory) factory->Release();
-    FreeLibrary(dll);
-    return 3;
-  }
-  factory->Release();
+  if (!session.Start()) return 3;
 
   int exitCode = 1;
-  IKivFilePreview* preview = nullptr;
-  const RECT rect = {0, 0, options.width, options.height};
-  if (SUCCEEDED(Report("CreatePreview", format->CreatePreview(pane, &rect, 0, 0, &preview)))) {
-    BSTR path = SysAllocString(options.file.c_str());
-    const HRESULT shown = Report("ShowFile", preview->ShowFile(0, path, 0, 0));
-    SysFreeString(path);
-    const HWND child = FindWindowExW(pane, nullptr, nullptr, nullptr);
-    if (SUCCEEDED(shown) && child) {
-      UpdateWindow(child);
-      Pump();
-      const std::vector<uint32_t> pixels = ReadPixels(child, options.width, options.height);
-      if (pixels.empty()) {
-        Print("cannot read the preview's pixels");
-      } else if (SUCCEEDED(Report("WritePng", WritePng(options.png, options.width, options.height,
-                                                       pixels)))) {
-        Print("preview " + std::to_string(options.width) + "x" + std::to_string(options.height) +
-              " written to " + Utf8(options.png));
-        exitCode = 0;
+  {
+    ComPtr<IKivFilePreview> preview;
+    const RECT rect = {0, 0, options.width, options.height};
+    if (SUCCEEDED(Report("CreatePreview",
+                         session.format()->CreatePreview(pane, &rect, 0, 0, preview.put())))) {
+      const UniqueBstr path(SysAllocString(options.file.c_str()));
+      const HRESULT shown = Report("ShowFile", preview->ShowFile(0, path.get(), 0, 0));
+      const HWND child = FindWindowExW(pane, nullptr, nullptr, nullptr);
+      if (SUCCEEDED(shown) && child) {
+        UpdateWindow(child);
+        Pump();
+        const std::vector<uint32_t> pixels = ReadPixels(child, options.width, options.height);
+        if (pixels.empty()) {
+          Print("cannot read the preview's pixels");
+        } else if (SUCCEEDED(Report("WritePng", WritePng(options.png, options.width,
+                                                         options.height, pixels)))) {
+          Print("preview " + std::to_string(options.width) + "x" +
+                std::to_string(options.height) + " written to " + Utf8(options.png));
+          exitCode = 0;
+        }
+      } else if (!child) {
+        Print("the preview made no window");
       }
-    } else if (!child) {
-      Print("the preview made no window");
     }
-    preview->Release();
   }
-  format->Release();
   Pump();
-  FreeLibrary(dll);
+  session.Finish();
   return exitCode;
 }

@@ -7,10 +7,13 @@
 // paint, and the child's pixels read back and written as a PNG.
 #pragma once
 
+#include "HostSession.h"
+
 #include <string>
 #include <vector>
 
 // The exit code: 0 when the PNG was written, 1 when a call failed, 2 for
 // arguments that were not understood, 3 when the library or the format
-// object could not be had.
-int RunPreviewCommand(const std::wstring& dllPath, const std::vector<std::wstring>& args);
+// object could not be had. The session is started here, after the string
+// component is in place, and finished before returning.
+int RunPreviewCommand(HostSession& session, const std::vector<std::wstring>& args);

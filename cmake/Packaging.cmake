@@ -1,0 +1,37 @@
+# What a user installs, and the packages CPack makes of it:
+#   win32:  Vellisto-<version>-win32.zip  Vellisto.dll, tvd.exe, tvdhost.exe,
+#           the sample resource library (KivRes.dll) and document, INSTALL.txt
+#   native: Vellisto-<version>-linux.tar.gz  bin/tvd and its help text
+# The Windows program files come from cmake/Install.cmake (its "runtime"
+# component); the zip holds that component and nothing of the tests.
+set(CPACK_PACKAGE_NAME Vellisto)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR Ferrolanth)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Virtual document (.tvd) plugin and tools")
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+
+if(WIN32)
+  install(FILES ${CMAKE_SOURCE_DIR}/src/server/INSTALL.txt DESTINATION . COMPONENT runtime)
+  # The sample document and the sample host resource library with the
+  # document-type icon (bitmap 208).
+  install(FILES ${VELLISTO_SAMPLE} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/sample/KivRes.dll
+          DESTINATION sample COMPONENT runtime)
+  set(CPACK_COMPONENTS_ALL runtime)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME Vellisto-${PROJECT_VERSION}-win32)
+else()
+  install(TARGETS tvd RUNTIME DESTINATION bin)
+  # tvd's own help for the tool and each command, in one page.
+  set(help ${CMAKE_BINARY_DIR}/tvd-help.txt)
+  add_custom_command(OUTPUT ${help}
+    COMMAND ${CMAKE_COMMAND} -DTVD=$<TARGET_FILE:tvd> -DOUT=${help}
+            -P ${CMAKE_SOURCE_DIR}/cmake/TvdHelp.cmake
+    DEPENDS tvd ${CMAKE_SOURCE_DIR}/cmake/TvdHelp.cmake
+    COMMENT "Writing tvd's help page")
+  add_custom_target(tvd_help ALL DEPENDS ${help})
+  install(FILES ${help} DESTINATION share/doc/vellisto RENAME tvd.txt)
+  set(CPACK_GENERATOR TGZ)
+  set(CPACK_PACKAGE_FILE_NAME Vellisto-${PROJECT_VERSION}-linux)
+endif()
+
+include(CPack)

@@ -1,0 +1,15 @@
+# Writes tvd's help for the tool and for each of its commands into one file
+# (cmake -DTVD=path/to/tvd -DOUT=file -P TvdHelp.cmake).
+execute_process(COMMAND ${TVD} --help OUTPUT_VARIABLE text RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "tvd --help failed: ${status}")
+endif()
+set(page "TVD(1)\n\n${text}")
+foreach(command dump import get set convert new check)
+  execute_process(COMMAND ${TVD} ${command} --help OUTPUT_VARIABLE text RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "tvd ${command} --help failed: ${status}")
+  endif()
+  string(APPEND page "\n---- tvd ${command}\n\n${text}")
+endforeach()
+file(WRITE ${OUT} "${page}")
