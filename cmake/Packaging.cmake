@@ -16,7 +16,7 @@ if(WIN32)
   # document-type icon (bitmap 208).
   install(FILES ${VELLISTO_SAMPLE} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/sample/KivRes.dll
           DESTINATION sample COMPONENT runtime)
-  set(CPACK_COMPONENTS_ALL runtime)
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};Vellisto;runtime;/")
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME Vellisto-${PROJECT_VERSION}-win32)
 else()
