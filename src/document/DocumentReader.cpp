@@ -68,16 +68,19 @@ bool DocumentReader::ReadBlock(VirtualDocument& doc) {
 }
 
 // All or nothing: when memory runs out, the block is left as it was, with
-// its attributes still stored, and a later use tries again.
+// its attributes still stored, and the pool gives back what the attempt
+// took, so that a later use tries again at no extra cost.
 void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
   const VirtualDocument::Block::Stored& stored = block.stored_;
   DocumentReader reader(stored.data, stored.size, stored.version);
+  const DocumentPool::Mark mark = block.pool_->Where();
   try {
     // The bytes were checked when the file was read, so every record is whole.
     for (uint32_t i = 0; i < stored.count; ++i)
       if (!reader.ReadAttrib(&block)) break;
   } catch (...) {
     block.attribs_.clear();
+    block.pool_->Rewind(mark);
     throw;
   }
   block.stored_ = {};

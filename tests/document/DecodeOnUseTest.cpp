@@ -92,6 +92,44 @@ TEST_F(DecodeOnUse, RunningOutOfMemoryLosesNothing) {
   EXPECT_EQ(out.lVal, 2);
 }
 
+// A block too large for the memory left, and a small one that fits in it.
+TEST_F(DecodeOnUse, AFailedDecodeGivesBackWhatItTook) {
+  FileImage image;
+  image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(2);
+  image.Wide(u"Big").U32(50);
+  for (int a = 0; a < 50; ++a) image.Wide(u"name" + std::u16string(6, u'a' + a % 26)).U16(8).Wide(std::u16string(20, u'x'));
+  image.Wide(u"Small").U32(1).Wide(u"n").U16(3).U32(7);
+  const Bytes file = image.bytes();
+  VirtualDocument doc;
+  ASSERT_EQ(doc.Read(file.data(), file.size()), DocStatus::Ok);
+  DocumentPool::SetLimitForTesting(0);  // no chunk beyond those taken
+  Var out;
+  // Each retry fails the same way and takes nothing for good: what is left
+  // of the chunk still holds the small block.
+  for (int retry = 0; retry < 5; ++retry)
+    EXPECT_THROW(doc.GetValue(OLESTR("Big"), OLESTR("nameaaaaaa"), &out), std::bad_alloc);
+  doc.GetValue(OLESTR("Small"), OLESTR("n"), &out);
+  EXPECT_EQ(out.vt, VT_I4);
+  EXPECT_EQ(out.lVal, 7);
+  DocumentPool::SetLimitForTesting(SIZE_MAX);
+  doc.GetValue(OLESTR("Big"), OLESTR("namexxxxxx"), &out);
+  EXPECT_EQ(Utf8(out), std::string(20, 'x'));
+}
+
+TEST_F(DecodeOnUse, RewindFreesTheChunksTakenSinceTheMark) {
+  DocumentPool pool;
+  pool.Allocate(100, 1);
+  const DocumentPool::Mark mark = pool.Where();
+  const size_t before = pool.taken();
+  void* first = pool.Allocate(16, 8);
+  pool.Allocate(3 * 1024 * 1024, 1);  // a chunk of its own
+  pool.Allocate(20000, 1);            // a new regular chunk
+  EXPECT_GT(pool.taken(), before);
+  pool.Rewind(mark);
+  EXPECT_EQ(pool.taken(), before);
+  EXPECT_EQ(pool.Allocate(16, 8), first);
+}
+
 TEST_F(DecodeOnUse, PooledNamesAreCutAtZeroAndTerminated) {
   DocumentPool pool;
   const OLECHAR text[] = {'a', 'b', 0, 'c'};
