@@ -86,6 +86,31 @@ void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
   block.stored_ = {};
 }
 
+void DocumentReader::ForEachAttrib(
+    const VirtualDocument::Block& block,
+    const std::function<void(const VirtualDocument::Block::Attrib&)>& visit) {
+  const VirtualDocument::Block::Stored& stored = block.stored_;
+  if (!stored.data) {
+    for (const VirtualDocument::Block::Attrib& a : block.attribs_) visit(a);
+    return;
+  }
+  DocumentPool scratch;
+  scratch.Allocate(1, 1);  // the first chunk stays, and is reused for every attribute
+  const DocumentPool::Mark empty = scratch.Where();
+  VirtualDocument::Block one(PooledString(), scratch);
+  DocumentReader reader(stored.data, stored.size, stored.version);
+  for (uint32_t i = 0; i < stored.count; ++i) {
+    if (!reader.ReadAttrib(&one)) break;  // cannot happen: the records were checked
+    visit(one.attribs_.back());
+    one.attribs_.clear();
+    scratch.Rewind(empty);
+  }
+}
+
+size_t DocumentReader::AttribCount(const VirtualDocument::Block& block) {
+  return block.stored_.data ? block.stored_.count : block.attribs_.size();
+}
+
 bool DocumentReader::ReadAttrib(VirtualDocument::Block* block) {
   const uint8_t* name = nullptr;
   size_t nameSize = 0;

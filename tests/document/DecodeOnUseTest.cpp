@@ -2,6 +2,7 @@
 // Nothing about that may show: not in the values, not in a save, not when
 // memory runs out halfway through a block.
 #include "DocumentPool.h"
+#include "DocumentReader.h"
 #include "VirtualDocument.h"
 
 #include "TestFiles.h"
@@ -9,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
 #include <new>
 
 namespace {
@@ -90,6 +94,40 @@ TEST_F(DecodeOnUse, RunningOutOfMemoryLosesNothing) {
   doc.GetValue(OLESTR("BlockC"), OLESTR("Attributea"), &out);
   EXPECT_EQ(out.vt, VT_I4);
   EXPECT_EQ(out.lVal, 2);
+}
+
+// One attribute as text, for comparing walks.
+std::string Describe(const VirtualDocument::Block::Attrib& a) {
+  const VARIANT& v = a.value();
+  std::string value = v.vt == VT_BSTR ? Utf8(v) : v.vt == VT_I4 ? std::to_string(v.lVal)
+                                                                 : std::to_string(v.dblVal);
+  return Utf8(a.name) + " " + std::to_string(v.vt) + " " + value;
+}
+
+TEST_F(DecodeOnUse, AWalkSeesWhatDecodingGivesAndKeepsNothing) {
+  Bytes file = ThreeBlocks();
+  // A fourth block whose text is larger than a chunk.
+  FileImage big;
+  big.Wide(u"BlockD").U32(2).Wide(u"long").U16(8).Wide(std::u16string(20000, u'l'));
+  big.Wide(u"after").U16(3).U32(5);
+  file[34] = 4;
+  file.insert(file.end(), big.bytes().begin(), big.bytes().end());
+  VirtualDocument walked, decoded;
+  ASSERT_EQ(walked.Read(file.data(), file.size()), DocStatus::Ok);
+  ASSERT_EQ(decoded.Read(file.data(), file.size()), DocStatus::Ok);
+  // The second block is decoded before the walk, the others are not.
+  EXPECT_EQ(DocumentReader::AttribCount(*std::next(walked.blocks().begin())), 40u);
+  std::next(walked.blocks().begin())->attribs();
+  auto w = walked.blocks().begin();
+  for (const auto& block : decoded.blocks()) {
+    std::vector<std::string> seen, expected;
+    DocumentReader::ForEachAttrib(*w, [&](const VirtualDocument::Block::Attrib& a) { seen.push_back(Describe(a)); });
+    for (const auto& a : block.attribs()) expected.push_back(Describe(a));
+    EXPECT_EQ(seen, expected) << Utf8(block.name);
+    EXPECT_EQ(DocumentReader::AttribCount(*w), expected.size());
+    ++w;
+  }
+  EXPECT_EQ(SaveCopy(walked), SaveCopy(decoded));
 }
 
 // A block too large for the memory left, and a small one that fits in it.

@@ -2,6 +2,7 @@
 
 #include "ChunkedOut.h"
 #include "Console.h"
+#include "DocumentReader.h"
 #include "FileAccess.h"
 #include "FileMagic.h"
 #include "JsonView.h"
@@ -88,7 +89,7 @@ std::string Count(size_t n, const char* one, const char* many) {
 
 size_t AttributeCount(const VirtualDocument& doc) {
   size_t n = 0;
-  for (const VirtualDocument::Block& b : doc.blocks()) n += b.attribs().size();
+  for (const VirtualDocument::Block& b : doc.blocks()) n += DocumentReader::AttribCount(b);
   return n;
 }
 
@@ -162,9 +163,10 @@ int Commands::Dump(const std::string& file, bool asJson) {
       << Count(AttributeCount(doc), "attribute", "attributes") << "\n";
   for (const VirtualDocument::Block& b : doc.blocks()) {
     out << "block " << ValueText::Quoted(WString(b.name)) << " ("
-        << Count(b.attribs().size(), "attribute", "attributes") << ")\n";
-    for (const VirtualDocument::Block::Attrib& a : b.attribs())
+        << Count(DocumentReader::AttribCount(b), "attribute", "attributes") << ")\n";
+    DocumentReader::ForEachAttrib(b, [&out](const VirtualDocument::Block::Attrib& a) {
       out << "  " << ValueText::Quoted(WString(a.name)) << ": " << DescribeValue(a.value()) << "\n";
+    });
   }
   out.Flush();
   return 0;

@@ -1,5 +1,6 @@
 #include "JsonView.h"
 
+#include "DocumentReader.h"
 #include "ToolError.h"
 #include "UniqueVariant.h"
 #include "Utf.h"
@@ -165,7 +166,7 @@ void JsonView::Write(const VirtualDocument& doc, const std::string& generation, 
       out << "\n      " << json(item.key()).dump() << ": " << item.value().dump() << ",";
     out << "\n      \"attributes\": [";
     const char* attribSeparator = "\n        ";
-    for (const VirtualDocument::Block::Attrib& attrib : block.attribs()) {
+    DocumentReader::ForEachAttrib(block, [&](const VirtualDocument::Block::Attrib& attrib) {
       // Every member is a plain value, so the object's lines only need
       // indenting to its depth.
       std::string text = AttribJson(attrib).dump(2);
@@ -173,8 +174,8 @@ void JsonView::Write(const VirtualDocument& doc, const std::string& generation, 
         text.insert(at + 1, 8, ' ');
       out << attribSeparator << text;
       attribSeparator = ",\n        ";
-    }
-    out << (block.attribs().empty() ? "]" : "\n      ]") << "\n    }";
+    });
+    out << (DocumentReader::AttribCount(block) == 0 ? "]" : "\n      ]") << "\n    }";
     blockSeparator = ",\n";
   }
   out << (doc.blocks().empty() ? "]" : "\n  ]") << "\n}\n";

@@ -22,9 +22,9 @@
 
 class JsonView {
  public:
-  // Writes the JSON of doc a block at a time, laid out as nlohmann's
-  // dump(2) lays out the whole tree (two-space indents), without ever
-  // holding more than one attribute's tree.
+  // Writes the JSON of doc as it goes, laid out as nlohmann's dump(2) lays
+  // out the whole tree (two-space indents), holding one attribute at a
+  // time: blocks that are not decoded yet stay so.
   static void Write(const VirtualDocument& doc, const std::string& generation, int version,
                     ChunkedOut& out);
   // Parses text and appends the blocks it describes; a ToolError ("not
