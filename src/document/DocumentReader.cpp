@@ -86,9 +86,7 @@ void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
   block.stored_ = {};
 }
 
-void DocumentReader::ForEachAttrib(
-    const VirtualDocument::Block& block,
-    const std::function<void(const VirtualDocument::Block::Attrib&)>& visit) {
+void DocumentReader::ForEachAttrib(const VirtualDocument::Block& block, const Visit& visit) {
   const VirtualDocument::Block::Stored& stored = block.stored_;
   if (!stored.data) {
     for (const VirtualDocument::Block::Attrib& a : block.attribs_) visit(a);

@@ -27,8 +27,8 @@ class DocumentReader {
   // not yet decoded are decoded one at a time into scratch memory, so that
   // a walk over a whole large document (a dump) costs the memory of one
   // attribute, not of the document's decoded form.
-  static void ForEachAttrib(const VirtualDocument::Block& block,
-                            const std::function<void(const VirtualDocument::Block::Attrib&)>& visit);
+  using Visit = std::function<void(const VirtualDocument::Block::Attrib&)>;
+  static void ForEachAttrib(const VirtualDocument::Block& block, const Visit& visit);
   // How many attributes block holds, decoded or not.
   static size_t AttribCount(const VirtualDocument::Block& block);
   uint64_t position() const { return in_.position(); }

@@ -104,7 +104,7 @@ std::string Describe(const VirtualDocument::Block::Attrib& a) {
   return Utf8(a.name) + " " + std::to_string(v.vt) + " " + value;
 }
 
-TEST_F(DecodeOnUse, AWalkSeesWhatDecodingGivesAndKeepsNothing) {
+TEST_F(DecodeOnUse, AWalkSeesWhatDecodingGives) {
   Bytes file = ThreeBlocks();
   // A fourth block whose text is larger than a chunk.
   FileImage big;
@@ -121,7 +121,8 @@ TEST_F(DecodeOnUse, AWalkSeesWhatDecodingGivesAndKeepsNothing) {
   auto w = walked.blocks().begin();
   for (const auto& block : decoded.blocks()) {
     std::vector<std::string> seen, expected;
-    DocumentReader::ForEachAttrib(*w, [&](const VirtualDocument::Block::Attrib& a) { seen.push_back(Describe(a)); });
+    DocumentReader::ForEachAttrib(
+        *w, [&](const VirtualDocument::Block::Attrib& a) { seen.push_back(Describe(a)); });
     for (const auto& a : block.attribs()) expected.push_back(Describe(a));
     EXPECT_EQ(seen, expected) << Utf8(block.name);
     EXPECT_EQ(DocumentReader::AttribCount(*w), expected.size());
@@ -135,7 +136,8 @@ TEST_F(DecodeOnUse, AFailedDecodeGivesBackWhatItTook) {
   FileImage image;
   image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(2);
   image.Wide(u"Big").U32(50);
-  for (int a = 0; a < 50; ++a) image.Wide(u"name" + std::u16string(6, u'a' + a % 26)).U16(8).Wide(std::u16string(20, u'x'));
+  for (int a = 0; a < 50; ++a)
+    image.Wide(u"name" + std::u16string(6, u'a' + a % 26)).U16(8).Wide(std::u16string(20, u'x'));
   image.Wide(u"Small").U32(1).Wide(u"n").U16(3).U32(7);
   const Bytes file = image.bytes();
   VirtualDocument doc;

@@ -563,7 +563,8 @@ class CommandLine(TvdTestCase):
                 self.assertNotIn("tvd dump --help", err)
 
     def test_version_is_the_project_version(self):
-        cmake = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")
+        here = os.path.dirname(os.path.abspath(__file__))
+        cmake = os.path.join(here, "..", "..", "CMakeLists.txt")
         with open(cmake) as f:
             version = re.search(r"project\(Vellisto VERSION ([0-9.]+)", f.read()).group(1)
         self.assertEqual(self.ok("--version"), "tvd %s\n" % version)
