@@ -8,6 +8,10 @@ if [ "${1:-}" = "--fresh" ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineserver -k </dev/null >/dev/null 2>&1 || true
   rm -rf "$WINEPREFIX"
   wineboot -i </dev/null >/dev/null 2>&1
+  # wineboot leaves a server behind that quits as soon as it is idle, and a
+  # second server cannot start beside it: wait for it to go, so that the
+  # one below stays between tests.
+  wineserver -w </dev/null >/dev/null 2>&1 || true
 fi
-wineserver -p30 </dev/null >/dev/null 2>&1 || true  # already running after wineboot
+wineserver -p30 </dev/null >/dev/null 2>&1 || true
 wine cmd /c exit </dev/null >/dev/null 2>&1

@@ -53,6 +53,17 @@ void DocumentPool::Release() {
   taken_ = 0;
 }
 
+void DocumentPool::Rewind(const Mark& mark) {
+  while (chunks_ && chunks_ != mark.chunks) {
+    Chunk* next = chunks_->next;
+    std::free(chunks_);
+    chunks_ = next;
+  }
+  cur_ = mark.cur;
+  end_ = mark.end;
+  taken_ = mark.taken;
+}
+
 OLECHAR* DocumentPool::StartString(size_t maxSize) {
   return static_cast<OLECHAR*>(Allocate(CharBytes(maxSize), alignof(OLECHAR)));
 }

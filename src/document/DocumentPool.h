@@ -45,6 +45,21 @@ class DocumentPool {
   // Gives every chunk back; everything made from the pool is gone.
   void Release();
 
+  // Where the pool stands, so that a piece of work that fails halfway can
+  // give back what it took: Rewind frees the chunks taken since the mark and
+  // makes the space after it free again. Everything made from the pool
+  // since the mark must be gone by then.
+  struct Mark {
+    void* chunks;
+    char* cur;
+    char* end;
+    size_t taken;
+  };
+  Mark Where() const { return {chunks_, cur_, end_, taken_}; }
+  void Rewind(const Mark& mark);
+  // The bytes of all chunks held.
+  size_t taken() const { return taken_; }
+
   // Test seam: every pool fails to grow beyond this many bytes.
   static void SetLimitForTesting(size_t bytes);
 

@@ -68,19 +68,45 @@ bool DocumentReader::ReadBlock(VirtualDocument& doc) {
 }
 
 // All or nothing: when memory runs out, the block is left as it was, with
-// its attributes still stored, and a later use tries again.
+// its attributes still stored, and the pool gives back what the attempt
+// took, so that a later use tries again at no extra cost.
 void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
   const VirtualDocument::Block::Stored& stored = block.stored_;
   DocumentReader reader(stored.data, stored.size, stored.version);
+  const DocumentPool::Mark mark = block.pool_->Where();
   try {
     // The bytes were checked when the file was read, so every record is whole.
     for (uint32_t i = 0; i < stored.count; ++i)
       if (!reader.ReadAttrib(&block)) break;
   } catch (...) {
     block.attribs_.clear();
+    block.pool_->Rewind(mark);
     throw;
   }
   block.stored_ = {};
+}
+
+void DocumentReader::ForEachAttrib(const VirtualDocument::Block& block, const Visit& visit) {
+  const VirtualDocument::Block::Stored& stored = block.stored_;
+  if (!stored.data) {
+    for (const VirtualDocument::Block::Attrib& a : block.attribs_) visit(a);
+    return;
+  }
+  DocumentPool scratch;
+  scratch.Allocate(1, 1);  // the first chunk stays, and is reused for every attribute
+  const DocumentPool::Mark empty = scratch.Where();
+  VirtualDocument::Block one(PooledString(), scratch);
+  DocumentReader reader(stored.data, stored.size, stored.version);
+  for (uint32_t i = 0; i < stored.count; ++i) {
+    if (!reader.ReadAttrib(&one)) break;  // cannot happen: the records were checked
+    visit(one.attribs_.back());
+    one.attribs_.clear();
+    scratch.Rewind(empty);
+  }
+}
+
+size_t DocumentReader::AttribCount(const VirtualDocument::Block& block) {
+  return block.stored_.data ? block.stored_.count : block.attribs_.size();
 }
 
 bool DocumentReader::ReadAttrib(VirtualDocument::Block* block) {

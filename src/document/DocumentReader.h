@@ -11,6 +11,8 @@
 #include "ByteReader.h"
 #include "VirtualDocument.h"
 
+#include <functional>
+
 class DocumentReader {
  public:
   // The bytes must stay as long as the document's blocks: the document's
@@ -21,6 +23,14 @@ class DocumentReader {
   DocStatus ReadBody(VirtualDocument& doc);
   // Decodes the attributes that ReadBody checked and left in block.
   static void DecodeAttribs(VirtualDocument::Block& block);
+  // Hands block's attributes to visit in order without keeping them: those
+  // not yet decoded are decoded one at a time into scratch memory, so that
+  // a walk over a whole large document (a dump) costs the memory of one
+  // attribute, not of the document's decoded form.
+  using Visit = std::function<void(const VirtualDocument::Block::Attrib&)>;
+  static void ForEachAttrib(const VirtualDocument::Block& block, const Visit& visit);
+  // How many attributes block holds, decoded or not.
+  static size_t AttribCount(const VirtualDocument::Block& block);
   uint64_t position() const { return in_.position(); }
 
  private:

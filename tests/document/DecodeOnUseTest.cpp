@@ -2,6 +2,7 @@
 // Nothing about that may show: not in the values, not in a save, not when
 // memory runs out halfway through a block.
 #include "DocumentPool.h"
+#include "DocumentReader.h"
 #include "VirtualDocument.h"
 
 #include "TempFolder.h"
@@ -11,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
 #include <new>
 
 namespace {
@@ -92,6 +96,80 @@ TEST_F(DecodeOnUse, RunningOutOfMemoryLosesNothing) {
   doc.GetValue(OLESTR("BlockC"), OLESTR("Attributea"), &out);
   EXPECT_EQ(out.vt, VT_I4);
   EXPECT_EQ(out.lVal, 2);
+}
+
+// One attribute as text, for comparing walks.
+std::string Describe(const VirtualDocument::Block::Attrib& a) {
+  const VARIANT& v = a.value();
+  std::string value = v.vt == VT_BSTR ? Utf8(v) : v.vt == VT_I4 ? std::to_string(v.lVal)
+                                                                 : std::to_string(v.dblVal);
+  return Utf8(a.name) + " " + std::to_string(v.vt) + " " + value;
+}
+
+TEST_F(DecodeOnUse, AWalkSeesWhatDecodingGives) {
+  Bytes file = ThreeBlocks();
+  // A fourth block whose text is larger than a chunk.
+  FileImage big;
+  big.Wide(u"BlockD").U32(2).Wide(u"long").U16(8).Wide(std::u16string(20000, u'l'));
+  big.Wide(u"after").U16(3).U32(5);
+  file[34] = 4;
+  file.insert(file.end(), big.bytes().begin(), big.bytes().end());
+  VirtualDocument walked, decoded;
+  ASSERT_EQ(walked.Read(file.data(), file.size()), DocStatus::Ok);
+  ASSERT_EQ(decoded.Read(file.data(), file.size()), DocStatus::Ok);
+  // The second block is decoded before the walk, the others are not.
+  EXPECT_EQ(DocumentReader::AttribCount(*std::next(walked.blocks().begin())), 40u);
+  std::next(walked.blocks().begin())->attribs();
+  auto w = walked.blocks().begin();
+  for (const auto& block : decoded.blocks()) {
+    std::vector<std::string> seen, expected;
+    DocumentReader::ForEachAttrib(
+        *w, [&](const VirtualDocument::Block::Attrib& a) { seen.push_back(Describe(a)); });
+    for (const auto& a : block.attribs()) expected.push_back(Describe(a));
+    EXPECT_EQ(seen, expected) << Utf8(block.name);
+    EXPECT_EQ(DocumentReader::AttribCount(*w), expected.size());
+    ++w;
+  }
+  EXPECT_EQ(SaveCopy(walked), SaveCopy(decoded));
+}
+
+// A block too large for the memory left, and a small one that fits in it.
+TEST_F(DecodeOnUse, AFailedDecodeGivesBackWhatItTook) {
+  FileImage image;
+  image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(2);
+  image.Wide(u"Big").U32(50);
+  for (int a = 0; a < 50; ++a)
+    image.Wide(u"name" + std::u16string(6, u'a' + a % 26)).U16(8).Wide(std::u16string(20, u'x'));
+  image.Wide(u"Small").U32(1).Wide(u"n").U16(3).U32(7);
+  const Bytes file = image.bytes();
+  VirtualDocument doc;
+  ASSERT_EQ(doc.Read(file.data(), file.size()), DocStatus::Ok);
+  DocumentPool::SetLimitForTesting(0);  // no chunk beyond those taken
+  Var out;
+  // Each retry fails the same way and takes nothing for good: what is left
+  // of the chunk still holds the small block.
+  for (int retry = 0; retry < 5; ++retry)
+    EXPECT_THROW(doc.GetValue(OLESTR("Big"), OLESTR("nameaaaaaa"), &out), std::bad_alloc);
+  doc.GetValue(OLESTR("Small"), OLESTR("n"), &out);
+  EXPECT_EQ(out.vt, VT_I4);
+  EXPECT_EQ(out.lVal, 7);
+  DocumentPool::SetLimitForTesting(SIZE_MAX);
+  doc.GetValue(OLESTR("Big"), OLESTR("namexxxxxx"), &out);
+  EXPECT_EQ(Utf8(out), std::string(20, 'x'));
+}
+
+TEST_F(DecodeOnUse, RewindFreesTheChunksTakenSinceTheMark) {
+  DocumentPool pool;
+  pool.Allocate(100, 1);
+  const DocumentPool::Mark mark = pool.Where();
+  const size_t before = pool.taken();
+  void* first = pool.Allocate(16, 8);
+  pool.Allocate(3 * 1024 * 1024, 1);  // a chunk of its own
+  pool.Allocate(20000, 1);            // a new regular chunk
+  EXPECT_GT(pool.taken(), before);
+  pool.Rewind(mark);
+  EXPECT_EQ(pool.taken(), before);
+  EXPECT_EQ(pool.Allocate(16, 8), first);
 }
 
 TEST_F(DecodeOnUse, PooledNamesAreCutAtZeroAndTerminated) {

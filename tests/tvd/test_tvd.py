@@ -10,6 +10,7 @@ import json
 import math
 import os
 import random
+import re
 import shutil
 import struct
 import subprocess
@@ -218,9 +219,10 @@ class NewAndCheck(TvdTestCase):
             "missing.tvd: cannot open (no such file)",
             "folder: cannot open (is a directory)",
             "junk.tvd: bad format at byte 0 (0 complete blocks before the fault)",
-            "empty.tvd: ok (0 blocks, 0 attributes, version 2)",
+            "empty.tvd: bad format at byte 0 (0 complete blocks before the fault)",
         ])
-        self.assertEqual(self.tvd("check", "good.tvd", "empty.tvd")[0], 0)
+        self.assertEqual(self.tvd("check", "good.tvd", "empty.tvd")[0], 1)
+        self.assertEqual(self.tvd("check", "good.tvd")[0], 0)
 
     def test_check_at_every_truncation_of_a_real_file(self):
         builder = FileBuilder()
@@ -471,6 +473,101 @@ class JsonRoundTrip(TvdTestCase):
         self.assertIn("cannot open missing.json (no such file)",
                       self.fails(1, "import", "missing.json", "-o", "out.tvd"))
         self.fails(2, "import", "in.json")  # no -o
+
+
+class ImportOfDumpIsConvert(TvdTestCase):
+    """'tvd import' of 'tvd dump --json' writes what 'tvd convert' writes, so
+    a file that convert leaves unchanged comes back byte for byte."""
+
+    def crafted(self):
+        """Files that convert changes, each as (name, bytes)."""
+        zero_in_names = FileBuilder().blocks([("Bl\0ock", [("na\0me", (TEXT, "te\0xt")),
+                                                            ("\0", (TEXT, "\0"))])])
+        files = [("zeros", zero_in_names),
+                 ("trailing", FileBuilder().blocks(AWKWARD_BLOCKS[:2]) + b"\0trailing bytes"),
+                 ("count 0, then bytes", EMPTY_V2 + b"x" * 9),
+                 ("v1", FileBuilder(NEWEST, 1).blocks(Generations.BLOCKS)),
+                 ("v0", FileBuilder(OLDEST).blocks([("K", [("T", (TEXT, b"\x80 5"))])]))]
+        # Tags that load as text: a boolean, by-reference forms of 3 and 8,
+        # 0 and 0xFFFF; each followed by a string.
+        for tag in (11, 0x4003, 0x4008, 0, 0xFFFF):
+            files.append(("tag %d" % tag, FileBuilder().blocks([("B", [("v", (tag, "-1"))])])))
+        return files
+
+    def test_import_of_dump_writes_what_convert_writes(self):
+        for name, data in self.crafted():
+            with self.subTest(file=name):
+                self.write("a.tvd", data)
+                self.ok("convert", "a.tvd", "-o", "converted.tvd")
+                self.assertNotEqual(self.read("converted.tvd"), data)
+                self.ok("import", "-", "-o", "imported.tvd",
+                        stdin=self.ok("dump", "--json", "a.tvd").encode("utf-8"))
+                self.assertEqual(self.read("imported.tvd"), self.read("converted.tvd"))
+                self.ok("convert", "converted.tvd", "-o", "again.tvd")
+                self.assertEqual(self.read("again.tvd"), self.read("converted.tvd"))
+
+    def test_a_file_of_0_bytes_is_no_document_to_the_tool(self):
+        self.write("empty.tvd", b"")
+        message = "empty.tvd: bad format at byte 0 (0 complete blocks before the fault)"
+        self.assertEqual(self.tvd("check", "empty.tvd")[:2], (1, message + "\n"))
+        for args in (["dump", "empty.tvd"], ["dump", "--json", "empty.tvd"],
+                     ["convert", "empty.tvd"], ["set", "empty.tvd", "B", "A", "x"]):
+            with self.subTest(args=args):
+                self.assertIn(message, self.fails(1, *args))
+        self.assertEqual(self.read("empty.tvd"), b"")
+
+    def test_the_json_is_laid_out_with_two_space_indents(self):
+        # As Python lays it out, numbers kept as they were written.
+        def relaid(out):
+            tree = json.loads(out, parse_float=lambda text: "\0number:" + text)
+            text = json.dumps(tree, indent=2, ensure_ascii=False)
+            return re.sub(r'"\\u0000number:([^"]*)"', r"\1", text) + "\n"
+        for blocks in (AWKWARD_BLOCKS, [], [("no attributes", [])]):
+            self.write("a.tvd", FileBuilder().blocks(blocks))
+            out = self.ok("dump", "--json", "a.tvd")
+            self.assertEqual(out, relaid(out))
+
+
+class CommandLine(TvdTestCase):
+    def test_an_empty_output_name_is_a_usage_error(self):
+        self.write("a.tvd", FileBuilder(NEWEST, 1).blocks([]))
+        self.write("a.json", b'{"blocks": []}')
+        for args in (["convert", "a.tvd", "-o", ""], ["import", "a.json", "-o", ""]):
+            with self.subTest(args=args):
+                self.assertIn("-o needs a file name", self.fails(2, *args))
+        self.fails(2, "convert", "a.tvd", "--output=")
+        self.assertEqual(self.read("a.tvd"), FileBuilder(NEWEST, 1).blocks([]))
+        self.assertEqual(sorted(os.listdir(self.dir)), ["a.json", "a.tvd"])
+
+    def test_double_dash_takes_the_next_argument_as_a_value(self):
+        self.ok("new", "a.tvd")
+        self.ok("set", "a.tvd", "B", "P", "--", "-5", "--type", "i4")
+        self.ok("set", "a.tvd", "B", "Q", "--", "-Infinity", "--type", "r8")
+        self.ok("set", "a.tvd", "B", "--", "--type", "--", "-x")
+        self.ok("set", "a.tvd", "--type", "text", "B", "R", "--", "--")
+        dump = self.ok("dump", "a.tvd")
+        for line in ('"P": i4 -5', '"Q": r8 -Infinity', '"--type": text "-x"', '"R": text "--"'):
+            self.assertIn(line, dump)
+        self.write("-a.tvd", EMPTY_V2)
+        self.assertEqual(self.ok("check", "--", "-a.tvd"),
+                         "-a.tvd: ok (0 blocks, 0 attributes, version 2)\n")
+        self.fails(2, "set", "a.tvd", "B", "P", "-5", "--type")
+
+    def test_a_bad_codepage_points_at_the_help_that_describes_it(self):
+        self.write("a.tvd", EMPTY_V2)
+        for args in (["dump", "--codepage", "x", "a.tvd"], ["--codepage", "x", "check", "a.tvd"],
+                     ["get", "--codepage", "65001", "a.tvd", "B", "A"]):
+            with self.subTest(args=args):
+                err = self.fails(2, *args)
+                self.assertIn("tvd --help", err)
+                self.assertNotIn("tvd dump --help", err)
+
+    def test_version_is_the_project_version(self):
+        here = os.path.dirname(os.path.abspath(__file__))
+        cmake = os.path.join(here, "..", "..", "CMakeLists.txt")
+        with open(cmake) as f:
+            version = re.search(r"project\(Vellisto VERSION ([0-9.]+)", f.read()).group(1)
+        self.assertEqual(self.ok("--version"), "tvd %s\n" % version)
 
 
 class Generations(TvdTestCase):

@@ -1,10 +1,13 @@
 #include "Commands.h"
 
+#include "ChunkedOut.h"
 #include "Console.h"
+#include "DocumentReader.h"
 #include "FileAccess.h"
 #include "FileMagic.h"
 #include "JsonView.h"
 #include "ToolError.h"
+#include "UniqueVariant.h"
 #include "Utf.h"
 #include "ValueText.h"
 #include "VirtualDocument.h"
@@ -16,40 +19,49 @@
 
 namespace {
 
-// A VARIANT that releases what it holds.
-class Value {
- public:
-  Value() { VariantInit(&v_); }
-  ~Value() { VariantClear(&v_); }
-  Value(const Value&) = delete;
-  Value& operator=(const Value&) = delete;
-  VARIANT* get() { return &v_; }
-  const VARIANT& operator*() const { return v_; }
-
- private:
-  VARIANT v_;
-};
-
 WString Wide(const std::string& utf8) {
   WString out;
   if (!Utf16FromUtf8(utf8, out)) throw ToolError(ToolError::kUsage, "not valid UTF-8: " + utf8);
   return out;
 }
 
-std::string BadFormat(const std::string& file, const VirtualDocument& doc) {
-  return file + ": bad format at byte " + std::to_string(doc.faultOffset()) + " (" +
-         std::to_string(doc.blocks().size()) + " complete blocks before the fault)";
+std::string BadFormat(const std::string& file, uint64_t offset, size_t completeBlocks) {
+  return file + ": bad format at byte " + std::to_string(offset) + " (" +
+         std::to_string(completeBlocks) + " complete blocks before the fault)";
+}
+
+// The 29 characters of the file's magic, or "" for a file without one.
+std::string Generation(const WString& path) {
+  std::string head;
+  if (!FileAccess::Read(path, kMagicSize, head) || head.size() < kMagicSize) return std::string();
+  for (const char* magic : {kMagicNewest, kMagicFour, kMagicOldest})
+    if (std::memcmp(head.data(), magic, kMagicSize) == 0) return std::string(magic, kMagicSize - 1);
+  return std::string();
+}
+
+// Loads a file as the library does, except that a file without a header
+// is not a document to the tool: the library opens a 0-byte file as an
+// empty document (the host relies on that), the tool calls it a bad format
+// at byte 0. On Ok, generation is the header's magic.
+DocStatus LoadFile(VirtualDocument& doc, const WString& path, std::string& generation) {
+  const DocStatus status = doc.Load(path.c_str());
+  if (status != DocStatus::Ok) return status;
+  generation = Generation(path);
+  return generation.empty() && doc.blocks().empty() ? DocStatus::BadFormat : DocStatus::Ok;
 }
 
 // Loads the whole file or fails: a command never works on, let alone saves,
-// the part of a document that was read before a fault.
-void LoadWhole(VirtualDocument& doc, const std::string& file, const char* ifBad = "") {
+// the part of a document that was read before a fault. Returns the
+// header's generation.
+std::string LoadWhole(VirtualDocument& doc, const std::string& file, const char* ifBad = "") {
   const WString path = FileAccess::PathFromArgument(file);
-  switch (doc.Load(path.c_str())) {
+  std::string generation;
+  switch (LoadFile(doc, path, generation)) {
     case DocStatus::Ok:
-      return;
+      return generation;
     case DocStatus::BadFormat:
-      throw ToolError(ToolError::kFileProblem, BadFormat(file, doc) + ifBad);
+      throw ToolError(ToolError::kFileProblem,
+                      BadFormat(file, doc.faultOffset(), doc.blocks().size()) + ifBad);
     default:
       throw ToolError(ToolError::kFileProblem,
                       "cannot open " + file + " (" + FileAccess::WhyCannotRead(doc) + ")");
@@ -71,25 +83,13 @@ void SaveAs(VirtualDocument& doc, const std::string& file) {
   }
 }
 
-// The 29 characters of the file's magic, or "" for a file without one
-// (an empty file reads as an empty document).
-std::string Generation(const std::string& file) {
-  std::string head;
-  if (!FileAccess::Read(FileAccess::PathFromArgument(file), kMagicSize, head) ||
-      head.size() < kMagicSize)
-    return std::string();
-  for (const char* magic : {kMagicNewest, kMagicFour, kMagicOldest})
-    if (std::memcmp(head.data(), magic, kMagicSize) == 0) return std::string(magic, kMagicSize - 1);
-  return std::string();
-}
-
 std::string Count(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 size_t AttributeCount(const VirtualDocument& doc) {
   size_t n = 0;
-  for (const VirtualDocument::Block& b : doc.blocks()) n += b.attribs().size();
+  for (const VirtualDocument::Block& b : doc.blocks()) n += DocumentReader::AttribCount(b);
   return n;
 }
 
@@ -151,23 +151,24 @@ void ParseValue(const std::string& text, const std::string& type, VARIANT& out) 
 
 int Commands::Dump(const std::string& file, bool asJson) {
   VirtualDocument doc;
-  LoadWhole(doc, file);
-  const std::string generation = Generation(file);
+  const std::string generation = LoadWhole(doc, file);
+  ChunkedOut out([](const std::string& text) { Console::Out(text); });
   if (asJson) {
-    Console::Out(JsonView::FromDocument(doc, generation, doc.formatVersion()).dump(2) + "\n");
+    JsonView::Write(doc, generation, doc.formatVersion(), out);
+    out.Flush();
     return 0;
   }
-  std::string out = "generation: " + (generation.empty() ? "(none: empty file)" : generation) +
-                    "\nversion: " + std::to_string(doc.formatVersion()) + "\n" +
-                    Count(doc.blocks().size(), "block", "blocks") + ", " +
-                    Count(AttributeCount(doc), "attribute", "attributes") + "\n";
+  out << "generation: " << generation << "\nversion: " << std::to_string(doc.formatVersion())
+      << "\n" << Count(doc.blocks().size(), "block", "blocks") << ", "
+      << Count(AttributeCount(doc), "attribute", "attributes") << "\n";
   for (const VirtualDocument::Block& b : doc.blocks()) {
-    out += "block " + ValueText::Quoted(WString(b.name)) + " (" +
-           Count(b.attribs().size(), "attribute", "attributes") + ")\n";
-    for (const VirtualDocument::Block::Attrib& a : b.attribs())
-      out += "  " + ValueText::Quoted(WString(a.name)) + ": " + DescribeValue(a.value()) + "\n";
+    out << "block " << ValueText::Quoted(WString(b.name)) << " ("
+        << Count(DocumentReader::AttribCount(b), "attribute", "attributes") << ")\n";
+    DocumentReader::ForEachAttrib(b, [&out](const VirtualDocument::Block::Attrib& a) {
+      out << "  " << ValueText::Quoted(WString(a.name)) << ": " << DescribeValue(a.value()) << "\n";
+    });
   }
-  Console::Out(out);
+  out.Flush();
   return 0;
 }
 
@@ -181,21 +182,13 @@ int Commands::Import(const std::string& jsonFile, const std::string& outFile) {
       throw ToolError(ToolError::kFileProblem,
                       "cannot open " + jsonFile + " (" + FileAccess::WhyCannotRead(path) + ")");
   }
-  nlohmann::json root;
-  try {
-    root = nlohmann::json::parse(bytes);
-  } catch (const nlohmann::json::exception& e) {
-    std::string what = e.what();
-    const size_t end = what.find("] ");
-    if (what.rfind("[json.exception", 0) == 0 && end != std::string::npos) what.erase(0, end + 2);
-    throw ToolError(ToolError::kFileProblem, jsonFile + ": not JSON: " + what);
-  }
   VirtualDocument doc;
   try {
-    JsonView::ToDocument(root, doc);
+    JsonView::Import(bytes, doc);
   } catch (const ToolError& e) {
     throw ToolError(e.exitCode(), jsonFile + ": " + e.what());
   }
+  bytes = std::string();  // the document is all that is needed now
   SaveAs(doc, outFile);
   return 0;
 }
@@ -204,26 +197,26 @@ int Commands::Get(const std::string& file, const std::string& block, const std::
   const WString blockName = Wide(block), attribPattern = Wide(pattern);
   VirtualDocument doc;
   LoadWhole(doc, file);
-  Value value;
-  doc.GetValue(blockName.c_str(), attribPattern.c_str(), value.get());
-  if ((*value).vt == VT_EMPTY) {
+  UniqueVariant value;
+  doc.GetValue(blockName.c_str(), attribPattern.c_str(), &value);
+  if (value.vt == VT_EMPTY) {
     if (!doc.FindBlock(blockName.c_str()))
       throw ToolError(ToolError::kFileProblem, file + ": no block named '" + block + "'");
     throw ToolError(ToolError::kFileProblem,
                     file + ": no attribute matching '" + pattern + "' in block '" + block + "'");
   }
-  Console::Out(PlainValue(*value) + "\n");
+  Console::Out(PlainValue(value) + "\n");
   return 0;
 }
 
 int Commands::Set(const std::string& file, const std::string& block, const std::string& pattern,
                   const std::string& value, const std::string& type) {
   const WString blockName = Wide(block), attribPattern = Wide(pattern);
-  Value v;
-  ParseValue(value, type, *v.get());
+  UniqueVariant v;
+  ParseValue(value, type, v);
   VirtualDocument doc;
   LoadWhole(doc, file, "; nothing written");
-  doc.SetValue(blockName.c_str(), attribPattern.c_str(), v.get());
+  doc.SetValue(blockName.c_str(), attribPattern.c_str(), &v);
   SaveAs(doc, file);
   return 0;
 }
@@ -231,7 +224,7 @@ int Commands::Set(const std::string& file, const std::string& block, const std::
 int Commands::Convert(const std::string& file, const std::string& outFile) {
   VirtualDocument doc;
   LoadWhole(doc, file, "; nothing written");
-  SaveAs(doc, outFile.empty() ? file : outFile);
+  SaveAs(doc, outFile);
   return 0;
 }
 
@@ -256,14 +249,15 @@ int Commands::Check(const std::vector<std::string>& files) {
       continue;
     }
     VirtualDocument doc;
-    switch (doc.Load(path.c_str())) {
+    std::string generation;
+    switch (LoadFile(doc, path, generation)) {
       case DocStatus::Ok:
         line = file + ": ok (" + std::to_string(doc.blocks().size()) + " blocks, " +
                std::to_string(AttributeCount(doc)) + " attributes, version " +
                std::to_string(doc.formatVersion()) + ")";
         break;
       case DocStatus::BadFormat:
-        line = BadFormat(file, doc);
+        line = BadFormat(file, doc.faultOffset(), doc.blocks().size());
         exitCode = ToolError::kFileProblem;
         break;
       default:

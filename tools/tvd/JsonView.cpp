@@ -1,6 +1,8 @@
 #include "JsonView.h"
 
+#include "DocumentReader.h"
 #include "ToolError.h"
+#include "UniqueVariant.h"
 #include "Utf.h"
 #include "ValueText.h"
 
@@ -151,23 +153,45 @@ void TakeValue(const json& object, VARIANT& out, const Place& place) {
 
 }  // namespace
 
-ordered_json JsonView::FromDocument(const VirtualDocument& doc, const std::string& generation,
-                                    int version) {
-  ordered_json root;
-  root["generation"] = generation;
-  root["version"] = version;
-  ordered_json blocks = ordered_json::array();
+void JsonView::Write(const VirtualDocument& doc, const std::string& generation, int version,
+                     ChunkedOut& out) {
+  out << "{\n  \"generation\": " << json(generation).dump() << ",\n  \"version\": "
+      << std::to_string(version) << ",\n  \"blocks\": [";
+  const char* blockSeparator = "\n";
   for (const VirtualDocument::Block& block : doc.blocks()) {
-    ordered_json b;
-    PutText(b, "name", WString(block.name));
-    ordered_json attributes = ordered_json::array();
-    for (const VirtualDocument::Block::Attrib& attrib : block.attribs())
-      attributes.push_back(AttribJson(attrib));
-    b["attributes"] = std::move(attributes);
-    blocks.push_back(std::move(b));
+    ordered_json name;
+    PutText(name, "name", WString(block.name));
+    out << blockSeparator << "    {";
+    for (const auto& item : name.items())
+      out << "\n      " << json(item.key()).dump() << ": " << item.value().dump() << ",";
+    out << "\n      \"attributes\": [";
+    const char* attribSeparator = "\n        ";
+    DocumentReader::ForEachAttrib(block, [&](const VirtualDocument::Block::Attrib& attrib) {
+      // Every member is a plain value, so the object's lines only need
+      // indenting to its depth.
+      std::string text = AttribJson(attrib).dump(2);
+      for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 9))
+        text.insert(at + 1, 8, ' ');
+      out << attribSeparator << text;
+      attribSeparator = ",\n        ";
+    });
+    out << (DocumentReader::AttribCount(block) == 0 ? "]" : "\n      ]") << "\n    }";
+    blockSeparator = ",\n";
   }
-  root["blocks"] = std::move(blocks);
-  return root;
+  out << (doc.blocks().empty() ? "]" : "\n  ]") << "\n}\n";
+}
+
+void JsonView::Import(const std::string& text, VirtualDocument& doc) {
+  json root;
+  try {
+    root = json::parse(text);
+  } catch (const json::exception& e) {
+    std::string what = e.what();
+    const size_t end = what.find("] ");
+    if (what.rfind("[json.exception", 0) == 0 && end != std::string::npos) what.erase(0, end + 2);
+    throw ToolError(ToolError::kFileProblem, "not JSON: " + what);
+  }
+  ToDocument(root, doc);
 }
 
 void JsonView::ToDocument(const json& root, VirtualDocument& doc) {
@@ -190,8 +214,7 @@ void JsonView::ToDocument(const json& root, VirtualDocument& doc) {
       const Place attribPlace = (blockPlace / "attributes")[k];
       if (!a.is_object()) attribPlace.Fail("expected an object");
       const WString attribName = TakeText(a, "name", attribPlace);
-      VARIANT value;
-      VariantInit(&value);
+      UniqueVariant value;
       TakeValue(a, value, attribPlace);
       block.AppendAttrib(attribName.data(), attribName.size()).Take(value);
     }

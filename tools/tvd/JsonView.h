@@ -13,6 +13,7 @@
 // calendar form, which only people read.
 #pragma once
 
+#include "ChunkedOut.h"
 #include "VirtualDocument.h"
 
 #include <nlohmann/json.hpp>
@@ -21,8 +22,14 @@
 
 class JsonView {
  public:
-  static nlohmann::ordered_json FromDocument(const VirtualDocument& doc,
-                                             const std::string& generation, int version);
+  // Writes the JSON of doc as it goes, laid out as nlohmann's dump(2) lays
+  // out the whole tree (two-space indents), holding one attribute at a
+  // time: blocks that are not decoded yet stay so.
+  static void Write(const VirtualDocument& doc, const std::string& generation, int version,
+                    ChunkedOut& out);
+  // Parses text and appends the blocks it describes; a ToolError ("not
+  // JSON: ...", or naming the place) for anything it cannot take exactly.
+  static void Import(const std::string& text, VirtualDocument& doc);
   // Appends the blocks that json describes; a ToolError naming the place
   // (blocks[1].attributes[0].value) for anything it cannot take exactly.
   static void ToDocument(const nlohmann::json& json, VirtualDocument& doc);

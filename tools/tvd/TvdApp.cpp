@@ -28,8 +28,11 @@ const char kJsonHelp[] = R"(JSON (--json):
     shows U+FFFD in its place and "name_utf16" or "value_utf16" holds the
     exact UTF-16 code units, 4 hex digits each.
   Finite numbers are written so that they read back bit for bit (-0.0 too).
-  'tvd import' of this JSON writes the same bytes as the version 2 file it
-  came from.)";
+  'tvd import' of this JSON writes the same bytes as 'tvd convert' of the
+  file it came from: a file that convert leaves unchanged comes back byte
+  for byte. Convert, and so the JSON, drops what a load drops: a name or
+  text from its first zero character on, bytes after the last block, and
+  the type tag of a value stored as text under another tag.)";
 
 const char kPatternHelp[] = R"(PATTERN: an attribute name, compared without regard to case; the exact
 name is tried first. Otherwise a leading and/or trailing '*' makes it a
@@ -44,7 +47,42 @@ When nothing matches PATTERN, an attribute of that exact name is added
 the newest generation. Put -- before a VALUE that starts with '-' and is not
 a number.)";
 
-int ReportParseError(CLI::App& app, const CLI::ParseError& e) {
+// The parser takes everything after "--" as arguments; the tool takes only
+// the one after it, so that options may still follow a value that starts
+// with '-' (tvd set F B P -- -5 --type i4). Each such argument reaches the
+// parser as a stand-in that cannot look like an option, and is put back
+// after it.
+class Literals {
+ public:
+  std::vector<std::string> StandIn(const std::vector<std::string>& args) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < args.size(); ++i) {
+      if (i > 0 && args[i] == "--" && i + 1 < args.size()) {
+        out.push_back(kMark + std::to_string(m_originals.size()) + kMark);
+        m_originals.push_back(args[++i]);
+      } else {
+        out.push_back(args[i]);
+      }
+    }
+    return out;
+  }
+  // The text with every stand-in in it replaced by its argument.
+  std::string Restore(std::string text) const {
+    for (size_t n = m_originals.size(); n-- > 0;) {
+      const std::string standIn = kMark + std::to_string(n) + kMark;
+      for (size_t at = text.find(standIn); at != std::string::npos;
+           at = text.find(standIn, at + m_originals[n].size()))
+        text.replace(at, standIn.size(), m_originals[n]);
+    }
+    return text;
+  }
+
+ private:
+  static constexpr const char* kMark = "\x01";
+  std::vector<std::string> m_originals;
+};
+
+int ReportParseError(CLI::App& app, const CLI::ParseError& e, const Literals& literals) {
   if (e.get_exit_code() == 0) {  // --help
     std::ostringstream out, err;
     const int code = app.exit(e, out, err);
@@ -52,9 +90,14 @@ int ReportParseError(CLI::App& app, const CLI::ParseError& e) {
     Console::Err(err.str());
     return code;
   }
+  // --codepage belongs to the tool, not to a command: its own help says
+  // what it takes.
+  const std::string what = literals.Restore(e.what());
   const std::vector<CLI::App*> chosen = app.get_subcommands();
-  const std::string help = chosen.empty() ? "tvd --help" : "tvd " + chosen.back()->get_name() + " --help";
-  Console::Err(std::string("tvd: ") + e.what() + " (" + help + " shows the usage)\n");
+  const std::string help = chosen.empty() || what.find("--codepage") != std::string::npos
+                               ? "tvd --help"
+                               : "tvd " + chosen.back()->get_name() + " --help";
+  Console::Err("tvd: " + what + " (" + help + " shows the usage)\n");
   return ToolError::kUsage;
 }
 
@@ -69,8 +112,11 @@ int TvdApp::Run(const std::vector<std::string>& args) {
              "(format versions 0 and 1), a single-byte one such as 1250, 1251 or 1252.\n"
              "Without it, or with 0: the system's ANSI code page on Windows, 1252\n"
              "elsewhere.\n\n"
+             "'--' before an argument that starts with '-' takes it as a value, not an\n"
+             "option; options may still follow (tvd set F B P -- -5 --type i4).\n\n"
              "Exit status: 0 done, 1 a problem with a file, 2 a usage error.\n"
              "'tvd COMMAND --help' describes each command.");
+  app.set_version_flag("--version", "tvd " VELLISTO_VERSION);
   unsigned codePage = 0;
   CLI::Option* codePageOption = app.add_option("--codepage", codePage,
                  "Code page of the 8-bit text in older files (see below)")
@@ -89,8 +135,9 @@ int TvdApp::Run(const std::vector<std::string>& args) {
   CLI::App* import = app.add_subcommand(
       "import", "Write a .tvd file (format version 2) from the JSON of 'tvd dump --json'.");
   import->add_option("JSON", file, "The JSON file, or - for standard input")->required();
-  import->add_option("-o,--output", output, "The .tvd file to write (replaced when it exists)")
-      ->required();
+  CLI::Option* importOutput =
+      import->add_option("-o,--output", output, "The .tvd file to write (replaced when it exists)")
+          ->required();
   import->footer("The JSON is described in 'tvd dump --help'. Keys other than those are ignored.");
 
   CLI::App* get = app.add_subcommand("get", "Print the value of one attribute.");
@@ -110,7 +157,8 @@ int TvdApp::Run(const std::vector<std::string>& args) {
   CLI::App* convert =
       app.add_subcommand("convert", "Rewrite a file in the newest generation (format version 2).");
   convert->add_option("FILE", file, "A .tvd file")->required();
-  convert->add_option("-o,--output", output, "Write here instead of replacing FILE");
+  CLI::Option* convertOutput =
+      convert->add_option("-o,--output", output, "Write here instead of replacing FILE");
 
   CLI::App* create = app.add_subcommand("new", "Write an empty document (38 bytes).");
   create->add_option("FILE", file, "The .tvd file to create")->required();
@@ -120,27 +168,36 @@ int TvdApp::Run(const std::vector<std::string>& args) {
       "check", "Read each file and print one line: ok, cannot open, or where the format breaks.");
   check->add_option("FILE", files, "One or more .tvd files")->required();
 
+  Literals literals;
+  const std::vector<std::string> parsed = literals.StandIn(args);
   std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
+  for (const std::string& a : parsed) argv.push_back(a.c_str());
   try {
     app.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::ParseError& e) {
-    return ReportParseError(app, e);
+    return ReportParseError(app, e, literals);
   }
+  for (std::string* text : {&file, &block, &pattern, &value, &type, &output})
+    *text = literals.Restore(*text);
+  for (std::string& f : files) f = literals.Restore(f);
 
   try {
     if (codePageOption->count() && !SetAnsiCodePage(codePage))
       throw ToolError(ToolError::kUsage,
                       "code page " + std::to_string(codePage) +
                           " cannot decode 8-bit text here: choose a single-byte Windows code "
-                          "page such as 1250, 1251 or 1252");
+                          "page such as 1250, 1251 or 1252 (tvd --help describes --codepage)");
+    // An empty name is no file: an unset variable in a script must not
+    // turn "write there" into "replace the input".
+    if ((importOutput->count() || convertOutput->count()) && output.empty())
+      throw ToolError(ToolError::kUsage, "-o needs a file name");
     if (type != "i4" && type != "r8" && type != "date" && type != "text")
       throw ToolError(ToolError::kUsage, "--type " + type + " is not a type: use i4, r8, date or text");
     if (dump->parsed()) return Commands::Dump(file, asJson);
     if (import->parsed()) return Commands::Import(file, output);
     if (get->parsed()) return Commands::Get(file, block, pattern);
     if (set->parsed()) return Commands::Set(file, block, pattern, value, type);
-    if (convert->parsed()) return Commands::Convert(file, output);
+    if (convert->parsed()) return Commands::Convert(file, convertOutput->count() ? output : file);
     if (create->parsed()) return Commands::New(file, force);
     if (check->parsed()) return Commands::Check(files);
     return ToolError::kUsage;

@@ -1,6 +1,7 @@
 #include "ValueText.h"
 
 #include "OleDate.h"
+#include "UniqueVariant.h"
 #include "Utf.h"
 
 #include <charconv>
@@ -229,12 +230,10 @@ bool ValueText::TextOf(const VARIANT& value, WString& out) {
     if (value.bstrVal) out.assign(value.bstrVal, SysStringLen(value.bstrVal));
     return true;
   }
-  VARIANT text;
-  VariantInit(&text);
+  UniqueVariant text;
   const bool ok = SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR)) &&
                   text.vt == VT_BSTR;
   if (ok && text.bstrVal) out.assign(text.bstrVal, SysStringLen(text.bstrVal));
-  VariantClear(&text);
   return ok;
 }
 
