@@ -109,7 +109,7 @@ std::string Describe(const VirtualDocument::Block::Attrib& a) {
 TEST_F(DecodeOnUse, AWalkSeesWhatDecodingGives) {
   Bytes file = ThreeBlocks();
   // A fourth block whose text is larger than a chunk.
-  FileImage big;
+  TvdBytes big;
   big.Wide(u"BlockD").U32(2).Wide(u"long").U16(8).Wide(std::u16string(20000, u'l'));
   big.Wide(u"after").U16(3).U32(5);
   file[34] = 4;
@@ -135,7 +135,7 @@ TEST_F(DecodeOnUse, AWalkSeesWhatDecodingGives) {
 
 // A block too large for the memory left, and a small one that fits in it.
 TEST_F(DecodeOnUse, AFailedDecodeGivesBackWhatItTook) {
-  FileImage image;
+  TvdBytes image;
   image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(2);
   image.Wide(u"Big").U32(50);
   for (int a = 0; a < 50; ++a)
