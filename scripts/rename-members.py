@@ -56,7 +56,7 @@ BARE = {
     "OlderGenerationTest": ["format", "dir"],
     "SharedFormatTest": ["format", "dir"],
     "AggregationTest": ["outer"],
-    "Outer": ["refs", "inner"],
+    "TestAggregate": ["refs", "inner"],
     "DibHolderTest": ["calls", "path", "holder"],
     "ResourceModuleTest": ["calls"],
     "DrawTest": ["target"],
@@ -67,12 +67,13 @@ BARE = {
         "drawDibCalls",
     ],
     "Collector": ["times"],
+    "PreviewTest": ["format", "strings"],
 }
 
 # class -> names of the objects (before or after their own rename) through
 # which other code reaches that class's bare members.
 QUALIFIED = {
-    "Outer": ["outer", "m_outer"],
+    "TestAggregate": ["outer", "m_outer"],
     "SystemCalls": ["calls", "m_calls", "g_active"],
     "Collector": ["collector", "m_collector"],
 }

@@ -127,10 +127,10 @@ class Collector : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-        times[run.run_name.function_name] = run.GetAdjustedRealTime();
+        m_times[run.run_name.function_name] = run.GetAdjustedRealTime();
     ConsoleReporter::ReportRuns(runs);
   }
-  std::map<std::string, double> times;
+  std::map<std::string, double> m_times;
 };
 
 long PeakKilobytes() {
@@ -194,8 +194,8 @@ int main(int argc, char** argv) {
   for (const char* which : {"load/small", "load/large", "save/small", "save/large", "load_all/small", "load_all/large"}) {
     const std::string name = which;
     const std::string raw = (name[0] == 'l' ? "raw_read" : "raw_write") + name.substr(name.find('/'));
-    if (collector.times.count(name) && collector.times.count(raw))
-      std::printf("  %-12s %.2fx\n", which, collector.times[name] / collector.times[raw]);
+    if (collector.m_times.count(name) && collector.m_times.count(raw))
+      std::printf("  %-12s %.2fx\n", which, collector.m_times[name] / collector.m_times[raw]);
   }
   for (bool useAll : {false, true}) {
     const long addedKb = LoadMemoryKb(large, useAll);

@@ -9,7 +9,7 @@
 
 class ByteReader {
  public:
-  ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  ByteReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
 
   // Inline: a large file's load is mostly these.
   bool ReadU16LE(uint16_t& out) {
@@ -35,16 +35,16 @@ class ByteReader {
   const uint8_t* ReadBytes(uint64_t n) { return Take(n); }
   // Records a fault found by the caller (a bad value rather than missing bytes).
   void MarkFault(uint64_t at) {
-    if (failed_) return;
-    failed_ = true;
-    fault_ = at;
+    if (m_failed) return;
+    m_failed = true;
+    m_fault = at;
   }
 
-  uint64_t position() const { return pos_; }
-  const uint8_t* cursor() const { return data_ + pos_; }
-  uint64_t remaining() const { return size_ - pos_; }
-  bool failed() const { return failed_; }
-  uint64_t faultOffset() const { return fault_; }
+  uint64_t position() const { return m_pos; }
+  const uint8_t* cursor() const { return m_data + m_pos; }
+  uint64_t remaining() const { return m_size - m_pos; }
+  bool failed() const { return m_failed; }
+  uint64_t faultOffset() const { return m_fault; }
 
  private:
   static uint32_t U32(const uint8_t* p) {
@@ -53,17 +53,17 @@ class ByteReader {
   }
   const uint8_t* Take(uint64_t n) {
     if (n > remaining()) {
-      MarkFault(pos_);
+      MarkFault(m_pos);
       return nullptr;
     }
-    const uint8_t* p = data_ + pos_;
-    pos_ += n;
+    const uint8_t* p = m_data + m_pos;
+    m_pos += n;
     return p;
   }
 
-  const uint8_t* data_;  // borrowed
-  size_t size_;
-  size_t pos_ = 0;
-  bool failed_ = false;
-  uint64_t fault_ = 0;
+  const uint8_t* m_data;  // borrowed
+  size_t m_size;
+  size_t m_pos = 0;
+  bool m_failed = false;
+  uint64_t m_fault = 0;
 };

@@ -3,10 +3,10 @@
 #include <cstring>
 
 uint8_t* ByteWriter::Grow(size_t n) {
-  const size_t at = bytes_.size();
-  if (bytes_.capacity() - at < n) bytes_.reserve(at + n > 2 * at ? at + n : 2 * at);
-  bytes_.resize(at + n);
-  return bytes_.data() + at;
+  const size_t at = m_bytes.size();
+  if (m_bytes.capacity() - at < n) m_bytes.reserve(at + n > 2 * at ? at + n : 2 * at);
+  m_bytes.resize(at + n);
+  return m_bytes.data() + at;
 }
 
 void ByteWriter::WriteBytes(const void* p, size_t n) {

@@ -15,13 +15,13 @@ class ByteWriter {
   // Room for n more bytes at the end, to be filled by the caller.
   uint8_t* Grow(size_t n);
 
-  const uint8_t* data() const { return bytes_.data(); }
-  size_t size() const { return bytes_.size(); }
+  const uint8_t* data() const { return m_bytes.data(); }
+  size_t size() const { return m_bytes.size(); }
 
  private:
   static void Put(uint8_t* at, uint64_t v, int n) {
     for (int i = 0; i < n; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
   }
 
-  std::vector<uint8_t> bytes_;
+  std::vector<uint8_t> m_bytes;
 };

@@ -25,43 +25,43 @@ size_t CharBytes(size_t size) {
 
 void* DocumentPool::AllocateInNewChunk(size_t bytes, size_t alignment) {
   if (bytes > SIZE_MAX - kHeader - alignment) throw std::bad_alloc();
-  const size_t regular = std::clamp(taken_, kFirstChunk, kLargestChunk);
+  const size_t regular = std::clamp(m_taken, kFirstChunk, kLargestChunk);
   // A piece larger than a regular chunk (a file's bytes, a long name) gets
   // a chunk of its own, and the space left in the current one stays in use.
   const bool own = bytes + alignment > regular;
   const size_t wanted = own ? bytes + alignment : regular;
-  if (wanted > g_limit || taken_ > g_limit - wanted) throw std::bad_alloc();
+  if (wanted > g_limit || m_taken > g_limit - wanted) throw std::bad_alloc();
   auto* chunk = static_cast<Chunk*>(std::malloc(kHeader + wanted));
   if (!chunk) throw std::bad_alloc();
-  chunk->next = chunks_;
-  chunks_ = chunk;
-  taken_ += wanted;
+  chunk->next = m_chunks;
+  m_chunks = chunk;
+  m_taken += wanted;
   char* start = reinterpret_cast<char*>(chunk) + kHeader;
   if (own) return start + (-reinterpret_cast<uintptr_t>(start) & (alignment - 1));
-  cur_ = start;
-  end_ = start + wanted;
+  m_cur = start;
+  m_end = start + wanted;
   return Allocate(bytes, alignment);
 }
 
 void DocumentPool::Release() {
-  while (chunks_) {
-    Chunk* next = chunks_->next;
-    std::free(chunks_);
-    chunks_ = next;
+  while (m_chunks) {
+    Chunk* next = m_chunks->next;
+    std::free(m_chunks);
+    m_chunks = next;
   }
-  cur_ = end_ = nullptr;
-  taken_ = 0;
+  m_cur = m_end = nullptr;
+  m_taken = 0;
 }
 
 void DocumentPool::Rewind(const Mark& mark) {
-  while (chunks_ && chunks_ != mark.chunks) {
-    Chunk* next = chunks_->next;
-    std::free(chunks_);
-    chunks_ = next;
+  while (m_chunks && m_chunks != mark.chunks) {
+    Chunk* next = m_chunks->next;
+    std::free(m_chunks);
+    m_chunks = next;
   }
-  cur_ = mark.cur;
-  end_ = mark.end;
-  taken_ = mark.taken;
+  m_cur = mark.cur;
+  m_end = mark.end;
+  m_taken = mark.taken;
 }
 
 OLECHAR* DocumentPool::StartString(size_t maxSize) {

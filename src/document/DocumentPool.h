@@ -20,12 +20,12 @@ class DocumentPool {
   // Throws std::bad_alloc when no memory is left. Inline: a load takes one
   // or two of these per attribute.
   void* Allocate(size_t bytes, size_t alignment) {
-    // Measured as distances from cur_, so that nothing can overflow.
-    const size_t pad = static_cast<size_t>(-reinterpret_cast<uintptr_t>(cur_) & (alignment - 1));
-    const size_t free = static_cast<size_t>(end_ - cur_);
-    if (!cur_ || pad > free || bytes > free - pad) return AllocateInNewChunk(bytes, alignment);
-    char* at = cur_ + pad;
-    cur_ = at + bytes;
+    // Measured as distances from m_cur, so that nothing can overflow.
+    const size_t pad = static_cast<size_t>(-reinterpret_cast<uintptr_t>(m_cur) & (alignment - 1));
+    const size_t free = static_cast<size_t>(m_end - m_cur);
+    if (!m_cur || pad > free || bytes > free - pad) return AllocateInNewChunk(bytes, alignment);
+    char* at = m_cur + pad;
+    m_cur = at + bytes;
     return at;
   }
 
@@ -55,10 +55,10 @@ class DocumentPool {
     char* end;
     size_t taken;
   };
-  Mark Where() const { return {chunks_, cur_, end_, taken_}; }
+  Mark Where() const { return {m_chunks, m_cur, m_end, m_taken}; }
   void Rewind(const Mark& mark);
   // The bytes of all chunks held.
-  size_t taken() const { return taken_; }
+  size_t taken() const { return m_taken; }
 
   // Test seam: every pool fails to grow beyond this many bytes.
   static void SetLimitForTesting(size_t bytes);
@@ -70,8 +70,8 @@ class DocumentPool {
 
   void* AllocateInNewChunk(size_t bytes, size_t alignment);
 
-  Chunk* chunks_ = nullptr;  // owned, newest first
-  char* cur_ = nullptr;      // borrowed: free space in the newest chunk
-  char* end_ = nullptr;
-  size_t taken_ = 0;         // bytes in all chunks, to size the next one
+  Chunk* m_chunks = nullptr;  // owned, newest first
+  char* m_cur = nullptr;      // borrowed: free space in the newest chunk
+  char* m_end = nullptr;
+  size_t m_taken = 0;         // bytes in all chunks, to size the next one
 };

@@ -17,7 +17,7 @@ class DocumentReader {
  public:
   // The bytes must stay as long as the document's blocks: the document's
   // own loads keep them in its pool.
-  DocumentReader(const uint8_t* data, size_t size, int version = 0) : in_(data, size), version_(version) {}
+  DocumentReader(const uint8_t* data, size_t size, int version = 0) : m_in(data, size), m_version(version) {}
 
   // Ok or BadFormat; blocks read before a fault stay in the document.
   DocStatus ReadBody(VirtualDocument& doc);
@@ -31,7 +31,7 @@ class DocumentReader {
   static void ForEachAttrib(const VirtualDocument::Block& block, const Visit& visit);
   // How many attributes block holds, decoded or not.
   static size_t AttribCount(const VirtualDocument::Block& block);
-  uint64_t position() const { return in_.position(); }
+  uint64_t position() const { return m_in.position(); }
 
  private:
   bool ReadHeader();
@@ -47,7 +47,7 @@ class DocumentReader {
   size_t Decode(const uint8_t* chars, size_t count, OLECHAR* into);
   PooledString DecodeName(DocumentPool& pool, const uint8_t* chars, size_t count);
 
-  ByteReader in_;
-  int version_;
-  WString wide_;  // reused for 8-bit text
+  ByteReader m_in;
+  int m_version;
+  WString m_wide;  // reused for 8-bit text
 };

@@ -14,22 +14,22 @@ class PoolAllocator {
  public:
   using value_type = T;
 
-  explicit PoolAllocator(DocumentPool& pool) : pool_(&pool) {}
+  explicit PoolAllocator(DocumentPool& pool) : m_pool(&pool) {}
   template <typename U>
-  PoolAllocator(const PoolAllocator<U>& other) : pool_(other.pool()) {}
+  PoolAllocator(const PoolAllocator<U>& other) : m_pool(other.pool()) {}
 
   T* allocate(size_t n) {
     if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
-    return static_cast<T*>(pool_->Allocate(n * sizeof(T), alignof(T)));
+    return static_cast<T*>(m_pool->Allocate(n * sizeof(T), alignof(T)));
   }
   void deallocate(T*, size_t) {}
 
-  DocumentPool* pool() const { return pool_; }
+  DocumentPool* pool() const { return m_pool; }
   template <typename U>
-  bool operator==(const PoolAllocator<U>& other) const { return pool_ == other.pool(); }
+  bool operator==(const PoolAllocator<U>& other) const { return m_pool == other.pool(); }
   template <typename U>
-  bool operator!=(const PoolAllocator<U>& other) const { return pool_ != other.pool(); }
+  bool operator!=(const PoolAllocator<U>& other) const { return m_pool != other.pool(); }
 
  private:
-  DocumentPool* pool_;  // borrowed: the document's
+  DocumentPool* m_pool;  // borrowed: the document's
 };

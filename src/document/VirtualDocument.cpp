@@ -33,13 +33,13 @@ View StripStars(View text) {
 }  // namespace
 
 VirtualDocument::Block::Attrib::~Attrib() {
-  if (owned_) VariantClear(&value_);
+  if (m_owned) VariantClear(&m_value);
 }
 
 void VirtualDocument::Block::Attrib::Take(VARIANT& taken) {
-  if (owned_) VariantClear(&value_);
-  value_ = taken;
-  owned_ = true;
+  if (m_owned) VariantClear(&m_value);
+  m_value = taken;
+  m_owned = true;
   taken.vt = VT_EMPTY;
 }
 
@@ -80,29 +80,29 @@ VirtualDocument::Block::Attrib& VirtualDocument::Block::AppendAttrib(const OLECH
 }
 
 VirtualDocument::Block::Attrib& VirtualDocument::Block::AppendAttrib(const OLECHAR* attribName, size_t size) {
-  return Decoded().emplace_back(pool_->Copy(attribName, size));
+  return Decoded().emplace_back(m_pool->Copy(attribName, size));
 }
 
 VirtualDocument::Block::AttribList& VirtualDocument::Block::Decoded() const {
-  if (stored_.data) DocumentReader::DecodeAttribs(const_cast<Block&>(*this));
-  return attribs_;
+  if (m_stored.data) DocumentReader::DecodeAttribs(const_cast<Block&>(*this));
+  return m_attribs;
 }
 
 VirtualDocument::~VirtualDocument() { Clear(); }
 
 void VirtualDocument::Clear() {
   // Head to tail, blocks and the attributes in each.
-  while (!blocks_.empty()) {
-    blocks_.front().attribs_.clear();
-    blocks_.pop_front();
+  while (!m_blocks.empty()) {
+    m_blocks.front().m_attribs.clear();
+    m_blocks.pop_front();
   }
-  pool_.Release();
-  path_.clear();
+  m_pool.Release();
+  m_path.clear();
 }
 
 VirtualDocument::Block* VirtualDocument::FindBlock(const OLECHAR* blockName) {
   blockName = OrEmpty(blockName);
-  for (Block& b : blocks_)
+  for (Block& b : m_blocks)
     if (NamesEqual(b.name.c_str(), blockName)) return &b;
   return nullptr;
 }
@@ -113,7 +113,7 @@ VirtualDocument::Block& VirtualDocument::AppendBlock(const OLECHAR* blockName) {
 }
 
 VirtualDocument::Block& VirtualDocument::AppendBlock(const OLECHAR* blockName, size_t size) {
-  return blocks_.emplace_back(pool_.Copy(blockName, size), pool_);
+  return m_blocks.emplace_back(m_pool.Copy(blockName, size), m_pool);
 }
 
 void VirtualDocument::GetValue(const OLECHAR* blockName, const OLECHAR* attribName, VARIANT* out) {
@@ -146,7 +146,7 @@ DocStatus VirtualDocument::Load(const OLECHAR* newPath) {
   SetPath(newPath);
   m_fileFailure = {};
   SharedFile file;
-  if (!file.Open(path_.c_str())) {
+  if (!file.Open(m_path.c_str())) {
     m_fileFailure = file.failure();
     return DocStatus::CannotOpen;
   }
@@ -173,16 +173,16 @@ DocStatus VirtualDocument::Load(const OLECHAR* newPath) {
   const DocStatus status = ReadKept(bytes, got);
   if (m_fileFailure.step != FileFailure::Step::TooLarge) return status;
   // A valid file whose blocks do not fit in memory: nothing of it is kept.
-  WString keep = path_;
+  WString keep = m_path;
   Clear();
-  path_.swap(keep);
+  m_path.swap(keep);
   return DocStatus::CannotOpen;
 }
 
 DocStatus VirtualDocument::Read(const uint8_t* data, size_t size) {
-  WString keep = path_;
+  WString keep = m_path;
   Clear();
-  path_.swap(keep);
+  m_path.swap(keep);
   m_fileFailure = {};
   if (size == 0) return DocStatus::Ok;
   uint8_t* bytes = KeepBytes(size);
@@ -194,22 +194,22 @@ DocStatus VirtualDocument::Read(const uint8_t* data, size_t size) {
 uint8_t* VirtualDocument::KeepBytes(uint64_t size) {
   if (size > SIZE_MAX) return nullptr;
   try {
-    return static_cast<uint8_t*>(pool_.Allocate(static_cast<size_t>(size), 1));
+    return static_cast<uint8_t*>(m_pool.Allocate(static_cast<size_t>(size), 1));
   } catch (const std::bad_alloc&) {
     return nullptr;  // a file too large for this process's memory
   }
 }
 
 DocStatus VirtualDocument::ReadKept(const uint8_t* bytes, size_t size) {
-  formatVersion_ = 2;
-  faultOffset_ = 0;
+  m_formatVersion = 2;
+  m_faultOffset = 0;
   DocumentReader reader(bytes, size);
   try {
     return reader.ReadBody(*this);
   } catch (const std::exception&) {
     // Lengths are checked against the bytes before anything is allocated,
     // so only running out of memory ends here.
-    faultOffset_ = reader.position();
+    m_faultOffset = reader.position();
     m_fileFailure = {FileFailure::Step::TooLarge, 0};
     return DocStatus::BadFormat;
   }
@@ -226,7 +226,7 @@ DocStatus VirtualDocument::Save() {
       return DocStatus::WriteFailed;
     }
     FileSaver saver;
-    if (!saver.Open(path_.c_str())) {
+    if (!saver.Open(m_path.c_str())) {
       m_fileFailure = saver.failure();
       return DocStatus::CannotOpen;
     }

@@ -18,12 +18,12 @@ class VirtualDocument {
    public:
     class Attrib {
      public:
-      explicit Attrib(PooledString attribName) : name(attribName), value_() {}
+      explicit Attrib(PooledString attribName) : name(attribName), m_value() {}
       ~Attrib();
       Attrib(const Attrib&) = delete;
       Attrib& operator=(const Attrib&) = delete;
 
-      const VARIANT& value() const { return value_; }
+      const VARIANT& value() const { return m_value; }
       // Takes the value over, releasing the old one; *taken is left empty.
       void Take(VARIANT& taken);
 
@@ -31,15 +31,15 @@ class VirtualDocument {
 
      private:
       friend class DocumentReader;
-      VARIANT value_;       // owned when owned_; else nothing to release, or a
+      VARIANT m_value;       // owned when m_owned; else nothing to release, or a
                             // text read from the file that the pool owns
-      bool owned_ = false;
+      bool m_owned = false;
     };
 
     using AttribList = std::list<Attrib, PoolAllocator<Attrib>>;
 
     Block(PooledString blockName, DocumentPool& pool)
-        : name(blockName), attribs_(PoolAllocator<Attrib>(pool)), pool_(&pool) {}
+        : name(blockName), m_attribs(PoolAllocator<Attrib>(pool)), m_pool(&pool) {}
 
     // In file order, with attributes added later at the tail. Attributes
     // loaded from a file are decoded here, when first asked for.
@@ -67,9 +67,9 @@ class VirtualDocument {
 
     AttribList& Decoded() const;
 
-    mutable AttribList attribs_;  // owned
-    mutable Stored stored_ = {};
-    DocumentPool* pool_;  // borrowed: the document's
+    mutable AttribList m_attribs;  // owned
+    mutable Stored m_stored = {};
+    DocumentPool* m_pool;  // borrowed: the document's
   };
 
   VirtualDocument() = default;
@@ -101,14 +101,14 @@ class VirtualDocument {
   Block& AppendBlock(const OLECHAR* blockName);
   Block& AppendBlock(const OLECHAR* blockName, size_t size);
   using BlockList = std::list<Block, PoolAllocator<Block>>;
-  const BlockList& blocks() const { return blocks_; }
-  const WString& path() const { return path_; }
-  void SetPath(const OLECHAR* newPath) { path_ = newPath ? newPath : OLESTR(""); }
+  const BlockList& blocks() const { return m_blocks; }
+  const WString& path() const { return m_path; }
+  void SetPath(const OLECHAR* newPath) { m_path = newPath ? newPath : OLESTR(""); }
 
   // What the last Load found: the header's format version (0, 1 or 2) and,
   // after BadFormat, the byte offset of the read that failed.
-  int formatVersion() const { return formatVersion_; }
-  uint64_t faultOffset() const { return faultOffset_; }
+  int formatVersion() const { return m_formatVersion; }
+  uint64_t faultOffset() const { return m_faultOffset; }
   // Why the last Load or Save did not succeed, recorded when it failed:
   // the step and the system's error code (Step::None after a success or a
   // bad format).
@@ -124,10 +124,10 @@ class VirtualDocument {
 
   // Blocks, attributes and names live in the pool, which therefore comes
   // first: it must outlive them.
-  DocumentPool pool_;
-  BlockList blocks_{PoolAllocator<Block>(pool_)};  // owned, in file order, new blocks at the tail
-  WString path_;
-  int formatVersion_ = 2;
-  uint64_t faultOffset_ = 0;
+  DocumentPool m_pool;
+  BlockList m_blocks{PoolAllocator<Block>(m_pool)};  // owned, in file order, new blocks at the tail
+  WString m_path;
+  int m_formatVersion = 2;
+  uint64_t m_faultOffset = 0;
   FileFailure m_fileFailure;
 };

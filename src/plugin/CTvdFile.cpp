@@ -15,7 +15,7 @@ HRESULT NotImplUnlessNull(const void* p, const void* q) { return p && q ? E_NOTI
 CTvdFile::~CTvdFile() {
   // The document's blocks go inside the guard; the empty shell after it.
   ModuleStateGuard guard;
-  document_.Clear();
+  m_document.Clear();
 }
 
 HRESULT CTvdFile::InternalQueryInterface(REFIID iid, void** out) {
@@ -30,7 +30,7 @@ HRESULT CTvdFile::InternalQueryInterface(REFIID iid, void** out) {
   return S_OK;
 }
 
-DocStatus CTvdFile::Load(const OLECHAR* path) { return document_.Load(path); }
+DocStatus CTvdFile::Load(const OLECHAR* path) { return m_document.Load(path); }
 
 // IKivFileNavigator
 
@@ -70,7 +70,7 @@ HRESULT CTvdFile::SetValues(LONG, LONG, LONG, LONG count, ValueRecord* records, 
     for (LONG i = 0; i < count; ++i) {
       ValueRecord& record = records[i];
       // found tells the host which values were stored.
-      record.found = document_.SetValue(record.blockName, record.attribName, &record.value) ? 1 : 0;
+      record.found = m_document.SetValue(record.blockName, record.attribName, &record.value) ? 1 : 0;
     }
     return S_OK;
   });
@@ -81,7 +81,7 @@ HRESULT CTvdFile::GetValues(LONG, LONG stopAtFirst, LONG, LONG count, ValueRecor
     if (!records) return E_POINTER;
     for (LONG i = 0; i < count; ++i) {
       ValueRecord& record = records[i];
-      document_.GetValue(record.blockName, record.attribName, &record.value);
+      m_document.GetValue(record.blockName, record.attribName, &record.value);
       if (V_VT(&record.value) == VT_EMPTY) {
         record.found = 0;
         continue;
@@ -114,7 +114,7 @@ HRESULT CTvdFile::NavReserved14(LONG, LONG, LONG, LONG, LONG, LONG) {
 }
 
 HRESULT CTvdFile::Save() {
-  return GuardedHostCall([&] { return MapStatus(document_.Save()); });
+  return GuardedHostCall([&] { return MapStatus(m_document.Save()); });
 }
 
 HRESULT CTvdFile::NavReserved16(LONG) {

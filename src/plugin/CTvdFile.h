@@ -51,5 +51,5 @@ class CTvdFile : public CComObjectRootEx<CComSingleThreadModel>,
   STDMETHOD(NavReserved22)(LONG unused1, LONG unused2, LONG unused3, LONG unused4, LONG unused5) override;
 
  private:
-  VirtualDocument document_;  // owned: the opened document, for the object's whole life
+  VirtualDocument m_document;  // owned: the opened document, for the object's whole life
 };

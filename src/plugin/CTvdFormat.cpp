@@ -27,7 +27,7 @@ void GiveOut(BSTR* out, UniqueBstr& text) {
 IUnknown* CTvdFormat::GetControllingUnknown() { return static_cast<ITvdFormat*>(this); }
 
 HRESULT CTvdFormat::FinalConstruct() {
-  return CoCreateFreeThreadedMarshaler(GetControllingUnknown(), marshaler_.put());
+  return CoCreateFreeThreadedMarshaler(GetControllingUnknown(), m_marshaler.put());
 }
 
 HRESULT CTvdFormat::InternalQueryInterface(REFIID iid, void** out) {
@@ -37,7 +37,7 @@ HRESULT CTvdFormat::InternalQueryInterface(REFIID iid, void** out) {
   else if (InlineIsEqualGUID(iid, IID_IKivFileFormat))
     found = static_cast<IKivFileFormat*>(this);
   else if (InlineIsEqualGUID(iid, IID_IMarshal))
-    return marshaler_ ? marshaler_->QueryInterface(iid, out) : E_NOINTERFACE;
+    return m_marshaler ? m_marshaler->QueryInterface(iid, out) : E_NOINTERFACE;
   if (!found) return E_NOINTERFACE;
   found->AddRef();
   *out = found;

@@ -36,5 +36,5 @@ class CTvdFormat : public CComObjectRootEx<CComMultiThreadModel>,
   STDMETHOD(FormatReserved7)(LONG unused1, LONG unused2) override;
 
  private:
-  ComPtr<IUnknown> marshaler_;  // owned: inner unknown of the aggregated free-threaded marshaler
+  ComPtr<IUnknown> m_marshaler;  // owned: inner unknown of the aggregated free-threaded marshaler
 };

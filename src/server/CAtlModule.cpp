@@ -12,23 +12,23 @@ CAtlModule::~CAtlModule() {
   if (g_current == this) g_current = nullptr;
 }
 
-LONG CAtlModule::Lock() { return InterlockedIncrement(&lockCount_); }
+LONG CAtlModule::Lock() { return InterlockedIncrement(&m_lockCount); }
 
-LONG CAtlModule::Unlock() { return InterlockedDecrement(&lockCount_); }
+LONG CAtlModule::Unlock() { return InterlockedDecrement(&m_lockCount); }
 
 LONG CAtlModule::GetLockCount() const {
-  return InterlockedCompareExchange(const_cast<LONG*>(&lockCount_), 0, 0);
+  return InterlockedCompareExchange(const_cast<LONG*>(&m_lockCount), 0, 0);
 }
 
 void CAtlModule::LockServer() {
-  InterlockedIncrement(&serverLocks_);
+  InterlockedIncrement(&m_serverLocks);
   Lock();
 }
 
 void CAtlModule::UnlockServer() {
-  LONG held = InterlockedCompareExchange(&serverLocks_, 0, 0);
+  LONG held = InterlockedCompareExchange(&m_serverLocks, 0, 0);
   while (held > 0) {
-    const LONG seen = InterlockedCompareExchange(&serverLocks_, held - 1, held);
+    const LONG seen = InterlockedCompareExchange(&m_serverLocks, held - 1, held);
     if (seen == held) {
       Unlock();
       return;

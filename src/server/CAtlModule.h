@@ -27,8 +27,8 @@ class CAtlModule {
   static CAtlModule* Current();
 
  private:
-  LONG lockCount_ = 0;
-  LONG serverLocks_ = 0;  // the part of lockCount_ that LockServer took
+  LONG m_lockCount = 0;
+  LONG m_serverLocks = 0;  // the part of m_lockCount that LockServer took
 };
 
 // Holds one module lock for its scope: around an object's destruction, the

@@ -10,16 +10,16 @@ template <class Contained>
 class CComAggObject final : public IUnknown,
                             public CComObjectRootEx<typename Contained::_ThreadModel> {
  public:
-  explicit CComAggObject(void* outer) : contained_(outer) { CAtlModule::Current()->Lock(); }
+  explicit CComAggObject(void* outer) : m_contained(outer) { CAtlModule::Current()->Lock(); }
 
   ~CComAggObject() {
-    this->refCount_ = CComObjectRootBase::kDestroyingRefCount;
+    this->m_refCount = CComObjectRootBase::kDestroyingRefCount;
     FinalRelease();
     CAtlModule::Current()->Unlock();
   }
 
-  HRESULT FinalConstruct() { return contained_.FinalConstruct(); }
-  void FinalRelease() { contained_.FinalRelease(); }
+  HRESULT FinalConstruct() { return m_contained.FinalConstruct(); }
+  void FinalRelease() { m_contained.FinalRelease(); }
 
   STDMETHOD_(ULONG, AddRef)() override { return this->InternalAddRef(); }
 
@@ -40,9 +40,9 @@ class CComAggObject final : public IUnknown,
       AddRef();
       return S_OK;
     }
-    return contained_.InternalQueryInterface(iid, out);
+    return m_contained.InternalQueryInterface(iid, out);
   }
 
  private:
-  CComContainedObject<Contained> contained_;  // owned, by value
+  CComContainedObject<Contained> m_contained;  // owned, by value
 };

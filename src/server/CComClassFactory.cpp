@@ -19,8 +19,8 @@ HRESULT CComClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out
   *out = nullptr;
   // An aggregate must get the inner unknown, or it could not control it.
   if (outer && !InlineIsEqualGUID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-  if (!creator_) return E_UNEXPECTED;
-  return creator_(outer, iid, out);
+  if (!m_creator) return E_UNEXPECTED;
+  return m_creator(outer, iid, out);
 }
 
 HRESULT CComClassFactory::LockServer(BOOL lock) {

@@ -10,7 +10,7 @@ class CComClassFactory : public IClassFactory, public CComObjectRootEx<CComMulti
   CComClassFactory() = default;
 
   // The creator passes the instance creator of the map entry.
-  void SetVoid(void* creator) { creator_ = reinterpret_cast<CreatorFunc>(creator); }
+  void SetVoid(void* creator) { m_creator = reinterpret_cast<CreatorFunc>(creator); }
   HRESULT InternalQueryInterface(REFIID iid, void** out);
 
   // IClassFactory
@@ -18,5 +18,5 @@ class CComClassFactory : public IClassFactory, public CComObjectRootEx<CComMulti
   STDMETHOD(LockServer)(BOOL lock) override;
 
  private:
-  CreatorFunc creator_ = nullptr;  // borrowed: a function of the class
+  CreatorFunc m_creator = nullptr;  // borrowed: a function of the class
 };

@@ -10,7 +10,7 @@ class CComContainedObject final : public Base {
  public:
   typedef Base _BaseClass;
 
-  explicit CComContainedObject(void* outer) { this->outer_ = static_cast<IUnknown*>(outer); }
+  explicit CComContainedObject(void* outer) { this->m_outer = static_cast<IUnknown*>(outer); }
 
   STDMETHOD_(ULONG, AddRef)() override { return this->OuterAddRef(); }
   STDMETHOD_(ULONG, Release)() override { return this->OuterRelease(); }
@@ -20,5 +20,5 @@ class CComContainedObject final : public Base {
 
   // The aggregate's outer unknown, for classes that ask for their
   // controlling unknown (a virtual of theirs when they have one).
-  IUnknown* GetControllingUnknown() { return this->outer_; }
+  IUnknown* GetControllingUnknown() { return this->m_outer; }
 };

@@ -75,24 +75,24 @@ HRESULT LoadOwnTypeLib(HINSTANCE instance, ComPtr<ITypeLib>& lib, std::wstring& 
 
 }  // namespace
 
-CComModule::CComModule() { InitializeCriticalSection(&objectMapLock_); }
+CComModule::CComModule() { InitializeCriticalSection(&m_objectMapLock); }
 
-CComModule::~CComModule() { DeleteCriticalSection(&objectMapLock_); }
+CComModule::~CComModule() { DeleteCriticalSection(&m_objectMapLock); }
 
 HRESULT CComModule::Initialize(ObjectMapEntry* objectMap, HINSTANCE instance, const GUID* libid) {
-  objectMap_ = objectMap;
-  instance_ = instance;
-  libid_ = libid;
-  initialized_ = true;
-  for (ObjectMapEntry* entry = objectMap_; entry && entry->clsid; ++entry)
+  m_objectMap = objectMap;
+  m_instance = instance;
+  m_libid = libid;
+  m_initialized = true;
+  for (ObjectMapEntry* entry = m_objectMap; entry && entry->clsid; ++entry)
     if (entry->objectMain) entry->objectMain(true);
   return S_OK;
 }
 
 void CComModule::Terminate() {
-  if (!initialized_) return;
-  initialized_ = false;
-  for (ObjectMapEntry* entry = objectMap_; entry && entry->clsid; ++entry) {
+  if (!m_initialized) return;
+  m_initialized = false;
+  for (ObjectMapEntry* entry = m_objectMap; entry && entry->clsid; ++entry) {
     // The cached class object goes before its class hears that the module ends.
     ComPtr<IUnknown>(entry->classObject.exchange(nullptr)).Reset();
     if (entry->objectMain) entry->objectMain(false);
@@ -103,12 +103,12 @@ void CComModule::Terminate() {
 HRESULT CComModule::GetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  if (!initialized_) return CLASS_E_CLASSNOTAVAILABLE;
-  for (ObjectMapEntry* entry = objectMap_; entry->clsid; ++entry) {
+  if (!m_initialized) return CLASS_E_CLASSNOTAVAILABLE;
+  for (ObjectMapEntry* entry = m_objectMap; entry->clsid; ++entry) {
     if (!entry->createClassObject || !InlineIsEqualGUID(clsid, *entry->clsid)) continue;
     HRESULT hr = S_OK;
     if (!entry->classObject.load()) {
-      CriticalSectionLock lock(objectMapLock_);
+      CriticalSectionLock lock(m_objectMapLock);
       if (!entry->classObject.load()) {
         IUnknown* created = nullptr;
         hr = entry->createClassObject(reinterpret_cast<void*>(entry->createInstance), IID_IUnknown,
@@ -124,7 +124,7 @@ HRESULT CComModule::GetClassObject(REFCLSID clsid, REFIID iid, void** out) {
 
 HRESULT CComModule::RegisterServer(BOOL registerTypeLib, const CLSID* clsid) {
   HRESULT hr = S_OK;
-  for (ObjectMapEntry* entry = objectMap_; entry && entry->clsid; ++entry) {
+  for (ObjectMapEntry* entry = m_objectMap; entry && entry->clsid; ++entry) {
     if (clsid && !InlineIsEqualGUID(*clsid, *entry->clsid)) continue;
     hr = entry->updateRegistry(TRUE);
     if (FAILED(hr)) return hr;
@@ -136,7 +136,7 @@ HRESULT CComModule::RegisterServer(BOOL registerTypeLib, const CLSID* clsid) {
 
 HRESULT CComModule::UnregisterServer(BOOL unregisterTypeLib, const CLSID* clsid) {
   HRESULT hr = S_OK;
-  for (ObjectMapEntry* entry = objectMap_; entry && entry->clsid; ++entry) {
+  for (ObjectMapEntry* entry = m_objectMap; entry && entry->clsid; ++entry) {
     if (clsid && !InlineIsEqualGUID(*clsid, *entry->clsid)) continue;
     hr = entry->updateRegistry(FALSE);
     if (FAILED(hr)) return hr;
@@ -150,14 +150,14 @@ HRESULT CComModule::RunScript(UINT resourceId, BOOL doRegister) {
   CRegObject registrar(classes);
   registrar.AddReplacement(u"APPID", u"");
   std::wstring path;
-  HRESULT hr = ModulePath(instance_, path);
+  HRESULT hr = ModulePath(m_instance, path);
   if (FAILED(hr)) return hr;
   // The script quotes the path; a quote in it is written twice there. The
   // library is not the process's program, so no double quotes around it.
   registrar.AddReplacement(u"Module", DoubleQuotes(path));
   registrar.AddReplacement(u"Module_Raw", DoubleQuotes(path));
   std::u16string script;
-  if (FAILED(hr = LoadScript(instance_, resourceId, script))) return hr;
+  if (FAILED(hr = LoadScript(m_instance, resourceId, script))) return hr;
   const RegResult result = registrar.RunScript(script, doRegister != FALSE);
   if (result.ok()) return S_OK;
   if (result.fault == RegFault::Registry) return HRESULT_FROM_WIN32(result.systemError);
@@ -167,7 +167,7 @@ HRESULT CComModule::RunScript(UINT resourceId, BOOL doRegister) {
 HRESULT CComModule::RegisterTypeLibrary() {
   ComPtr<ITypeLib> lib;
   std::wstring path;
-  HRESULT hr = LoadOwnTypeLib(instance_, lib, path);
+  HRESULT hr = LoadOwnTypeLib(m_instance, lib, path);
   if (FAILED(hr)) return hr;
   UniqueBstr helpFile;
   lib->GetDocumentation(-1, nullptr, nullptr, nullptr, helpFile.put());
@@ -178,7 +178,7 @@ HRESULT CComModule::RegisterTypeLibrary() {
 HRESULT CComModule::UnregisterTypeLibrary() {
   ComPtr<ITypeLib> lib;
   std::wstring path;
-  HRESULT hr = LoadOwnTypeLib(instance_, lib, path);
+  HRESULT hr = LoadOwnTypeLib(m_instance, lib, path);
   if (FAILED(hr)) return hr;
   TLIBATTR* attr = nullptr;
   if (FAILED(hr = lib->GetLibAttr(&attr))) return hr;

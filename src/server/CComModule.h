@@ -29,19 +29,19 @@ class CComModule : public CAtlModule {
   // fails part-way is removed again before the failure is returned.
   HRESULT RunScript(UINT resourceId, BOOL doRegister);
 
-  HINSTANCE instance() const { return instance_; }
-  const GUID* libid() const { return libid_; }
+  HINSTANCE instance() const { return m_instance; }
+  const GUID* libid() const { return m_libid; }
 
  private:
   // The type library from the library's file (or the ".tlb" beside it).
   HRESULT RegisterTypeLibrary();
   HRESULT UnregisterTypeLibrary();
 
-  ObjectMapEntry* objectMap_ = nullptr;  // borrowed: the library's constant map
-  HINSTANCE instance_ = nullptr;         // borrowed: this library's module
-  const GUID* libid_ = nullptr;          // borrowed: a constant
-  bool initialized_ = false;
+  ObjectMapEntry* m_objectMap = nullptr;  // borrowed: the library's constant map
+  HINSTANCE m_instance = nullptr;         // borrowed: this library's module
+  const GUID* m_libid = nullptr;          // borrowed: a constant
+  bool m_initialized = false;
   // Serialises the first creation of each class object. Lives from static
   // construction to static destruction, past Terminate.
-  CRITICAL_SECTION objectMapLock_;
+  CRITICAL_SECTION m_objectMapLock;
 };

@@ -16,7 +16,7 @@ class CComObject final : public Base {
 
   // Unlocks and then lets the class clean up (~Base runs after this body).
   ~CComObject() {
-    this->refCount_ = CComObjectRootBase::kDestroyingRefCount;
+    this->m_refCount = CComObjectRootBase::kDestroyingRefCount;
     this->FinalRelease();
     CAtlModule::Current()->Unlock();
   }

@@ -14,7 +14,7 @@ class CComObjectCached final : public Base {
   explicit CComObjectCached(void* = nullptr) {}
 
   ~CComObjectCached() {
-    this->refCount_ = CComObjectRootBase::kDestroyingRefCount;
+    this->m_refCount = CComObjectRootBase::kDestroyingRefCount;
     this->FinalRelease();
   }
 

@@ -20,7 +20,7 @@ class CComObjectRootBase {
   // by code that runs during destruction cannot reach 0 again.
   static constexpr LONG kDestroyingRefCount = -(LONG_MAX / 2);  // 0xC0000001
 
-  CComObjectRootBase() : refCount_(0) {}
+  CComObjectRootBase() : m_refCount(0) {}
 
   // Construction steps that can fail, and the matching clean-up.
   HRESULT FinalConstruct() { return S_OK; }
@@ -33,14 +33,14 @@ class CComObjectRootBase {
   // The object map's start and end hook of the class.
   static void WINAPI ObjectMain(bool /*starting*/) {}
 
-  ULONG OuterAddRef() { return outer_->AddRef(); }
-  ULONG OuterRelease() { return outer_->Release(); }
-  HRESULT OuterQueryInterface(REFIID iid, void** out) { return outer_->QueryInterface(iid, out); }
+  ULONG OuterAddRef() { return m_outer->AddRef(); }
+  ULONG OuterRelease() { return m_outer->Release(); }
+  HRESULT OuterQueryInterface(REFIID iid, void** out) { return m_outer->QueryInterface(iid, out); }
 
  protected:
   union {
-    LONG refCount_;     // stand-alone and cached forms
-    IUnknown* outer_;   // borrowed: the aggregate's controlling unknown (contained form)
+    LONG m_refCount;     // stand-alone and cached forms
+    IUnknown* m_outer;   // borrowed: the aggregate's controlling unknown (contained form)
   };
 };
 
@@ -49,6 +49,6 @@ class CComObjectRootEx : public CComObjectRootBase {
  public:
   typedef ThreadModel _ThreadModel;
 
-  ULONG InternalAddRef() { return ThreadModel::Increment(&refCount_); }
-  ULONG InternalRelease() { return ThreadModel::Decrement(&refCount_); }
+  ULONG InternalAddRef() { return ThreadModel::Increment(&m_refCount); }
+  ULONG InternalRelease() { return ThreadModel::Decrement(&m_refCount); }
 };

@@ -26,10 +26,10 @@ uint32_t Rgb(const PALETTEENTRY& e) {
 using CDibTest = ResourceModuleTest;
 
 void ExpectPaletteOfTable(const CDib& dib, const SystemCalls& calls, const TestBitmap& expected) {
-  ASSERT_EQ(calls.createdPalettes.size(), 1u);
-  EXPECT_EQ(calls.createdPalettes[0].palVersion, 0x300);
-  EXPECT_EQ(calls.createdPalettes[0].palNumEntries, expected.colors);
-  for (const PALETTEENTRY& e : calls.createdPaletteEntries[0]) EXPECT_EQ(e.peFlags, 0);
+  ASSERT_EQ(calls.m_createdPalettes.size(), 1u);
+  EXPECT_EQ(calls.m_createdPalettes[0].palVersion, 0x300);
+  EXPECT_EQ(calls.m_createdPalettes[0].palNumEntries, expected.colors);
+  for (const PALETTEENTRY& e : calls.m_createdPaletteEntries[0]) EXPECT_EQ(e.peFlags, 0);
 
   const std::vector<PALETTEENTRY> entries = Entries(dib.GetPalette());
   ASSERT_EQ(entries.size(), expected.colors);
@@ -45,7 +45,7 @@ TEST_F(CDibTest, EightBitBitmapGetsA256EntryPaletteOfItsColourTable) {
   EXPECT_EQ(dib.GetSize().cy, kBitmap8.height);
   EXPECT_EQ(dib.GetHeader().bmBitsPixel, 8);
   EXPECT_NE(dib.GetHeader().bmBits, nullptr) << "loaded as a DIB section";
-  ExpectPaletteOfTable(dib, calls, kBitmap8);
+  ExpectPaletteOfTable(dib, m_calls, kBitmap8);
 }
 
 TEST_F(CDibTest, FourBitBitmapGetsA16EntryPalette) {
@@ -53,7 +53,7 @@ TEST_F(CDibTest, FourBitBitmapGetsA16EntryPalette) {
   ASSERT_TRUE(dib.Load(s_module, MAKEINTRESOURCEW(kBitmap4.id)));
   EXPECT_EQ(dib.GetSize().cx, kBitmap4.width);
   EXPECT_EQ(dib.GetHeader().bmBitsPixel, 4);
-  ExpectPaletteOfTable(dib, calls, kBitmap4);
+  ExpectPaletteOfTable(dib, m_calls, kBitmap4);
 }
 
 TEST_F(CDibTest, TwentyFourBitBitmapHasNoColourTableAndGetsTheHalftonePalette) {
@@ -62,7 +62,7 @@ TEST_F(CDibTest, TwentyFourBitBitmapHasNoColourTableAndGetsTheHalftonePalette) {
   EXPECT_EQ(dib.GetHeader().bmBitsPixel, 24);
   RGBQUAD table[256];
   EXPECT_EQ(dib.GetColorTable(table, 256), 0u);
-  EXPECT_EQ(calls.createPalette, 0);
+  EXPECT_EQ(m_calls.m_createPalette, 0);
 
   HDC screen = ::GetDC(nullptr);
   HPALETTE halftone = ::CreateHalftonePalette(screen);

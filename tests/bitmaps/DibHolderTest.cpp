@@ -36,168 +36,168 @@ bool SamePixels(const CDib& a, const CDib& b) {
 class DibHolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(calls.AllInstalled());
-    ASSERT_FALSE(IsLoaded(path)) << "an earlier test left the library loaded";
-    holder = std::make_unique<DibHolder>();
+    ASSERT_TRUE(m_calls.AllInstalled());
+    ASSERT_FALSE(IsLoaded(m_path)) << "an earlier test left the library loaded";
+    m_holder = std::make_unique<DibHolder>();
   }
   void TearDown() override {
-    holder.reset();
-    EXPECT_FALSE(IsLoaded(path)) << "the cache left a module reference behind";
+    m_holder.reset();
+    EXPECT_FALSE(IsLoaded(m_path)) << "the cache left a module reference behind";
   }
 
-  SystemCalls calls;  // outlives the holder, so that its last frees are seen
-  const std::wstring path = ResourceLibraryPath();
-  std::unique_ptr<DibHolder> holder;
+  SystemCalls m_calls;  // outlives the holder, so that its last frees are seen
+  const std::wstring m_path = ResourceLibraryPath();
+  std::unique_ptr<DibHolder> m_holder;
 };
 
 TEST_F(DibHolderTest, LoadsTheModuleAndTheBitmapOnceAndSharesThem) {
-  CDib* first = holder->GetDib(208, path.c_str());
+  CDib* first = m_holder->GetDib(208, m_path.c_str());
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->GetSize().cx, 33);
   EXPECT_EQ(first->GetSize().cy, 20);
-  EXPECT_EQ(holder->GetDib(208, path.c_str()), first);
-  EXPECT_EQ(calls.loadLibrary, 1);
-  EXPECT_EQ(calls.loadImage, 1);
-  EXPECT_TRUE(IsLoaded(path));
+  EXPECT_EQ(m_holder->GetDib(208, m_path.c_str()), first);
+  EXPECT_EQ(m_calls.m_loadLibrary, 1);
+  EXPECT_EQ(m_calls.m_loadImage, 1);
+  EXPECT_TRUE(IsLoaded(m_path));
 
-  holder->RemoveAll();
-  EXPECT_EQ(calls.freeLibrary, 1);
-  EXPECT_FALSE(IsLoaded(path));
+  m_holder->RemoveAll();
+  EXPECT_EQ(m_calls.m_freeLibrary, 1);
+  EXPECT_FALSE(IsLoaded(m_path));
 }
 
 TEST_F(DibHolderTest, NamesDifferingInLetterCaseShareOneModuleAndOneDib) {
-  const std::wstring upper = Upper(path);
-  CDib* a = holder->GetDib(208, upper.c_str());
-  CDib* b = holder->GetDib(208, path.c_str());
+  const std::wstring upper = Upper(m_path);
+  CDib* a = m_holder->GetDib(208, upper.c_str());
+  CDib* b = m_holder->GetDib(208, m_path.c_str());
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a, b);
-  EXPECT_EQ(calls.loadLibrary, 1);
-  ASSERT_EQ(calls.loadedNames.size(), 1u);
-  EXPECT_EQ(calls.loadedNames[0], upper) << "the module is loaded by the name as given";
+  EXPECT_EQ(m_calls.m_loadLibrary, 1);
+  ASSERT_EQ(m_calls.m_loadedNames.size(), 1u);
+  EXPECT_EQ(m_calls.m_loadedNames[0], upper) << "the module is loaded by the name as given";
 
-  holder->RemoveAll();
-  EXPECT_EQ(calls.freeLibrary, 1);
+  m_holder->RemoveAll();
+  EXPECT_EQ(m_calls.m_freeLibrary, 1);
 }
 
 TEST_F(DibHolderTest, LowerCasingFoldsLettersBeyondAToZ) {
   TempFolder folder;
   const std::wstring accented = folder.File(L"R\u00C9S.dll");
-  ASSERT_TRUE(::CopyFileW(path.c_str(), accented.c_str(), TRUE));
-  CDib* a = holder->GetDib(208, accented.c_str());
-  CDib* b = holder->GetDib(208, folder.File(L"r\u00E9s.dll").c_str());
+  ASSERT_TRUE(::CopyFileW(m_path.c_str(), accented.c_str(), TRUE));
+  CDib* a = m_holder->GetDib(208, accented.c_str());
+  CDib* b = m_holder->GetDib(208, folder.File(L"r\u00E9s.dll").c_str());
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(a, b);
-  EXPECT_EQ(calls.loadLibrary, 1);
-  holder->RemoveAll();
+  EXPECT_EQ(m_calls.m_loadLibrary, 1);
+  m_holder->RemoveAll();
   EXPECT_FALSE(IsLoaded(accented));
 }
 
 TEST_F(DibHolderTest, TwoSpellingsOfOnePathAreTwoEntriesWithTheirOwnReferences) {
-  HMODULE pin = RealLoadLibrary(path.c_str());
+  HMODULE pin = RealLoadLibrary(m_path.c_str());
   ASSERT_NE(pin, nullptr);
   const std::wstring dotted = ProgramFolder() + L".\\KivRes.dll";
-  CDib* a = holder->GetDib(208, path.c_str());
-  CDib* b = holder->GetDib(208, dotted.c_str());
+  CDib* a = m_holder->GetDib(208, m_path.c_str());
+  CDib* b = m_holder->GetDib(208, dotted.c_str());
   ASSERT_NE(a, nullptr);
   ASSERT_NE(b, nullptr);
   EXPECT_NE(a, b);
   EXPECT_TRUE(SamePixels(*a, *b));
-  EXPECT_EQ(calls.loadLibrary, 2);
+  EXPECT_EQ(m_calls.m_loadLibrary, 2);
 
-  holder->RemoveAll();
-  EXPECT_EQ(calls.freeLibrary, 2);
-  EXPECT_EQ(calls.freedModules, (std::vector<HMODULE>{pin, pin}));
-  EXPECT_EQ(ReleaseAllReferences(path), 1) << "only the test's own reference may be left";
+  m_holder->RemoveAll();
+  EXPECT_EQ(m_calls.m_freeLibrary, 2);
+  EXPECT_EQ(m_calls.m_freedModules, (std::vector<HMODULE>{pin, pin}));
+  EXPECT_EQ(ReleaseAllReferences(m_path), 1) << "only the test's own reference may be left";
 }
 
 TEST_F(DibHolderTest, IdentifiersDifferingAboveTheLow16BitsAreSeparateDibsOfOneResource) {
-  CDib* low = holder->GetDib(208, path.c_str());
-  CDib* high = holder->GetDib(0x100D0, path.c_str());
-  CDib* higher = holder->GetDib(0x200D0, path.c_str());
+  CDib* low = m_holder->GetDib(208, m_path.c_str());
+  CDib* high = m_holder->GetDib(0x100D0, m_path.c_str());
+  CDib* higher = m_holder->GetDib(0x200D0, m_path.c_str());
   ASSERT_NE(low, nullptr);
   ASSERT_NE(high, nullptr);
   ASSERT_NE(higher, nullptr);
   EXPECT_NE(low, high);
   EXPECT_NE(high, higher);
   EXPECT_TRUE(SamePixels(*low, *high));
-  EXPECT_EQ(holder->GetDib(0x100D0, path.c_str()), high);
-  EXPECT_EQ(calls.loadImage, 3);
-  EXPECT_EQ(calls.loadLibrary, 1);
+  EXPECT_EQ(m_holder->GetDib(0x100D0, m_path.c_str()), high);
+  EXPECT_EQ(m_calls.m_loadImage, 3);
+  EXPECT_EQ(m_calls.m_loadLibrary, 1);
 }
 
 TEST_F(DibHolderTest, MissingLibraryIsAskedForOnceHoweverOftenItIsRequested) {
   TempFolder folder;
   const std::wstring late = folder.File(L"LateRes.dll");
-  EXPECT_EQ(holder->GetDib(208, late.c_str()), nullptr);
-  EXPECT_EQ(holder->GetDib(208, late.c_str()), nullptr);
-  EXPECT_EQ(holder->GetDib(209, Upper(late).c_str()), nullptr);
-  EXPECT_EQ(calls.loadLibrary, 1);
+  EXPECT_EQ(m_holder->GetDib(208, late.c_str()), nullptr);
+  EXPECT_EQ(m_holder->GetDib(208, late.c_str()), nullptr);
+  EXPECT_EQ(m_holder->GetDib(209, Upper(late).c_str()), nullptr);
+  EXPECT_EQ(m_calls.m_loadLibrary, 1);
 
   // Even once the library exists, the cache does not try that name again.
-  ASSERT_TRUE(::CopyFileW(path.c_str(), late.c_str(), TRUE));
-  EXPECT_EQ(holder->GetDib(208, late.c_str()), nullptr);
-  EXPECT_EQ(calls.loadLibrary, 1);
+  ASSERT_TRUE(::CopyFileW(m_path.c_str(), late.c_str(), TRUE));
+  EXPECT_EQ(m_holder->GetDib(208, late.c_str()), nullptr);
+  EXPECT_EQ(m_calls.m_loadLibrary, 1);
   EXPECT_FALSE(IsLoaded(late));
 
-  holder->RemoveAll();
-  for (HMODULE freed : calls.freedModules) EXPECT_EQ(freed, nullptr);
+  m_holder->RemoveAll();
+  for (HMODULE freed : m_calls.m_freedModules) EXPECT_EQ(freed, nullptr);
 }
 
 TEST_F(DibHolderTest, MissingBitmapIsTriedAgainAndTheModuleStays) {
-  EXPECT_EQ(holder->GetDib(211, path.c_str()), nullptr);
-  EXPECT_EQ(holder->GetDib(211, path.c_str()), nullptr);
-  EXPECT_EQ(calls.loadImage, 2);
-  EXPECT_EQ(calls.loadImageFailed, 2);
-  EXPECT_EQ(calls.loadLibrary, 1);
-  EXPECT_TRUE(IsLoaded(path));
-  EXPECT_NE(holder->GetDib(208, path.c_str()), nullptr);
-  EXPECT_EQ(calls.loadLibrary, 1);
+  EXPECT_EQ(m_holder->GetDib(211, m_path.c_str()), nullptr);
+  EXPECT_EQ(m_holder->GetDib(211, m_path.c_str()), nullptr);
+  EXPECT_EQ(m_calls.m_loadImage, 2);
+  EXPECT_EQ(m_calls.m_loadImageFailed, 2);
+  EXPECT_EQ(m_calls.m_loadLibrary, 1);
+  EXPECT_TRUE(IsLoaded(m_path));
+  EXPECT_NE(m_holder->GetDib(208, m_path.c_str()), nullptr);
+  EXPECT_EQ(m_calls.m_loadLibrary, 1);
 }
 
 TEST_F(DibHolderTest, ResourceThatIsNotABitmapGivesNull) {
-  EXPECT_EQ(holder->GetDib(300, path.c_str()), nullptr);
+  EXPECT_EQ(m_holder->GetDib(300, m_path.c_str()), nullptr);
 }
 
 TEST_F(DibHolderTest, NullNameGivesNullAndLoadsNothing) {
-  EXPECT_EQ(holder->GetDib(208, static_cast<const wchar_t*>(nullptr)), nullptr);
-  EXPECT_EQ(calls.loadLibrary, 0);
+  EXPECT_EQ(m_holder->GetDib(208, static_cast<const wchar_t*>(nullptr)), nullptr);
+  EXPECT_EQ(m_calls.m_loadLibrary, 0);
 }
 
 TEST_F(DibHolderTest, ModuleGivenByHandleIsNeverFreed) {
-  HMODULE pin = RealLoadLibrary(path.c_str());
+  HMODULE pin = RealLoadLibrary(m_path.c_str());
   ASSERT_NE(pin, nullptr);
-  CDib* a = holder->GetDib(208, pin);
+  CDib* a = m_holder->GetDib(208, pin);
   ASSERT_NE(a, nullptr);
-  EXPECT_EQ(holder->GetDib(208, pin), a);
-  EXPECT_EQ(holder->GetDib(211, pin), nullptr);
+  EXPECT_EQ(m_holder->GetDib(208, pin), a);
+  EXPECT_EQ(m_holder->GetDib(211, pin), nullptr);
   // By handle and by name are separate entries.
-  CDib* byName = holder->GetDib(208, path.c_str());
+  CDib* byName = m_holder->GetDib(208, m_path.c_str());
   ASSERT_NE(byName, nullptr);
   EXPECT_NE(byName, a);
-  EXPECT_EQ(calls.loadLibrary, 1);
+  EXPECT_EQ(m_calls.m_loadLibrary, 1);
 
-  holder->RemoveAll();
-  EXPECT_EQ(calls.freeLibrary, 1) << "only the module the cache loaded by name";
-  holder.reset();
-  EXPECT_EQ(calls.freeLibrary, 1);
-  EXPECT_EQ(ReleaseAllReferences(path), 1);
+  m_holder->RemoveAll();
+  EXPECT_EQ(m_calls.m_freeLibrary, 1) << "only the module the cache loaded by name";
+  m_holder.reset();
+  EXPECT_EQ(m_calls.m_freeLibrary, 1);
+  EXPECT_EQ(ReleaseAllReferences(m_path), 1);
 }
 
 TEST_F(DibHolderTest, RemoveAllOnAnEmptyCacheFreesNothing) {
-  HMODULE pin = RealLoadLibrary(path.c_str());
+  HMODULE pin = RealLoadLibrary(m_path.c_str());
   ASSERT_NE(pin, nullptr);
-  holder->RemoveAll();
-  holder->RemoveAll();
-  EXPECT_EQ(calls.freeLibrary, 0);
-  EXPECT_EQ(ReleaseAllReferences(path), 1);
+  m_holder->RemoveAll();
+  m_holder->RemoveAll();
+  EXPECT_EQ(m_calls.m_freeLibrary, 0);
+  EXPECT_EQ(ReleaseAllReferences(m_path), 1);
 }
 
 TEST_F(DibHolderTest, RemoveAllDestroysEveryBitmapAndPaletteAndTheCacheCanRefill) {
-  HMODULE pin = RealLoadLibrary(path.c_str());
+  HMODULE pin = RealLoadLibrary(m_path.c_str());
   std::vector<HGDIOBJ> objects;
   for (UINT id : {208u, 209u, 210u}) {
-    CDib* byName = holder->GetDib(id, path.c_str());
-    CDib* byHandle = holder->GetDib(id, pin);
+    CDib* byName = m_holder->GetDib(id, m_path.c_str());
+    CDib* byHandle = m_holder->GetDib(id, pin);
     ASSERT_NE(byName, nullptr);
     ASSERT_NE(byHandle, nullptr);
     for (CDib* dib : {byName, byHandle}) {
@@ -207,32 +207,32 @@ TEST_F(DibHolderTest, RemoveAllDestroysEveryBitmapAndPaletteAndTheCacheCanRefill
   }
   for (HGDIOBJ object : objects) EXPECT_NE(::GetObjectType(object), 0u);
 
-  holder->RemoveAll();
+  m_holder->RemoveAll();
   for (HGDIOBJ object : objects) EXPECT_EQ(::GetObjectType(object), 0u) << "leaked";
 
-  EXPECT_NE(holder->GetDib(208, path.c_str()), nullptr);
-  EXPECT_EQ(calls.loadLibrary, 2);
-  holder.reset();
-  EXPECT_EQ(ReleaseAllReferences(path), 1);
+  EXPECT_NE(m_holder->GetDib(208, m_path.c_str()), nullptr);
+  EXPECT_EQ(m_calls.m_loadLibrary, 2);
+  m_holder.reset();
+  EXPECT_EQ(ReleaseAllReferences(m_path), 1);
 }
 
 TEST_F(DibHolderTest, DestructionReleasesModulesAndBitmaps) {
-  CDib* dib = holder->GetDib(210, path.c_str());
+  CDib* dib = m_holder->GetDib(210, m_path.c_str());
   ASSERT_NE(dib, nullptr);
   const HGDIOBJ bitmap = dib->GetHandle();
   const HGDIOBJ palette = dib->GetPalette();
-  holder.reset();
-  EXPECT_EQ(calls.freeLibrary, 1);
-  EXPECT_FALSE(IsLoaded(path));
+  m_holder.reset();
+  EXPECT_EQ(m_calls.m_freeLibrary, 1);
+  EXPECT_FALSE(IsLoaded(m_path));
   EXPECT_EQ(::GetObjectType(bitmap), 0u);
   EXPECT_EQ(::GetObjectType(palette), 0u);
 }
 
 TEST_F(DibHolderTest, SixteenThreadsAskingAtOnceGetOneDibPerKey) {
-  HMODULE pin = RealLoadLibrary(path.c_str());
+  HMODULE pin = RealLoadLibrary(m_path.c_str());
   ASSERT_NE(pin, nullptr);
   const std::wstring dotted = ProgramFolder() + L".\\KivRes.dll";
-  const std::wstring upper = Upper(path);
+  const std::wstring upper = Upper(m_path);
   const UINT ids[] = {208, 209, 210, 0x100D0, 211};
   constexpr int kThreads = 16;
   constexpr int kRounds = 50;
@@ -253,10 +253,10 @@ TEST_F(DibHolderTest, SixteenThreadsAskingAtOnceGetOneDibPerKey) {
           // Every thread walks the keys in its own order.
           const int kind = (step + t + round) % 4;
           const UINT id = ids[(step * 7 + t) % 5];
-          CDib* dib = kind == 3   ? holder->GetDib(id, pin)
-                      : kind == 2 ? holder->GetDib(id, dotted.c_str())
-                      : kind == 1 ? holder->GetDib(id, upper.c_str())
-                                  : holder->GetDib(id, path.c_str());
+          CDib* dib = kind == 3   ? m_holder->GetDib(id, pin)
+                      : kind == 2 ? m_holder->GetDib(id, dotted.c_str())
+                      : kind == 1 ? m_holder->GetDib(id, upper.c_str())
+                                  : m_holder->GetDib(id, m_path.c_str());
           const Key key{kind == 1 ? 0 : kind, id};
           auto seen = results[t].emplace(key, dib);
           if (seen.first->second != dib) consistent[t] = false;
@@ -276,8 +276,8 @@ TEST_F(DibHolderTest, SixteenThreadsAskingAtOnceGetOneDibPerKey) {
     }
   }
   // Three entries (path, dotted path, handle), four loadable ids each.
-  EXPECT_EQ(calls.loadLibrary, 2);
-  EXPECT_EQ(calls.loadImage - calls.loadImageFailed, 12);
+  EXPECT_EQ(m_calls.m_loadLibrary, 2);
+  EXPECT_EQ(m_calls.m_loadImage - m_calls.m_loadImageFailed, 12);
 
   std::vector<HGDIOBJ> objects;
   for (const auto& entry : all) {
@@ -285,18 +285,18 @@ TEST_F(DibHolderTest, SixteenThreadsAskingAtOnceGetOneDibPerKey) {
     objects.push_back(entry.second->GetHandle());
     objects.push_back(entry.second->GetPalette());
   }
-  holder->RemoveAll();
+  m_holder->RemoveAll();
   for (HGDIOBJ object : objects) EXPECT_EQ(::GetObjectType(object), 0u) << "leaked";
-  EXPECT_EQ(calls.freeLibrary, 2);
-  EXPECT_EQ(ReleaseAllReferences(path), 1);
+  EXPECT_EQ(m_calls.m_freeLibrary, 2);
+  EXPECT_EQ(ReleaseAllReferences(m_path), 1);
 }
 
 TEST_F(DibHolderTest, TheProcessHasOneGlobalCache) {
-  CDib* dib = g_dibHolder.GetDib(208, path.c_str());
+  CDib* dib = g_dibHolder.GetDib(208, m_path.c_str());
   ASSERT_NE(dib, nullptr);
-  EXPECT_EQ(g_dibHolder.GetDib(208, Upper(path).c_str()), dib);
+  EXPECT_EQ(g_dibHolder.GetDib(208, Upper(m_path).c_str()), dib);
   g_dibHolder.RemoveAll();
-  EXPECT_FALSE(IsLoaded(path));
+  EXPECT_FALSE(IsLoaded(m_path));
 }
 
 }  // namespace

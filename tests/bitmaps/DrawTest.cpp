@@ -90,23 +90,23 @@ class DrawTest : public ResourceModuleTest {
     return dib;
   }
 
-  MemoryTarget target{64, 40};
+  MemoryTarget m_target{64, 40};
 };
 
 TEST_F(DrawTest, DrawDibWithoutRectanglesDrawsTheWholeBitmapAtTheOrigin) {
   for (const TestBitmap* bitmap : {&kBitmap8, &kBitmap4, &kBitmap24}) {
     SCOPED_TRACE(bitmap->bits);
-    target.Fill(kSentinel);
-    calls.Reset();
+    m_target.Fill(kSentinel);
+    m_calls.Reset();
     auto dib = Loaded(*bitmap);
     ASSERT_NE(dib, nullptr);
-    EXPECT_TRUE(dib->Draw(target.dc(), nullptr, nullptr, TRUE, nullptr, FALSE));
-    EXPECT_TRUE(HoldsBitmapAt(target, *bitmap, 0, 0));
-    EXPECT_EQ(target.Pixel(bitmap->width, 0), kSentinel);
-    EXPECT_EQ(target.Pixel(0, bitmap->height), kSentinel);
+    EXPECT_TRUE(dib->Draw(m_target.dc(), nullptr, nullptr, TRUE, nullptr, FALSE));
+    EXPECT_TRUE(HoldsBitmapAt(m_target, *bitmap, 0, 0));
+    EXPECT_EQ(m_target.Pixel(bitmap->width, 0), kSentinel);
+    EXPECT_EQ(m_target.Pixel(0, bitmap->height), kSentinel);
 
-    ASSERT_EQ(calls.drawDibCalls.size(), 1u);
-    const SystemCalls::DrawDibArgs& args = calls.drawDibCalls[0];
+    ASSERT_EQ(m_calls.m_drawDibCalls.size(), 1u);
+    const SystemCalls::DrawDibArgs& args = m_calls.m_drawDibCalls[0];
     EXPECT_EQ(args.xDst, 0);
     EXPECT_EQ(args.yDst, 0);
     EXPECT_EQ(args.dxDst, -1);
@@ -123,14 +123,14 @@ TEST_F(DrawTest, DrawDibAtADestinationRectangleDrawsThere) {
   auto dib = Loaded(kBitmap8);
   ASSERT_NE(dib, nullptr);
   const RECT dest = {5, 7, 5 + kBitmap8.width, 7 + kBitmap8.height};
-  EXPECT_TRUE(dib->Draw(target.dc(), &dest, nullptr, TRUE, nullptr, FALSE));
-  EXPECT_TRUE(HoldsBitmapAt(target, kBitmap8, 5, 7));
-  EXPECT_EQ(target.Pixel(4, 7), kSentinel);
-  EXPECT_EQ(target.Pixel(5, 6), kSentinel);
-  EXPECT_EQ(target.Pixel(5 + kBitmap8.width, 7), kSentinel);
+  EXPECT_TRUE(dib->Draw(m_target.dc(), &dest, nullptr, TRUE, nullptr, FALSE));
+  EXPECT_TRUE(HoldsBitmapAt(m_target, kBitmap8, 5, 7));
+  EXPECT_EQ(m_target.Pixel(4, 7), kSentinel);
+  EXPECT_EQ(m_target.Pixel(5, 6), kSentinel);
+  EXPECT_EQ(m_target.Pixel(5 + kBitmap8.width, 7), kSentinel);
 
-  ASSERT_EQ(calls.drawDibCalls.size(), 1u);
-  const SystemCalls::DrawDibArgs& args = calls.drawDibCalls[0];
+  ASSERT_EQ(m_calls.m_drawDibCalls.size(), 1u);
+  const SystemCalls::DrawDibArgs& args = m_calls.m_drawDibCalls[0];
   EXPECT_EQ(args.xDst, 5);
   EXPECT_EQ(args.yDst, 7);
   EXPECT_EQ(args.dxDst, kBitmap8.width);
@@ -142,78 +142,78 @@ TEST_F(DrawTest, DrawDibAtADestinationRectangleDrawsThere) {
 TEST_F(DrawTest, DrawDibInTheForegroundSelectsThePaletteNormallyAndPassesNoFlags) {
   auto dib = Loaded(kBitmap4);
   ASSERT_NE(dib, nullptr);
-  EXPECT_TRUE(dib->Draw(target.dc(), nullptr, nullptr, TRUE, nullptr, TRUE));
-  EXPECT_TRUE(HoldsBitmapAt(target, kBitmap4, 0, 0));
-  ASSERT_EQ(calls.drawDibCalls.size(), 1u);
-  EXPECT_EQ(calls.drawDibCalls[0].flags, 0u);
-  ASSERT_FALSE(calls.selections.empty());
-  EXPECT_EQ(calls.selections[0].palette, dib->GetPalette());
-  EXPECT_FALSE(calls.selections[0].forceBackground);
-  EXPECT_EQ(calls.realizePalette, 1);
+  EXPECT_TRUE(dib->Draw(m_target.dc(), nullptr, nullptr, TRUE, nullptr, TRUE));
+  EXPECT_TRUE(HoldsBitmapAt(m_target, kBitmap4, 0, 0));
+  ASSERT_EQ(m_calls.m_drawDibCalls.size(), 1u);
+  EXPECT_EQ(m_calls.m_drawDibCalls[0].flags, 0u);
+  ASSERT_FALSE(m_calls.m_selections.empty());
+  EXPECT_EQ(m_calls.m_selections[0].palette, dib->GetPalette());
+  EXPECT_FALSE(m_calls.m_selections[0].forceBackground);
+  EXPECT_EQ(m_calls.m_realizePalette, 1);
 }
 
 TEST_F(DrawTest, DrawDibContextIsOpenedOnceAndKeptUntilTheBitmapGoes) {
   auto dib = Loaded(kBitmap8);
   ASSERT_NE(dib, nullptr);
-  EXPECT_TRUE(dib->Draw(target.dc(), nullptr, nullptr, TRUE, nullptr, FALSE));
-  EXPECT_TRUE(dib->Draw(target.dc(), nullptr, nullptr, TRUE, nullptr, FALSE));
-  EXPECT_EQ(calls.drawDibOpen, 1);
+  EXPECT_TRUE(dib->Draw(m_target.dc(), nullptr, nullptr, TRUE, nullptr, FALSE));
+  EXPECT_TRUE(dib->Draw(m_target.dc(), nullptr, nullptr, TRUE, nullptr, FALSE));
+  EXPECT_EQ(m_calls.m_drawDibOpen, 1);
   ASSERT_TRUE(dib->Load(s_module, MAKEINTRESOURCEW(kBitmap24.id)));
-  EXPECT_TRUE(dib->Draw(target.dc(), nullptr, nullptr, TRUE, nullptr, FALSE));
-  EXPECT_EQ(calls.drawDibOpen, 2);
-  EXPECT_TRUE(HoldsBitmapAt(target, kBitmap24, 0, 0));
+  EXPECT_TRUE(dib->Draw(m_target.dc(), nullptr, nullptr, TRUE, nullptr, FALSE));
+  EXPECT_EQ(m_calls.m_drawDibOpen, 2);
+  EXPECT_TRUE(HoldsBitmapAt(m_target, kBitmap24, 0, 0));
 }
 
 TEST_F(DrawTest, BlockTransferAtEqualSizeUsesBitBltAndLeavesTheStretchMode) {
   auto dib = Loaded(kBitmap8);
   ASSERT_NE(dib, nullptr);
-  ::SetStretchBltMode(target.dc(), BLACKONWHITE);
-  EXPECT_TRUE(dib->Draw(target.dc(), nullptr, nullptr, FALSE, nullptr, FALSE));
-  EXPECT_TRUE(HoldsBitmapAt(target, kBitmap8, 0, 0));
-  EXPECT_EQ(target.Pixel(kBitmap8.width, 0), kSentinel);
-  EXPECT_EQ(calls.bitBlt, 1);
-  EXPECT_EQ(calls.stretchBlt, 0);
-  EXPECT_EQ(calls.drawDibDraw, 0);
-  EXPECT_EQ(::GetStretchBltMode(target.dc()), BLACKONWHITE);
+  ::SetStretchBltMode(m_target.dc(), BLACKONWHITE);
+  EXPECT_TRUE(dib->Draw(m_target.dc(), nullptr, nullptr, FALSE, nullptr, FALSE));
+  EXPECT_TRUE(HoldsBitmapAt(m_target, kBitmap8, 0, 0));
+  EXPECT_EQ(m_target.Pixel(kBitmap8.width, 0), kSentinel);
+  EXPECT_EQ(m_calls.m_bitBlt, 1);
+  EXPECT_EQ(m_calls.m_stretchBlt, 0);
+  EXPECT_EQ(m_calls.m_drawDibDraw, 0);
+  EXPECT_EQ(::GetStretchBltMode(m_target.dc()), BLACKONWHITE);
 }
 
 TEST_F(DrawTest, BlockTransferOnePixelWiderStretchesWithColorOnColor) {
   auto dib = Loaded(kBitmap24);
   ASSERT_NE(dib, nullptr);
-  ::SetStretchBltMode(target.dc(), BLACKONWHITE);
+  ::SetStretchBltMode(m_target.dc(), BLACKONWHITE);
   const RECT dest = {0, 0, kBitmap24.width + 1, kBitmap24.height};
-  EXPECT_TRUE(dib->Draw(target.dc(), &dest, nullptr, FALSE, nullptr, FALSE));
-  EXPECT_EQ(calls.stretchBlt, 1);
-  EXPECT_EQ(calls.bitBlt, 0);
-  EXPECT_EQ(::GetStretchBltMode(target.dc()), COLORONCOLOR);
+  EXPECT_TRUE(dib->Draw(m_target.dc(), &dest, nullptr, FALSE, nullptr, FALSE));
+  EXPECT_EQ(m_calls.m_stretchBlt, 1);
+  EXPECT_EQ(m_calls.m_bitBlt, 0);
+  EXPECT_EQ(::GetStretchBltMode(m_target.dc()), COLORONCOLOR);
   // The image fills the wider destination: its first and last columns land on
   // the destination's edges, every pixel comes from the same source row.
   for (int y = 0; y < kBitmap24.height; ++y) {
-    EXPECT_EQ(target.Pixel(0, y), SourcePixel(kBitmap24, 0, y));
-    EXPECT_EQ(target.Pixel(kBitmap24.width, y), SourcePixel(kBitmap24, kBitmap24.width - 1, y));
+    EXPECT_EQ(m_target.Pixel(0, y), SourcePixel(kBitmap24, 0, y));
+    EXPECT_EQ(m_target.Pixel(kBitmap24.width, y), SourcePixel(kBitmap24, kBitmap24.width - 1, y));
   }
-  EXPECT_EQ(target.Pixel(kBitmap24.width + 1, 0), kSentinel);
+  EXPECT_EQ(m_target.Pixel(kBitmap24.width + 1, 0), kSentinel);
 }
 
 TEST_F(DrawTest, DrawBitmapCopiesASourceRectangleToItsOwnPlaceOrToTheDestination) {
   auto dib = Loaded(kBitmap8);
   ASSERT_NE(dib, nullptr);
   const RECT src = {3, 2, 13, 12};
-  EXPECT_TRUE(DrawBitmap(target.dc(), dib->GetHandle(), nullptr, &src));
-  EXPECT_EQ(target.Pixel(3, 2), SourcePixel(kBitmap8, 3, 2));
-  EXPECT_EQ(target.Pixel(12, 11), SourcePixel(kBitmap8, 12, 11));
-  EXPECT_EQ(target.Pixel(2, 2), kSentinel);
-  EXPECT_EQ(target.Pixel(13, 11), kSentinel);
+  EXPECT_TRUE(DrawBitmap(m_target.dc(), dib->GetHandle(), nullptr, &src));
+  EXPECT_EQ(m_target.Pixel(3, 2), SourcePixel(kBitmap8, 3, 2));
+  EXPECT_EQ(m_target.Pixel(12, 11), SourcePixel(kBitmap8, 12, 11));
+  EXPECT_EQ(m_target.Pixel(2, 2), kSentinel);
+  EXPECT_EQ(m_target.Pixel(13, 11), kSentinel);
 
   const RECT dest = {40, 20, 50, 30};
-  EXPECT_TRUE(DrawBitmap(target.dc(), dib->GetHandle(), &dest, &src));
+  EXPECT_TRUE(DrawBitmap(m_target.dc(), dib->GetHandle(), &dest, &src));
   for (int y = 0; y < 10; ++y) {
     for (int x = 0; x < 10; ++x) {
-      ASSERT_EQ(target.Pixel(40 + x, 20 + y), SourcePixel(kBitmap8, 3 + x, 2 + y)) << x << "," << y;
+      ASSERT_EQ(m_target.Pixel(40 + x, 20 + y), SourcePixel(kBitmap8, 3 + x, 2 + y)) << x << "," << y;
     }
   }
-  EXPECT_EQ(calls.bitBlt, 2);
-  EXPECT_EQ(calls.stretchBlt, 0);
+  EXPECT_EQ(m_calls.m_bitBlt, 2);
+  EXPECT_EQ(m_calls.m_stretchBlt, 0);
 }
 
 TEST_F(DrawTest, DrawBitmapOfABitmapHeldByAnotherContextDrawsNothing) {
@@ -222,8 +222,8 @@ TEST_F(DrawTest, DrawBitmapOfABitmapHeldByAnotherContextDrawsNothing) {
   UniqueMemoryDC other(::CreateCompatibleDC(nullptr));
   SelectedObject held(other.get(), dib->GetHandle());
   ASSERT_TRUE(held.ok());
-  EXPECT_FALSE(DrawBitmap(target.dc(), dib->GetHandle(), nullptr, nullptr));
-  EXPECT_EQ(target.Pixel(0, 0), kSentinel);
+  EXPECT_FALSE(DrawBitmap(m_target.dc(), dib->GetHandle(), nullptr, nullptr));
+  EXPECT_EQ(m_target.Pixel(0, 0), kSentinel);
 }
 
 // Bitmaps with colour masks (every 16-bit DIB section) are drawn by block
@@ -249,11 +249,11 @@ TEST_F(DrawTest, MaskedBitmapsAreDrawnByBlockTransfer) {
   for (int i = 0; i < 8; ++i) static_cast<uint16_t*>(bits)[i] = 0xF800;  // pure red
   CDib dib;
   ASSERT_TRUE(dib.Attach(section));
-  calls.Reset();
-  EXPECT_TRUE(dib.Draw(target.dc(), nullptr, nullptr, TRUE, nullptr, TRUE));
-  EXPECT_EQ(target.Pixel(0, 0), 0xFF0000u);
-  EXPECT_EQ(target.Pixel(3, 1), 0xFF0000u);
-  EXPECT_EQ(target.Pixel(4, 0), kSentinel);
+  m_calls.Reset();
+  EXPECT_TRUE(dib.Draw(m_target.dc(), nullptr, nullptr, TRUE, nullptr, TRUE));
+  EXPECT_EQ(m_target.Pixel(0, 0), 0xFF0000u);
+  EXPECT_EQ(m_target.Pixel(3, 1), 0xFF0000u);
+  EXPECT_EQ(m_target.Pixel(4, 0), kSentinel);
 }
 
 TEST_F(DrawTest, EmptyDibDrawsNothingAndTouchesNoPalette) {
@@ -261,15 +261,15 @@ TEST_F(DrawTest, EmptyDibDrawsNothingAndTouchesNoPalette) {
   auto deleted = Loaded(kBitmap8);
   ASSERT_NE(deleted, nullptr);
   deleted->DeleteObject();
-  calls.Reset();
+  m_calls.Reset();
   for (CDib* dib : {&empty, deleted.get()}) {
-    EXPECT_FALSE(dib->Draw(target.dc(), nullptr, nullptr, TRUE, nullptr, FALSE));
-    EXPECT_FALSE(dib->Draw(target.dc(), nullptr, nullptr, FALSE, nullptr, TRUE));
+    EXPECT_FALSE(dib->Draw(m_target.dc(), nullptr, nullptr, TRUE, nullptr, FALSE));
+    EXPECT_FALSE(dib->Draw(m_target.dc(), nullptr, nullptr, FALSE, nullptr, TRUE));
   }
-  EXPECT_EQ(calls.selectPalette, 0);
-  EXPECT_EQ(calls.realizePalette, 0);
-  EXPECT_EQ(calls.drawDibOpen, 0);
-  EXPECT_EQ(target.Pixel(0, 0), kSentinel);
+  EXPECT_EQ(m_calls.m_selectPalette, 0);
+  EXPECT_EQ(m_calls.m_realizePalette, 0);
+  EXPECT_EQ(m_calls.m_drawDibOpen, 0);
+  EXPECT_EQ(m_target.Pixel(0, 0), kSentinel);
 }
 
 class PaletteRestoreTest : public DrawTest {
@@ -281,14 +281,14 @@ class PaletteRestoreTest : public DrawTest {
       PALETTEENTRY entries[2];
     } log = {0x300, 2, {{1, 2, 3, 0}, {4, 5, 6, 0}}};
     m_callerPalette.reset(::CreatePalette(reinterpret_cast<LOGPALETTE*>(&log)));
-    ::SelectPalette(target.dc(), m_callerPalette.get(), FALSE);
-    calls.Reset();
+    ::SelectPalette(m_target.dc(), m_callerPalette.get(), FALSE);
+    m_calls.Reset();
   }
   void TearDown() override {
-    ::SelectPalette(target.dc(), static_cast<HPALETTE>(::GetStockObject(DEFAULT_PALETTE)), TRUE);
+    ::SelectPalette(m_target.dc(), static_cast<HPALETTE>(::GetStockObject(DEFAULT_PALETTE)), TRUE);
   }
   HPALETTE Current() const {
-    return static_cast<HPALETTE>(::GetCurrentObject(target.dc(), OBJ_PAL));
+    return static_cast<HPALETTE>(::GetCurrentObject(m_target.dc(), OBJ_PAL));
   }
 
   UniquePalette m_callerPalette;  // owned
@@ -299,14 +299,14 @@ TEST_F(PaletteRestoreTest, ReplacedPaletteIsSelectedBackInTheBackground) {
   ASSERT_NE(dib, nullptr);
   for (BOOL foreground : {FALSE, TRUE}) {
     for (BOOL useDrawDib : {TRUE, FALSE}) {
-      calls.Reset();
-      EXPECT_TRUE(dib->Draw(target.dc(), nullptr, nullptr, useDrawDib, nullptr, foreground));
+      m_calls.Reset();
+      EXPECT_TRUE(dib->Draw(m_target.dc(), nullptr, nullptr, useDrawDib, nullptr, foreground));
       EXPECT_EQ(Current(), m_callerPalette.get());
-      ASSERT_EQ(calls.selections.size(), 2u);
-      EXPECT_EQ(calls.selections[0].palette, dib->GetPalette());
-      EXPECT_EQ(calls.selections[0].forceBackground, !foreground);
-      EXPECT_EQ(calls.selections[1].palette, m_callerPalette.get());
-      EXPECT_TRUE(calls.selections[1].forceBackground);
+      ASSERT_EQ(m_calls.m_selections.size(), 2u);
+      EXPECT_EQ(m_calls.m_selections[0].palette, dib->GetPalette());
+      EXPECT_EQ(m_calls.m_selections[0].forceBackground, !foreground);
+      EXPECT_EQ(m_calls.m_selections[1].palette, m_callerPalette.get());
+      EXPECT_TRUE(m_calls.m_selections[1].forceBackground);
     }
   }
 }
@@ -316,13 +316,13 @@ TEST_F(PaletteRestoreTest, ReplacedPaletteIsSelectedBackWhenTheDrawFails) {
   HBITMAP ddb = ::CreateBitmap(4, 4, 1, 32, nullptr);
   CDib dib;
   ASSERT_TRUE(dib.Attach(ddb));
-  calls.Reset();
-  EXPECT_FALSE(dib.Draw(target.dc(), nullptr, nullptr, TRUE, nullptr, FALSE));
+  m_calls.Reset();
+  EXPECT_FALSE(dib.Draw(m_target.dc(), nullptr, nullptr, TRUE, nullptr, FALSE));
   EXPECT_EQ(Current(), m_callerPalette.get());
-  EXPECT_EQ(calls.selections.size(), 2u);
-  EXPECT_EQ(calls.drawDibDraw, 0);
+  EXPECT_EQ(m_calls.m_selections.size(), 2u);
+  EXPECT_EQ(m_calls.m_drawDibDraw, 0);
   // The block transfer still draws it.
-  EXPECT_TRUE(dib.Draw(target.dc(), nullptr, nullptr, FALSE, nullptr, FALSE));
+  EXPECT_TRUE(dib.Draw(m_target.dc(), nullptr, nullptr, FALSE, nullptr, FALSE));
   EXPECT_EQ(Current(), m_callerPalette.get());
 }
 
@@ -332,11 +332,11 @@ TEST_F(PaletteRestoreTest, GivenPaletteIsUsedInsteadOfTheBitmapsOwn) {
   HDC screen = ::GetDC(nullptr);
   UniquePalette given(::CreateHalftonePalette(screen));
   ::ReleaseDC(nullptr, screen);
-  EXPECT_TRUE(dib->Draw(target.dc(), nullptr, nullptr, TRUE, given.get(), FALSE));
-  ASSERT_EQ(calls.selections.size(), 2u);
-  EXPECT_EQ(calls.selections[0].palette, given.get());
+  EXPECT_TRUE(dib->Draw(m_target.dc(), nullptr, nullptr, TRUE, given.get(), FALSE));
+  ASSERT_EQ(m_calls.m_selections.size(), 2u);
+  EXPECT_EQ(m_calls.m_selections[0].palette, given.get());
   EXPECT_EQ(Current(), m_callerPalette.get());
-  EXPECT_TRUE(HoldsBitmapAt(target, kBitmap4, 0, 0));
+  EXPECT_TRUE(HoldsBitmapAt(m_target, kBitmap4, 0, 0));
 }
 
 // On a real window: a child of one top-level window made for these tests.

@@ -13,9 +13,9 @@ class ResourceModuleTest : public ::testing::Test {
   static void TearDownTestSuite() { RealFreeLibrary(s_module); }
   void SetUp() override {
     ASSERT_NE(s_module, nullptr);
-    ASSERT_TRUE(calls.AllInstalled());
+    ASSERT_TRUE(m_calls.AllInstalled());
   }
 
   static inline HMODULE s_module = nullptr;  // owned by the suite
-  SystemCalls calls;
+  SystemCalls m_calls;
 };

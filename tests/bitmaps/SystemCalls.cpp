@@ -44,80 +44,80 @@ const Originals& System() {
 }
 
 HMODULE WINAPI CountedLoadLibraryW(LPCWSTR name) {
-  ++g_active->loadLibrary;
+  ++g_active->m_loadLibrary;
   {
     std::lock_guard<std::mutex> lock(g_active->m_record);
-    g_active->loadedNames.emplace_back(name ? name : L"");
+    g_active->m_loadedNames.emplace_back(name ? name : L"");
   }
   return System().loadLibraryW(name);
 }
 
 BOOL WINAPI CountedFreeLibrary(HMODULE module) {
-  ++g_active->freeLibrary;
+  ++g_active->m_freeLibrary;
   {
     std::lock_guard<std::mutex> lock(g_active->m_record);
-    g_active->freedModules.push_back(module);
+    g_active->m_freedModules.push_back(module);
   }
   return System().freeLibrary(module);
 }
 
 HANDLE WINAPI CountedLoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int cx, int cy,
                                 UINT flags) {
-  ++g_active->loadImage;
+  ++g_active->m_loadImage;
   HANDLE image = System().loadImageW(module, name, type, cx, cy, flags);
-  if (!image) ++g_active->loadImageFailed;
+  if (!image) ++g_active->m_loadImageFailed;
   return image;
 }
 
 HPALETTE WINAPI CountedCreatePalette(const LOGPALETTE* log) {
-  ++g_active->createPalette;
+  ++g_active->m_createPalette;
   {
     std::lock_guard<std::mutex> lock(g_active->m_record);
-    g_active->createdPalettes.push_back(*log);
-    g_active->createdPaletteEntries.emplace_back(log->palPalEntry,
+    g_active->m_createdPalettes.push_back(*log);
+    g_active->m_createdPaletteEntries.emplace_back(log->palPalEntry,
                                                  log->palPalEntry + log->palNumEntries);
   }
   return System().createPalette(log);
 }
 
 HPALETTE WINAPI CountedSelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground) {
-  ++g_active->selectPalette;
+  ++g_active->m_selectPalette;
   {
     std::lock_guard<std::mutex> lock(g_active->m_record);
-    g_active->selections.push_back({palette, forceBackground});
+    g_active->m_selections.push_back({palette, forceBackground});
   }
   return System().selectPalette(dc, palette, forceBackground);
 }
 
 UINT WINAPI CountedRealizePalette(HDC dc) {
-  ++g_active->realizePalette;
+  ++g_active->m_realizePalette;
   return System().realizePalette(dc);
 }
 
 BOOL WINAPI CountedBitBlt(HDC dc, int x, int y, int cx, int cy, HDC from, int x1, int y1,
                           DWORD rop) {
-  ++g_active->bitBlt;
+  ++g_active->m_bitBlt;
   return System().bitBlt(dc, x, y, cx, cy, from, x1, y1, rop);
 }
 
 BOOL WINAPI CountedStretchBlt(HDC dc, int x, int y, int cx, int cy, HDC from, int x1, int y1,
                               int cx1, int cy1, DWORD rop) {
-  ++g_active->stretchBlt;
+  ++g_active->m_stretchBlt;
   return System().stretchBlt(dc, x, y, cx, cy, from, x1, y1, cx1, cy1, rop);
 }
 
 HDRAWDIB VFWAPI CountedDrawDibOpen() {
-  ++g_active->drawDibOpen;
+  ++g_active->m_drawDibOpen;
   return System().drawDibOpen();
 }
 
 BOOL VFWAPI CountedDrawDibDraw(HDRAWDIB hdd, HDC dc, int xDst, int yDst, int dxDst, int dyDst,
                                LPBITMAPINFOHEADER header, LPVOID bits, int xSrc, int ySrc,
                                int dxSrc, int dySrc, UINT flags) {
-  ++g_active->drawDibDraw;
+  ++g_active->m_drawDibDraw;
   {
     std::lock_guard<std::mutex> lock(g_active->m_record);
-    g_active->drawDibCalls.push_back({xDst, yDst, dxDst, dyDst, xSrc, ySrc, dxSrc, dySrc, flags});
+    g_active->m_drawDibCalls.push_back({xDst, yDst, dxDst, dyDst, xSrc, ySrc, dxSrc, dySrc, flags});
   }
   return System().drawDibDraw(hdd, dc, xDst, yDst, dxDst, dyDst, header, bits, xSrc, ySrc, dxSrc,
                               dySrc, flags);
@@ -167,18 +167,18 @@ bool SystemCalls::AllInstalled() const {
 }
 
 void SystemCalls::Reset() {
-  for (auto* counter : {&loadLibrary, &freeLibrary, &loadImage, &loadImageFailed, &createPalette,
-                        &selectPalette, &realizePalette, &bitBlt, &stretchBlt, &drawDibOpen,
-                        &drawDibDraw}) {
+  for (auto* counter : {&m_loadLibrary, &m_freeLibrary, &m_loadImage, &m_loadImageFailed, &m_createPalette,
+                        &m_selectPalette, &m_realizePalette, &m_bitBlt, &m_stretchBlt, &m_drawDibOpen,
+                        &m_drawDibDraw}) {
     *counter = 0;
   }
   std::lock_guard<std::mutex> lock(m_record);
-  loadedNames.clear();
-  freedModules.clear();
-  createdPalettes.clear();
-  createdPaletteEntries.clear();
-  selections.clear();
-  drawDibCalls.clear();
+  m_loadedNames.clear();
+  m_freedModules.clear();
+  m_createdPalettes.clear();
+  m_createdPaletteEntries.clear();
+  m_selections.clear();
+  m_drawDibCalls.clear();
 }
 
 HMODULE RealLoadLibrary(const wchar_t* name) { return System().loadLibraryW(name); }

@@ -32,25 +32,25 @@ class SystemCalls {
   // Forgets everything counted and recorded so far.
   void Reset();
 
-  std::atomic<int> loadLibrary{0};
-  std::atomic<int> freeLibrary{0};
-  std::atomic<int> loadImage{0};
-  std::atomic<int> loadImageFailed{0};
-  std::atomic<int> createPalette{0};
-  std::atomic<int> selectPalette{0};
-  std::atomic<int> realizePalette{0};
-  std::atomic<int> bitBlt{0};
-  std::atomic<int> stretchBlt{0};
-  std::atomic<int> drawDibOpen{0};
-  std::atomic<int> drawDibDraw{0};
+  std::atomic<int> m_loadLibrary{0};
+  std::atomic<int> m_freeLibrary{0};
+  std::atomic<int> m_loadImage{0};
+  std::atomic<int> m_loadImageFailed{0};
+  std::atomic<int> m_createPalette{0};
+  std::atomic<int> m_selectPalette{0};
+  std::atomic<int> m_realizePalette{0};
+  std::atomic<int> m_bitBlt{0};
+  std::atomic<int> m_stretchBlt{0};
+  std::atomic<int> m_drawDibOpen{0};
+  std::atomic<int> m_drawDibDraw{0};
 
   // Guarded by m_record.
-  std::vector<std::wstring> loadedNames;
-  std::vector<HMODULE> freedModules;
-  std::vector<LOGPALETTE> createdPalettes;  // header of each, first entry only
-  std::vector<std::vector<PALETTEENTRY>> createdPaletteEntries;
-  std::vector<PaletteSelection> selections;
-  std::vector<DrawDibArgs> drawDibCalls;
+  std::vector<std::wstring> m_loadedNames;
+  std::vector<HMODULE> m_freedModules;
+  std::vector<LOGPALETTE> m_createdPalettes;  // header of each, first entry only
+  std::vector<std::vector<PALETTEENTRY>> m_createdPaletteEntries;
+  std::vector<PaletteSelection> m_selections;
+  std::vector<DrawDibArgs> m_drawDibCalls;
 
   std::mutex m_record;
 

@@ -41,12 +41,12 @@ class DecodeOnUse : public ::testing::Test {
 
   // The file the document saves to, after a save.
   Bytes SaveCopy(VirtualDocument& doc) {
-    doc.SetPath(Wide(scratch_.Path("saved.tvd")).c_str());
+    doc.SetPath(Wide(m_scratch.Path("saved.tvd")).c_str());
     EXPECT_EQ(doc.Save(), DocStatus::Ok);
-    return ReadFile(scratch_.Path("saved.tvd"));
+    return ReadFile(m_scratch.Path("saved.tvd"));
   }
 
-  TempFolder scratch_;
+  TempFolder m_scratch;
 };
 
 TEST_F(DecodeOnUse, UntouchedAndTouchedBlocksSaveAlike) {

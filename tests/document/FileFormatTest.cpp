@@ -19,27 +19,27 @@ const char kNewest[] = "Tavorin Virtual Document x.xx";
 class FileFormat : public ::testing::Test {
  protected:
   DocStatus LoadBytes(const Bytes& bytes) {
-    WriteFile(file_, bytes);
-    return doc_.Load(Wide(file_).c_str());
+    WriteFile(m_file, bytes);
+    return m_doc.Load(Wide(m_file).c_str());
   }
   Bytes SaveBytes() {
-    EXPECT_EQ(doc_.Save(), DocStatus::Ok);
-    return ReadFile(file_);
+    EXPECT_EQ(m_doc.Save(), DocStatus::Ok);
+    return ReadFile(m_file);
   }
   std::string Text(const OLECHAR* block, const OLECHAR* attrib) {
     Var v;
-    doc_.GetValue(block, attrib, &v);
+    m_doc.GetValue(block, attrib, &v);
     return Utf8(v);
   }
   size_t AttributeCount() const {
     size_t n = 0;
-    for (const auto& b : doc_.blocks()) n += b.attribs().size();
+    for (const auto& b : m_doc.blocks()) n += b.attribs().size();
     return n;
   }
 
-  TempFolder scratch_;
-  std::filesystem::path file_ = scratch_.Path("doc.tvd");
-  VirtualDocument doc_;
+  TempFolder m_scratch;
+  std::filesystem::path m_file = m_scratch.Path("doc.tvd");
+  VirtualDocument m_doc;
 };
 
 // The card of the worked example: 'Card' with Number 42 and Title 'Pump'.
@@ -49,19 +49,19 @@ Bytes CardFile() {
 }
 
 TEST_F(FileFormat, EmptyDocumentSavesAs38Bytes) {
-  doc_.SetPath(Wide(file_).c_str());
+  m_doc.SetPath(Wide(m_file).c_str());
   const Bytes bytes = SaveBytes();
   EXPECT_EQ(bytes, TvdBytes().Magic(kNewest).U32(2).U32(0).bytes());
   EXPECT_EQ(bytes.size(), 38u);
 }
 
 TEST_F(FileFormat, CardSavesAsTheDocumented104Bytes) {
-  doc_.SetPath(Wide(file_).c_str());
+  m_doc.SetPath(Wide(m_file).c_str());
   Var v;
   Var::I4(v, 42);
-  doc_.SetValue(OLESTR("Card"), OLESTR("Number"), &v);
+  m_doc.SetValue(OLESTR("Card"), OLESTR("Number"), &v);
   Var::Text(v, OLESTR("Pump"));
-  doc_.SetValue(OLESTR("Card"), OLESTR("Title"), &v);
+  m_doc.SetValue(OLESTR("Card"), OLESTR("Title"), &v);
   const Bytes bytes = SaveBytes();
   EXPECT_EQ(bytes.size(), 104u);
   EXPECT_EQ(bytes, CardFile());
@@ -74,8 +74,8 @@ TEST_F(FileFormat, NewestGenerationRoundTripsEveryType) {
                           .Wide(u"d").U16(7).F64(45000.25)
                           .Wide(u"t").U16(8).Wide(u"\u0416\U0001F600").bytes()),
             DocStatus::Ok);
-  EXPECT_EQ(doc_.formatVersion(), 2);
-  const auto& a = doc_.blocks().front().attribs();
+  EXPECT_EQ(m_doc.formatVersion(), 2);
+  const auto& a = m_doc.blocks().front().attribs();
   auto it = a.begin();
   EXPECT_EQ(it->value().vt, VT_I4);
   EXPECT_EQ(it->value().lVal, INT32_MIN);
@@ -86,7 +86,7 @@ TEST_F(FileFormat, NewestGenerationRoundTripsEveryType) {
   EXPECT_EQ(it->value().vt, VT_DATE);
   EXPECT_EQ(it->value().date, 45000.25);
   EXPECT_EQ(Text(OLESTR("B"), OLESTR("t")), "\u0416\U0001F600");
-  const Bytes original = ReadFile(file_);
+  const Bytes original = ReadFile(m_file);
   EXPECT_EQ(SaveBytes(), original);
 }
 
@@ -109,7 +109,7 @@ TEST_F(FileFormat, OldestGenerationsHoldUntaggedAnsiText) {
     ASSERT_EQ(LoadBytes(TvdBytes().Magic(magic).U32(1).Narrow("Card").U32(1)
                             .Narrow("Title").Narrow("Caf\xE9 \x80").bytes()),
               DocStatus::Ok);
-    EXPECT_EQ(doc_.formatVersion(), 0);
+    EXPECT_EQ(m_doc.formatVersion(), 0);
     EXPECT_EQ(Text(OLESTR("Card"), OLESTR("Title")), "Caf\u00E9 \u20AC");
     // Saving converts to the newest generation with tag 8.
     EXPECT_EQ(SaveBytes(), TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"Card").U32(1)
@@ -121,9 +121,9 @@ TEST_F(FileFormat, VersionOneHasTaggedValuesAndAnsiStrings) {
   ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(1).U32(1).Narrow("B").U32(2)
                           .Narrow("n").U16(3).U32(7).Narrow("t").U16(8).Narrow("\xFC").bytes()),
             DocStatus::Ok);
-  EXPECT_EQ(doc_.formatVersion(), 1);
+  EXPECT_EQ(m_doc.formatVersion(), 1);
   Var v;
-  doc_.GetValue(OLESTR("B"), OLESTR("n"), &v);
+  m_doc.GetValue(OLESTR("B"), OLESTR("n"), &v);
   EXPECT_EQ(v.vt, VT_I4);
   EXPECT_EQ(v.lVal, 7);
   EXPECT_EQ(Text(OLESTR("B"), OLESTR("t")), "\u00FC");
@@ -142,10 +142,10 @@ TEST_F(FileFormat, StringsStopAtTheirFirstZeroButConsumeTheirLength) {
   ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(std::u16string(u"Ca\0rd", 5))
                           .U32(1).Wide(u"t").U16(8).Wide(std::u16string(u"a\0b", 3)).bytes()),
             DocStatus::Ok);
-  EXPECT_EQ(Utf8(doc_.blocks().front().name), "Ca");
+  EXPECT_EQ(Utf8(m_doc.blocks().front().name), "Ca");
   EXPECT_EQ(Text(OLESTR("Ca"), OLESTR("t")), "a");
   Var v;
-  doc_.GetValue(OLESTR("Ca"), OLESTR("t"), &v);
+  m_doc.GetValue(OLESTR("Ca"), OLESTR("t"), &v);
   EXPECT_EQ(SysStringLen(v.bstrVal), 1u);
 }
 
@@ -154,7 +154,7 @@ TEST_F(FileFormat, EmptyStringsStayNonNullText) {
                           .Wide(u"").U16(8).U32(0).bytes()),
             DocStatus::Ok);
   Var v;
-  doc_.GetValue(OLESTR(""), OLESTR(""), &v);
+  m_doc.GetValue(OLESTR(""), OLESTR(""), &v);
   ASSERT_EQ(v.vt, VT_BSTR);
   EXPECT_NE(v.bstrVal, nullptr);
   EXPECT_EQ(SysStringLen(v.bstrVal), 0u);
@@ -165,19 +165,19 @@ TEST_F(FileFormat, DuplicateNamesAllSurviveARoundTrip) {
       .Wide(u"B").U32(2).Wide(u"T").U16(3).U32(1).Wide(u"T").U16(3).U32(2)
       .Wide(u"B").U32(0).bytes();
   ASSERT_EQ(LoadBytes(bytes), DocStatus::Ok);
-  EXPECT_EQ(doc_.blocks().size(), 2u);
+  EXPECT_EQ(m_doc.blocks().size(), 2u);
   EXPECT_EQ(SaveBytes(), bytes);
 }
 
 TEST_F(FileFormat, ZeroFileIsAnEmptyDocument) {
   EXPECT_EQ(LoadBytes({}), DocStatus::Ok);
-  EXPECT_TRUE(doc_.blocks().empty());
-  EXPECT_EQ(Utf8(doc_.path()), Utf8(Wide(file_)));
+  EXPECT_TRUE(m_doc.blocks().empty());
+  EXPECT_EQ(Utf8(m_doc.path()), Utf8(Wide(m_file)));
 }
 
 TEST_F(FileFormat, BlockCountZeroIgnoresTrailingBytes) {
   EXPECT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(0).Raw({1, 2, 3}).bytes()), DocStatus::Ok);
-  EXPECT_TRUE(doc_.blocks().empty());
+  EXPECT_TRUE(m_doc.blocks().empty());
 }
 
 TEST_F(FileFormat, HeadersThatDoNotMatchExactly) {
@@ -186,11 +186,11 @@ TEST_F(FileFormat, HeadersThatDoNotMatchExactly) {
   Bytes lowerCase = TvdBytes().Magic("tavorin Virtual Document x.xx").U32(2).U32(0).bytes();
   for (const Bytes& bytes : {noZero, lowerCase, Bytes(29, 'T'), Bytes{0}}) {
     EXPECT_EQ(LoadBytes(bytes), DocStatus::BadFormat);
-    EXPECT_EQ(doc_.faultOffset(), 0u);
+    EXPECT_EQ(m_doc.faultOffset(), 0u);
   }
   for (uint32_t version : {0u, 3u, 0xFFFFFFFFu}) {
     EXPECT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(version).U32(0).bytes()), DocStatus::BadFormat);
-    EXPECT_EQ(doc_.faultOffset(), 30u);
+    EXPECT_EQ(m_doc.faultOffset(), 30u);
   }
   EXPECT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U16(2).bytes()), DocStatus::BadFormat);
 }
@@ -208,8 +208,8 @@ TEST_F(FileFormat, EveryTruncationIsBadFormatWithCompleteBlocksKept) {
     SCOPED_TRACE(cut);
     ASSERT_EQ(LoadBytes(Bytes(full.begin(), full.begin() + cut)), DocStatus::BadFormat);
     const size_t expected = cut >= endOfTwo ? 2 : cut >= endOfOne ? 1 : 0;
-    EXPECT_EQ(doc_.blocks().size(), expected);
-    EXPECT_LE(doc_.faultOffset(), cut);
+    EXPECT_EQ(m_doc.blocks().size(), expected);
+    EXPECT_LE(m_doc.faultOffset(), cut);
   }
   EXPECT_EQ(LoadBytes(full), DocStatus::Ok);
   EXPECT_EQ(AttributeCount(), 4u);
@@ -221,55 +221,55 @@ TEST_F(FileFormat, HugeLengthsAndCountsFailWithoutAllocating) {
     SCOPED_TRACE(length);
     EXPECT_EQ(LoadBytes(TvdBytes(header).U32(1).U32(length).Raw({'a', 0, 'b', 0}).bytes()),
               DocStatus::BadFormat);
-    EXPECT_EQ(doc_.faultOffset(), 42u);  // where the characters would start
+    EXPECT_EQ(m_doc.faultOffset(), 42u);  // where the characters would start
     EXPECT_EQ(LoadBytes(TvdBytes(header).U32(1).Wide(u"B").U32(1).Wide(u"a").U16(8)
                             .U32(length).bytes()),
               DocStatus::BadFormat);
   }
   EXPECT_EQ(LoadBytes(TvdBytes(header).U32(0xFFFFFFFFu).Wide(u"B").U32(0xFFFFFFFFu).bytes()),
             DocStatus::BadFormat);
-  EXPECT_EQ(doc_.blocks().size(), 0u);
+  EXPECT_EQ(m_doc.blocks().size(), 0u);
   EXPECT_EQ(LoadBytes(TvdBytes().Magic(kOldest).U32(1).U32(0xFFFFFFFFu).bytes()), DocStatus::BadFormat);
 }
 
 TEST_F(FileFormat, LoadingAgainStartsFromAnEmptyDocument) {
   ASSERT_EQ(LoadBytes(CardFile()), DocStatus::Ok);
   ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(0).bytes()), DocStatus::Ok);
-  EXPECT_TRUE(doc_.blocks().empty());
+  EXPECT_TRUE(m_doc.blocks().empty());
 }
 
 TEST_F(FileFormat, LoadFailsToOpenMissingFilesFoldersAndNullPaths) {
-  const WString missing = Wide(scratch_.Path("missing.tvd"));
-  EXPECT_EQ(doc_.Load(missing.c_str()), DocStatus::CannotOpen);
-  EXPECT_EQ(doc_.path(), missing);  // kept even so
-  EXPECT_EQ(doc_.Load(Wide(scratch_.Path("")).c_str()), DocStatus::CannotOpen);
-  EXPECT_EQ(doc_.Load(nullptr), DocStatus::CannotOpen);
-  EXPECT_EQ(doc_.Save(), DocStatus::CannotOpen);  // no path to write to
+  const WString missing = Wide(m_scratch.Path("missing.tvd"));
+  EXPECT_EQ(m_doc.Load(missing.c_str()), DocStatus::CannotOpen);
+  EXPECT_EQ(m_doc.path(), missing);  // kept even so
+  EXPECT_EQ(m_doc.Load(Wide(m_scratch.Path("")).c_str()), DocStatus::CannotOpen);
+  EXPECT_EQ(m_doc.Load(nullptr), DocStatus::CannotOpen);
+  EXPECT_EQ(m_doc.Save(), DocStatus::CannotOpen);  // no path to write to
 }
 
 // Values without a stored type go out as their text form, tag 8.
 TEST_F(FileFormat, OtherTypesAreStoredAsText) {
-  doc_.SetPath(Wide(file_).c_str());
+  m_doc.SetPath(Wide(m_file).c_str());
   Var v;
   v.vt = VT_I2;
   v.iVal = -5;
-  doc_.SetValue(OLESTR("B"), OLESTR("i2"), &v);
+  m_doc.SetValue(OLESTR("B"), OLESTR("i2"), &v);
   VariantClear(&v);
   v.vt = VT_BOOL;
   v.boolVal = VARIANT_TRUE;
-  doc_.SetValue(OLESTR("B"), OLESTR("bool"), &v);
+  m_doc.SetValue(OLESTR("B"), OLESTR("bool"), &v);
   VariantClear(&v);
-  doc_.SetValue(OLESTR("B"), OLESTR("empty"), &v);
+  m_doc.SetValue(OLESTR("B"), OLESTR("empty"), &v);
   v.vt = VT_BSTR;
   v.bstrVal = nullptr;
-  doc_.SetValue(OLESTR("B"), OLESTR("null"), &v);
+  m_doc.SetValue(OLESTR("B"), OLESTR("null"), &v);
   v.vt = VT_EMPTY;
   EXPECT_EQ(SaveBytes(), TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(4)
                              .Wide(u"i2").U16(8).Wide(u"-5").Wide(u"bool").U16(8).Wide(u"-1")
                              .Wide(u"empty").U16(8).U32(0).Wide(u"null").U16(8).U32(0).bytes());
-  ASSERT_EQ(doc_.Load(Wide(file_).c_str()), DocStatus::Ok);
+  ASSERT_EQ(m_doc.Load(Wide(m_file).c_str()), DocStatus::Ok);
   Var back;
-  doc_.GetValue(OLESTR("B"), OLESTR("empty"), &back);
+  m_doc.GetValue(OLESTR("B"), OLESTR("empty"), &back);
   EXPECT_EQ(back.vt, VT_BSTR);
 }
 

@@ -11,8 +11,8 @@ class Lookup : public ::testing::Test {
  protected:
   // Adds attributes to block "B" in order, each holding its index.
   void Add(std::initializer_list<const OLECHAR*> names) {
-    VirtualDocument::Block* block = doc_.FindBlock(OLESTR("B"));
-    if (!block) block = &doc_.AppendBlock(OLESTR("B"));
+    VirtualDocument::Block* block = m_doc.FindBlock(OLESTR("B"));
+    if (!block) block = &m_doc.AppendBlock(OLESTR("B"));
     for (const OLECHAR* name : names) {
       VARIANT index;
       VariantInit(&index);
@@ -22,11 +22,11 @@ class Lookup : public ::testing::Test {
   }
   // The index of the attribute the pattern finds, or -1.
   int Find(const OLECHAR* pattern) {
-    VirtualDocument::Block* block = doc_.FindBlock(OLESTR("B"));
+    VirtualDocument::Block* block = m_doc.FindBlock(OLESTR("B"));
     auto* a = block ? block->FindAttrib(pattern) : nullptr;
     return a ? a->value().lVal : -1;
   }
-  VirtualDocument doc_;
+  VirtualDocument m_doc;
 };
 
 TEST_F(Lookup, ExactNamesIgnoreCase) {
@@ -41,7 +41,7 @@ TEST_F(Lookup, ExactNamesIgnoreCase) {
 
 TEST_F(Lookup, LoneStarFindsFirstAttributeUnlessOneIsNamedStar) {
   EXPECT_EQ(Find(OLESTR("*")), -1);  // no block yet
-  doc_.AppendBlock(OLESTR("B"));
+  m_doc.AppendBlock(OLESTR("B"));
   EXPECT_EQ(Find(OLESTR("*")), -1);  // a block with no attributes
   Add({OLESTR("Title"), OLESTR("Number")});
   EXPECT_EQ(Find(OLESTR("*")), 0);
@@ -75,72 +75,72 @@ TEST_F(Lookup, InnerStarsAreLiteral) {
 }
 
 TEST_F(Lookup, BlockNamesHaveNoWildcards) {
-  doc_.AppendBlock(OLESTR("Card"));
-  EXPECT_EQ(doc_.FindBlock(OLESTR("C*")), nullptr);
-  EXPECT_NE(doc_.FindBlock(OLESTR("CARD")), nullptr);
-  EXPECT_EQ(doc_.FindBlock(nullptr), nullptr);
-  doc_.AppendBlock(nullptr);
-  EXPECT_NE(doc_.FindBlock(nullptr), nullptr);  // null is the empty name
+  m_doc.AppendBlock(OLESTR("Card"));
+  EXPECT_EQ(m_doc.FindBlock(OLESTR("C*")), nullptr);
+  EXPECT_NE(m_doc.FindBlock(OLESTR("CARD")), nullptr);
+  EXPECT_EQ(m_doc.FindBlock(nullptr), nullptr);
+  m_doc.AppendBlock(nullptr);
+  EXPECT_NE(m_doc.FindBlock(nullptr), nullptr);  // null is the empty name
 }
 
 TEST_F(Lookup, DuplicatesResolveToTheFirst) {
   Add({OLESTR("Title"), OLESTR("Title")});
-  doc_.AppendBlock(OLESTR("B"));
+  m_doc.AppendBlock(OLESTR("B"));
   EXPECT_EQ(Find(OLESTR("title")), 0);
-  EXPECT_EQ(&doc_.blocks().front(), doc_.FindBlock(OLESTR("b")));
+  EXPECT_EQ(&m_doc.blocks().front(), m_doc.FindBlock(OLESTR("b")));
 }
 
 class Values : public ::testing::Test {
  protected:
-  VirtualDocument doc_;
-  Var in_, out_;
+  VirtualDocument m_doc;
+  Var m_in, m_out;
 };
 
 TEST_F(Values, GetOfAbsentBlockOrAttributeEmptiesTheCallersValue) {
-  Var::Text(out_, OLESTR("stale"));
-  doc_.GetValue(OLESTR("Card"), OLESTR("Title"), &out_);
-  EXPECT_EQ(out_.vt, VT_EMPTY);
-  doc_.AppendBlock(OLESTR("Card"));
-  Var::I4(out_, 7);
-  doc_.GetValue(OLESTR("Card"), OLESTR("Title"), &out_);
-  EXPECT_EQ(out_.vt, VT_EMPTY);
+  Var::Text(m_out, OLESTR("stale"));
+  m_doc.GetValue(OLESTR("Card"), OLESTR("Title"), &m_out);
+  EXPECT_EQ(m_out.vt, VT_EMPTY);
+  m_doc.AppendBlock(OLESTR("Card"));
+  Var::I4(m_out, 7);
+  m_doc.GetValue(OLESTR("Card"), OLESTR("Title"), &m_out);
+  EXPECT_EQ(m_out.vt, VT_EMPTY);
 }
 
 TEST_F(Values, SetCreatesBlockAndAttributeAtTheTail) {
-  doc_.AppendBlock(OLESTR("First"));
-  Var::Text(in_, OLESTR("Pump"));
-  doc_.SetValue(OLESTR("Card"), OLESTR("Title"), &in_);
-  doc_.SetValue(OLESTR("Card"), OLESTR("*x"), &in_);  // a pattern that matches nothing
-  ASSERT_EQ(doc_.blocks().size(), 2u);
-  const auto& card = doc_.blocks().back();
+  m_doc.AppendBlock(OLESTR("First"));
+  Var::Text(m_in, OLESTR("Pump"));
+  m_doc.SetValue(OLESTR("Card"), OLESTR("Title"), &m_in);
+  m_doc.SetValue(OLESTR("Card"), OLESTR("*x"), &m_in);  // a pattern that matches nothing
+  ASSERT_EQ(m_doc.blocks().size(), 2u);
+  const auto& card = m_doc.blocks().back();
   EXPECT_EQ(Utf8(card.name), "Card");
   ASSERT_EQ(card.attribs().size(), 2u);
   EXPECT_EQ(Utf8(card.attribs().back().name), "*x");
 }
 
 TEST_F(Values, SetThroughAPatternOverwritesTheFirstMatch) {
-  Var::I4(in_, 1);
-  doc_.SetValue(OLESTR("Card"), OLESTR("Part No"), &in_);
-  doc_.SetValue(OLESTR("Card"), OLESTR("Old No"), &in_);
-  Var::I4(in_, 2);
-  doc_.SetValue(OLESTR("CARD"), OLESTR("*no"), &in_);
-  doc_.GetValue(OLESTR("Card"), OLESTR("Part No"), &out_);
-  EXPECT_EQ(out_.lVal, 2);
-  doc_.GetValue(OLESTR("Card"), OLESTR("Old No"), &out_);
-  EXPECT_EQ(out_.lVal, 1);
-  EXPECT_EQ(doc_.blocks().front().attribs().size(), 2u);
+  Var::I4(m_in, 1);
+  m_doc.SetValue(OLESTR("Card"), OLESTR("Part No"), &m_in);
+  m_doc.SetValue(OLESTR("Card"), OLESTR("Old No"), &m_in);
+  Var::I4(m_in, 2);
+  m_doc.SetValue(OLESTR("CARD"), OLESTR("*no"), &m_in);
+  m_doc.GetValue(OLESTR("Card"), OLESTR("Part No"), &m_out);
+  EXPECT_EQ(m_out.lVal, 2);
+  m_doc.GetValue(OLESTR("Card"), OLESTR("Old No"), &m_out);
+  EXPECT_EQ(m_out.lVal, 1);
+  EXPECT_EQ(m_doc.blocks().front().attribs().size(), 2u);
 }
 
 TEST_F(Values, ValuesAreDeepCopiesBothWays) {
-  Var::Text(in_, OLESTR("Pump"));
-  doc_.SetValue(OLESTR("Card"), OLESTR("Title"), &in_);
-  in_.bstrVal[0] = 'J';  // the document kept its own copy
-  doc_.GetValue(OLESTR("Card"), OLESTR("Title"), &out_);
-  EXPECT_EQ(Utf8(out_), "Pump");
-  EXPECT_NE(out_.bstrVal, doc_.blocks().front().attribs().front().value().bstrVal);
-  out_.bstrVal[0] = 'L';
+  Var::Text(m_in, OLESTR("Pump"));
+  m_doc.SetValue(OLESTR("Card"), OLESTR("Title"), &m_in);
+  m_in.bstrVal[0] = 'J';  // the document kept its own copy
+  m_doc.GetValue(OLESTR("Card"), OLESTR("Title"), &m_out);
+  EXPECT_EQ(Utf8(m_out), "Pump");
+  EXPECT_NE(m_out.bstrVal, m_doc.blocks().front().attribs().front().value().bstrVal);
+  m_out.bstrVal[0] = 'L';
   Var again;
-  doc_.GetValue(OLESTR("Card"), OLESTR("Title"), &again);
+  m_doc.GetValue(OLESTR("Card"), OLESTR("Title"), &again);
   EXPECT_EQ(Utf8(again), "Pump");
 }
 
@@ -148,60 +148,60 @@ TEST_F(Values, ValuesAreDeepCopiesBothWays) {
 // into the caller's memory.
 TEST_F(Values, ByReferenceValuesAreStoredByValue) {
   LONG number = 42;
-  in_.vt = VT_I4 | VT_BYREF;
-  in_.byref = &number;
-  doc_.SetValue(OLESTR("Card"), OLESTR("Number"), &in_);
+  m_in.vt = VT_I4 | VT_BYREF;
+  m_in.byref = &number;
+  m_doc.SetValue(OLESTR("Card"), OLESTR("Number"), &m_in);
   BSTR text = SysAllocString(OLESTR("Pump"));
-  in_.vt = VT_BSTR | VT_BYREF;
-  in_.byref = &text;
-  doc_.SetValue(OLESTR("Card"), OLESTR("Title"), &in_);
-  in_.vt = VT_EMPTY;
+  m_in.vt = VT_BSTR | VT_BYREF;
+  m_in.byref = &text;
+  m_doc.SetValue(OLESTR("Card"), OLESTR("Title"), &m_in);
+  m_in.vt = VT_EMPTY;
   number = 7;
   SysFreeString(text);
-  doc_.GetValue(OLESTR("Card"), OLESTR("Number"), &out_);
-  EXPECT_EQ(out_.vt, VT_I4);
-  EXPECT_EQ(out_.lVal, 42);
-  doc_.GetValue(OLESTR("Card"), OLESTR("Title"), &out_);
-  EXPECT_EQ(Utf8(out_), "Pump");
+  m_doc.GetValue(OLESTR("Card"), OLESTR("Number"), &m_out);
+  EXPECT_EQ(m_out.vt, VT_I4);
+  EXPECT_EQ(m_out.lVal, 42);
+  m_doc.GetValue(OLESTR("Card"), OLESTR("Title"), &m_out);
+  EXPECT_EQ(Utf8(m_out), "Pump");
 }
 
 TEST_F(Values, ValuesThatCannotBeCopiedAreRefusedAndCreateNothing) {
-  in_.vt = VT_I4 | VT_BYREF;
-  in_.byref = nullptr;
-  EXPECT_FALSE(doc_.SetValue(OLESTR("Card"), OLESTR("Number"), &in_));
-  in_.vt = 0x00FF;
-  EXPECT_FALSE(doc_.SetValue(OLESTR("Card"), OLESTR("Number"), &in_));
-  in_.vt = VT_EMPTY;
-  EXPECT_TRUE(doc_.blocks().empty());
-  Var::I4(in_, 1);
-  ASSERT_TRUE(doc_.SetValue(OLESTR("Card"), OLESTR("Number"), &in_));
-  in_.vt = VT_I4 | VT_BYREF;
-  in_.byref = nullptr;
-  EXPECT_FALSE(doc_.SetValue(OLESTR("Card"), OLESTR("Number"), &in_));
-  in_.vt = VT_EMPTY;
-  doc_.GetValue(OLESTR("Card"), OLESTR("Number"), &out_);
-  EXPECT_EQ(out_.lVal, 1);  // the stored value is untouched
+  m_in.vt = VT_I4 | VT_BYREF;
+  m_in.byref = nullptr;
+  EXPECT_FALSE(m_doc.SetValue(OLESTR("Card"), OLESTR("Number"), &m_in));
+  m_in.vt = 0x00FF;
+  EXPECT_FALSE(m_doc.SetValue(OLESTR("Card"), OLESTR("Number"), &m_in));
+  m_in.vt = VT_EMPTY;
+  EXPECT_TRUE(m_doc.blocks().empty());
+  Var::I4(m_in, 1);
+  ASSERT_TRUE(m_doc.SetValue(OLESTR("Card"), OLESTR("Number"), &m_in));
+  m_in.vt = VT_I4 | VT_BYREF;
+  m_in.byref = nullptr;
+  EXPECT_FALSE(m_doc.SetValue(OLESTR("Card"), OLESTR("Number"), &m_in));
+  m_in.vt = VT_EMPTY;
+  m_doc.GetValue(OLESTR("Card"), OLESTR("Number"), &m_out);
+  EXPECT_EQ(m_out.lVal, 1);  // the stored value is untouched
 }
 
 TEST_F(Values, AReferenceToAVariantStoresTheVariantsValue) {
   Var inner;
   Var::Text(inner, OLESTR("Pump"));
-  in_.vt = VT_VARIANT | VT_BYREF;
-  in_.byref = &inner;
-  EXPECT_TRUE(doc_.SetValue(OLESTR("Card"), OLESTR("Title"), &in_));
-  in_.vt = VT_EMPTY;
-  doc_.GetValue(OLESTR("Card"), OLESTR("Title"), &out_);
-  EXPECT_EQ(Utf8(out_), "Pump");
-  EXPECT_NE(out_.bstrVal, inner.bstrVal);
+  m_in.vt = VT_VARIANT | VT_BYREF;
+  m_in.byref = &inner;
+  EXPECT_TRUE(m_doc.SetValue(OLESTR("Card"), OLESTR("Title"), &m_in));
+  m_in.vt = VT_EMPTY;
+  m_doc.GetValue(OLESTR("Card"), OLESTR("Title"), &m_out);
+  EXPECT_EQ(Utf8(m_out), "Pump");
+  EXPECT_NE(m_out.bstrVal, inner.bstrVal);
 }
 
 TEST_F(Values, ClearEmptiesTheDocumentAndItsPath) {
-  doc_.SetPath(OLESTR("x.tvd"));
-  Var::I4(in_, 1);
-  doc_.SetValue(OLESTR("Card"), OLESTR("N"), &in_);
-  doc_.Clear();
-  EXPECT_TRUE(doc_.blocks().empty());
-  EXPECT_TRUE(doc_.path().empty());
+  m_doc.SetPath(OLESTR("x.tvd"));
+  Var::I4(m_in, 1);
+  m_doc.SetValue(OLESTR("Card"), OLESTR("N"), &m_in);
+  m_doc.Clear();
+  EXPECT_TRUE(m_doc.blocks().empty());
+  EXPECT_TRUE(m_doc.path().empty());
 }
 
 }  // namespace

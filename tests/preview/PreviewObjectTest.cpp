@@ -2,6 +2,7 @@
 // slot table, the window it makes, and when that window goes.
 #include "ImportHook.h"
 #include "PreviewHost.h"
+#include "TestAggregate.h"
 
 #include <gtest/gtest.h>
 
@@ -18,20 +19,20 @@ class PreviewObjectTest : public PreviewTest {};
 
 TEST_F(PreviewObjectTest, CreatePreviewChecksItsArgumentsAndLeavesTheOutPointerAlone) {
   const RECT rect = {0, 0, 100, 50};
-  EXPECT_EQ(E_POINTER, format->CreatePreview(Frame(), &rect, 0, 0, nullptr));
+  EXPECT_EQ(E_POINTER, m_format->CreatePreview(Frame(), &rect, 0, 0, nullptr));
   IKivFilePreview* out = kUntouched;
-  EXPECT_EQ(E_POINTER, format->CreatePreview(Frame(), nullptr, 0, 0, &out));
+  EXPECT_EQ(E_POINTER, m_format->CreatePreview(Frame(), nullptr, 0, 0, &out));
   EXPECT_EQ(kUntouched, out);
   EXPECT_EQ(nullptr, PreviewWindow());
-  EXPECT_EQ(S_FALSE, dll.CanUnloadNow());  // only the format object holds the library
-  format.Reset();
-  EXPECT_EQ(S_OK, dll.CanUnloadNow()) << "the refused preview was not released";
+  EXPECT_EQ(S_FALSE, m_dll.CanUnloadNow());  // only the format object holds the library
+  m_format.Reset();
+  EXPECT_EQ(S_OK, m_dll.CanUnloadNow()) << "the refused preview was not released";
 }
 
 TEST_F(PreviewObjectTest, AnInvalidParentStillGivesAPreviewWithoutWindow) {
   const RECT rect = {0, 0, 100, 50};
   ComPtr<IKivFilePreview> preview;
-  EXPECT_EQ(S_OK, format->CreatePreview(reinterpret_cast<HWND>(0xDEAD0), &rect, 0, 0, preview.put()));
+  EXPECT_EQ(S_OK, m_format->CreatePreview(reinterpret_cast<HWND>(0xDEAD0), &rect, 0, 0, preview.put()));
   ASSERT_TRUE(preview);
   BSTR path = SysAllocString(L"C:\\vault\\part.tvd");
   EXPECT_EQ(S_OK, preview->ShowFile(0, path, 0, 0));
@@ -93,7 +94,7 @@ TEST_F(PreviewObjectTest, ShowFileWithoutMemoryForThePathChangesNothing) {
   HRESULT hr = S_OK;
   {
     // The library's heap is msvcrt's malloc.
-    ImportHook hook("msvcrt.dll", "malloc", reinterpret_cast<void*>(&FailingMalloc), dll.module());
+    ImportHook hook("msvcrt.dll", "malloc", reinterpret_cast<void*>(&FailingMalloc), m_dll.module());
     ASSERT_TRUE(hook.installed());
     g_failSize = (longPath.size() + 1) * sizeof(wchar_t);  // the copy of the path
     hr = preview->ShowFile(0, path, 0, 0);
@@ -121,12 +122,12 @@ TEST_F(PreviewObjectTest, MakesAHiddenChildOfItsOwnClassAtTheGivenRectangle) {
   EXPECT_EQ(0, GetWindowTextW(window, text, 8));
 
   // The class belongs to the library (never the process) and has the preview's attributes.
-  EXPECT_EQ(reinterpret_cast<LONG_PTR>(dll.module()), GetWindowLongPtrW(window, GWLP_HINSTANCE));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(m_dll.module()), GetWindowLongPtrW(window, GWLP_HINSTANCE));
   wchar_t className[128] = {};
   ASSERT_GT(GetClassNameW(window, className, 128), 0);
   WNDCLASSEXW info = {};
   info.cbSize = sizeof info;
-  ASSERT_TRUE(GetClassInfoExW(dll.module(), className, &info));
+  ASSERT_TRUE(GetClassInfoExW(m_dll.module(), className, &info));
   EXPECT_EQ(0u, info.style);
   EXPECT_EQ(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)), info.hCursor);
   EXPECT_EQ(GetStockObject(WHITE_BRUSH), info.hbrBackground);
@@ -171,14 +172,14 @@ TEST_F(PreviewObjectTest, TheLastReleaseDestroysTheWindowVisibleOrNot) {
 TEST_F(PreviewObjectTest, ALivePreviewKeepsTheLibraryLocked) {
   ComPtr<IKivFilePreview> preview = NewPreview();
   ASSERT_TRUE(preview);
-  format.Reset();
-  EXPECT_EQ(S_FALSE, dll.CanUnloadNow());
+  m_format.Reset();
+  EXPECT_EQ(S_FALSE, m_dll.CanUnloadNow());
   preview.Reset();
-  EXPECT_EQ(S_OK, dll.CanUnloadNow());
+  EXPECT_EQ(S_OK, m_dll.CanUnloadNow());
 }
 
 TEST_F(PreviewObjectTest, TheClassObjectMakesPreviewsWithoutWindowAloneOrAggregated) {
-  ComPtr<IClassFactory> factory = dll.Factory(CLSID_TvdPreview);
+  ComPtr<IClassFactory> factory = m_dll.Factory(CLSID_TvdPreview);
   ASSERT_TRUE(factory);
   ComPtr<IKivFilePreview> alone;
   ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IKivFilePreview, alone.put_void()));
@@ -186,27 +187,14 @@ TEST_F(PreviewObjectTest, TheClassObjectMakesPreviewsWithoutWindowAloneOrAggrega
   EXPECT_EQ(nullptr, PreviewWindow());
 
   // Aggregated in an outer object of the test's own: the inner unknown.
-  struct Outer : IUnknown {
-    IUnknown* inner = nullptr;
-    ULONG refs = 1;
-    STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
-      if (InlineIsEqualGUID(iid, IID_IUnknown)) {
-        *out = this;
-        AddRef();
-        return S_OK;
-      }
-      return inner->QueryInterface(iid, out);
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return ++refs; }
-    STDMETHOD_(ULONG, Release)() override { return --refs; }
-  } outer;
-  ASSERT_EQ(S_OK, factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)));
+  TestAggregate outer;
+  ASSERT_EQ(S_OK, factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.m_inner)));
   ComPtr<IKivFilePreview> aggregated;
-  ASSERT_EQ(S_OK, outer.inner->QueryInterface(IID_IKivFilePreview, aggregated.put_void()));
+  ASSERT_EQ(S_OK, outer.m_inner->QueryInterface(IID_IKivFilePreview, aggregated.put_void()));
   EXPECT_EQ(S_OK, aggregated->Hide());
   aggregated.Reset();
-  outer.inner->Release();
-  EXPECT_EQ(1u, outer.refs);
+  outer.m_inner->Release();
+  EXPECT_EQ(1, outer.m_refs);
   factory.Reset();
 }
 

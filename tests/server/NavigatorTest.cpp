@@ -17,8 +17,8 @@ class NavigatorTest : public DllFixture {
  protected:
   void SetUp() override {
     DllFixture::SetUp();
-    ASSERT_EQ(S_OK, dll.CreateFormat(format.put()));
-    path = dir.Write(L"part.tvd", TvdBytes(2)
+    ASSERT_EQ(S_OK, m_dll.CreateFormat(m_format.put()));
+    m_path = m_dir.Write(L"part.tvd", TvdBytes(2)
                                       .Block(L"Title", 4)
                                       .Text(L"Name", L"Bracket")
                                       .Int(L"Count", 42)
@@ -30,25 +30,25 @@ class NavigatorTest : public DllFixture {
     Reopen();
   }
   void ReleaseAll() override {
-    navigator.Reset();
-    format.Reset();
+    m_navigator.Reset();
+    m_format.Reset();
   }
-  void Reopen() { ASSERT_EQ(S_OK, format->OpenFile(path.c_str(), 0, navigator.put())); }
+  void Reopen() { ASSERT_EQ(S_OK, m_format->OpenFile(m_path.c_str(), 0, m_navigator.put())); }
 
   // One value fetched by a fresh GetValues.
   bool Fetch(const wchar_t* block, const wchar_t* attrib, VARIANT* out) {
     Records records(1);
     records.Name(0, block, attrib);
-    EXPECT_EQ(S_OK, navigator->GetValues(0, 0, 0, 1, records.data()));
+    EXPECT_EQ(S_OK, m_navigator->GetValues(0, 0, 0, 1, records.data()));
     VariantInit(out);
     VariantCopy(out, &records[0].value);
     return records[0].found == 1;
   }
 
-  TempFolder dir;
-  std::wstring path;
-  ComPtr<IKivFileFormat> format;
-  ComPtr<IKivFileNavigator> navigator;
+  TempFolder m_dir;
+  std::wstring m_path;
+  ComPtr<IKivFileFormat> m_format;
+  ComPtr<IKivFileNavigator> m_navigator;
 };
 
 TEST_F(NavigatorTest, GetValuesCopiesEachTypeAndReportsMissingOnes) {
@@ -61,7 +61,7 @@ TEST_F(NavigatorTest, GetValuesCopiesEachTypeAndReportsMissingOnes) {
   records.Name(5, L"Nowhere", L"Name");
   records.SetText(4, L"stale");  // released and emptied
   records[5].found = 1;
-  ASSERT_EQ(S_OK, navigator->GetValues(0, 0, 0, records.count(), records.data()));
+  ASSERT_EQ(S_OK, m_navigator->GetValues(0, 0, 0, records.count(), records.data()));
   EXPECT_EQ(L"Bracket", TextOf(records[0].value));
   EXPECT_EQ(VT_I4, V_VT(&records[1].value));
   EXPECT_EQ(42, V_I4(&records[1].value));
@@ -86,7 +86,7 @@ TEST_F(NavigatorTest, StopAtFirstLeavesLaterRecordsByteForByte) {
   records[0].hostWord = records[1].hostWord = records[2].hostWord = 0x5A5A5A5A;
   ValueRecord before;
   std::memcpy(&before, &records[2], sizeof before);
-  ASSERT_EQ(S_OK, navigator->GetValues(0, 1, 0, records.count(), records.data()));
+  ASSERT_EQ(S_OK, m_navigator->GetValues(0, 1, 0, records.count(), records.data()));
   EXPECT_EQ(VT_EMPTY, V_VT(&records[0].value));
   EXPECT_EQ(0, records[0].found);
   EXPECT_EQ(42, V_I4(&records[1].value));
@@ -101,16 +101,16 @@ TEST_F(NavigatorTest, WithoutStopAtFirstEveryRecordIsProcessed) {
   records.Name(0, L"Title", L"Count");
   records.Name(1, L"Title", L"Name");
   records.Name(2, L"Vault", L"State");
-  ASSERT_EQ(S_OK, navigator->GetValues(0, 0, 0, records.count(), records.data()));
+  ASSERT_EQ(S_OK, m_navigator->GetValues(0, 0, 0, records.count(), records.data()));
   EXPECT_EQ(1, records[2].found);
   EXPECT_EQ(L"Released", TextOf(records[2].value));
 }
 
 TEST_F(NavigatorTest, NullRecordPointerIsRefusedEvenForNoRecords) {
-  EXPECT_EQ(E_POINTER, navigator->GetValues(0, 0, 0, 0, nullptr));
-  EXPECT_EQ(E_POINTER, navigator->GetValues(0, 1, 0, 5, nullptr));
-  EXPECT_EQ(E_POINTER, navigator->SetValues(0, 0, 0, 0, nullptr, 0));
-  EXPECT_EQ(E_POINTER, navigator->SetValues(0, 0, 0, 3, nullptr, 0));
+  EXPECT_EQ(E_POINTER, m_navigator->GetValues(0, 0, 0, 0, nullptr));
+  EXPECT_EQ(E_POINTER, m_navigator->GetValues(0, 1, 0, 5, nullptr));
+  EXPECT_EQ(E_POINTER, m_navigator->SetValues(0, 0, 0, 0, nullptr, 0));
+  EXPECT_EQ(E_POINTER, m_navigator->SetValues(0, 0, 0, 3, nullptr, 0));
 }
 
 TEST_F(NavigatorTest, ZeroOrNegativeCountsTouchNothing) {
@@ -121,8 +121,8 @@ TEST_F(NavigatorTest, ZeroOrNegativeCountsTouchNothing) {
   ValueRecord before;
   std::memcpy(&before, &records[0], sizeof before);
   for (LONG count : {0L, -1L, static_cast<LONG>(0x80000000)}) {
-    EXPECT_EQ(S_OK, navigator->GetValues(0, 0, 0, count, records.data()));
-    EXPECT_EQ(S_OK, navigator->SetValues(0, 0, 0, count, records.data(), 0));
+    EXPECT_EQ(S_OK, m_navigator->GetValues(0, 0, 0, count, records.data()));
+    EXPECT_EQ(S_OK, m_navigator->SetValues(0, 0, 0, count, records.data(), 0));
     EXPECT_EQ(0, std::memcmp(&before, &records[0], sizeof before));
   }
   VARIANT count;
@@ -133,10 +133,10 @@ TEST_F(NavigatorTest, ZeroOrNegativeCountsTouchNothing) {
 TEST_F(NavigatorTest, NullNamesAreEmptyNames) {
   Records records(1);
   records.Name(0, nullptr, nullptr);
-  ASSERT_EQ(S_OK, navigator->GetValues(0, 0, 0, 1, records.data()));
+  ASSERT_EQ(S_OK, m_navigator->GetValues(0, 0, 0, 1, records.data()));
   EXPECT_EQ(0, records[0].found);
   records.SetInt(0, 11);
-  ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));
+  ASSERT_EQ(S_OK, m_navigator->SetValues(0, 0, 0, 1, records.data(), 0));
   VARIANT value;
   ASSERT_TRUE(Fetch(L"", L"", &value));
   EXPECT_EQ(11, V_I4(&value));
@@ -146,7 +146,7 @@ TEST_F(NavigatorTest, NamesEndAtAnEmbeddedZero) {
   Records records(1);
   records[0].blockName = SysAllocStringLen(L"Title\0junk", 10);
   records[0].attribName = SysAllocStringLen(L"Count\0junk", 10);
-  ASSERT_EQ(S_OK, navigator->GetValues(0, 0, 0, 1, records.data()));
+  ASSERT_EQ(S_OK, m_navigator->GetValues(0, 0, 0, 1, records.data()));
   EXPECT_EQ(1, records[0].found);
   EXPECT_EQ(42, V_I4(&records[0].value));
 }
@@ -154,10 +154,10 @@ TEST_F(NavigatorTest, NamesEndAtAnEmbeddedZero) {
 TEST_F(NavigatorTest, AnAttributeHoldingNothingIsNotFound) {
   Records records(1);
   records.Name(0, L"Title", L"Count");
-  ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));  // value VT_EMPTY
+  ASSERT_EQ(S_OK, m_navigator->SetValues(0, 0, 0, 1, records.data(), 0));  // value VT_EMPTY
   EXPECT_EQ(1, records[0].found);
   records[0].found = 5;
-  ASSERT_EQ(S_OK, navigator->GetValues(0, 1, 0, 1, records.data()));
+  ASSERT_EQ(S_OK, m_navigator->GetValues(0, 1, 0, 1, records.data()));
   EXPECT_EQ(0, records[0].found);
 }
 
@@ -167,7 +167,7 @@ TEST_F(NavigatorTest, SetValuesThroughAPatternOverwritesTheFirstMatch) {
   const BSTR blockName = records[0].blockName;
   const BSTR attribName = records[0].attribName;
   records.SetReal(0, 7.25);
-  ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));
+  ASSERT_EQ(S_OK, m_navigator->SetValues(0, 0, 0, 1, records.data(), 0));
   EXPECT_EQ(1, records[0].found);
   EXPECT_EQ(blockName, records[0].blockName);
   EXPECT_EQ(attribName, records[0].attribName);
@@ -183,7 +183,7 @@ TEST_F(NavigatorTest, ValuesAreCopiedInAndOut) {
   Records records(1);
   records.Name(0, L"Title", L"Name");
   records.SetText(0, L"Bolt");
-  ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));
+  ASSERT_EQ(S_OK, m_navigator->SetValues(0, 0, 0, 1, records.data(), 0));
   V_BSTR(&records[0].value)[0] = L'X';  // the host changes its own copy
   VARIANT name;
   ASSERT_TRUE(Fetch(L"Title", L"Name", &name));
@@ -199,10 +199,10 @@ TEST_F(NavigatorTest, SettingAnAbsentBlockAppendsIt) {
   Records records(1);
   records.Name(0, L"Added", L"Note");
   records.SetText(0, L"new");
-  ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));
+  ASSERT_EQ(S_OK, m_navigator->SetValues(0, 0, 0, 1, records.data(), 0));
   EXPECT_EQ(1, records[0].found);
-  ASSERT_EQ(S_OK, navigator->Save());
-  const std::vector<uint8_t> saved = ReadFile(path);
+  ASSERT_EQ(S_OK, m_navigator->Save());
+  const std::vector<uint8_t> saved = ReadFile(m_path);
   const std::vector<uint8_t> expected = TvdBytes(2)
                                             .Block(L"Title", 4)
                                             .Text(L"Name", L"Bracket")
@@ -227,13 +227,13 @@ TEST_F(NavigatorTest, SavedValuesComeBackAfterReopening) {
   records.SetText(2, L"Withdrawn \u00e9\u4e2d");
   records.Name(3, L"Vault", L"Ratio");
   records.SetReal(3, 0.1);
-  ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, records.count(), records.data(), 0));
-  ASSERT_EQ(S_OK, navigator->Save());
-  navigator.Reset();
+  ASSERT_EQ(S_OK, m_navigator->SetValues(0, 0, 0, records.count(), records.data(), 0));
+  ASSERT_EQ(S_OK, m_navigator->Save());
+  m_navigator.Reset();
   Reopen();
   Records back(4);
   for (int i = 0; i < 4; ++i) back.Name(i, records[i].blockName, records[i].attribName);
-  ASSERT_EQ(S_OK, navigator->GetValues(0, 0, 0, back.count(), back.data()));
+  ASSERT_EQ(S_OK, m_navigator->GetValues(0, 0, 0, back.count(), back.data()));
   EXPECT_EQ(-7, V_I4(&back[0].value));
   EXPECT_EQ(VT_DATE, V_VT(&back[1].value));
   EXPECT_EQ(kDate + 1, V_DATE(&back[1].value));
@@ -245,10 +245,10 @@ TEST_F(NavigatorTest, UnsavedChangesAreDroppedAtRelease) {
   Records records(1);
   records.Name(0, L"Title", L"Count");
   records.SetInt(0, 1);
-  ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));
-  const std::vector<uint8_t> before = ReadFile(path);
-  navigator.Reset();
-  EXPECT_EQ(before, ReadFile(path));
+  ASSERT_EQ(S_OK, m_navigator->SetValues(0, 0, 0, 1, records.data(), 0));
+  const std::vector<uint8_t> before = ReadFile(m_path);
+  m_navigator.Reset();
+  EXPECT_EQ(before, ReadFile(m_path));
   Reopen();
   VARIANT count;
   ASSERT_TRUE(Fetch(L"Title", L"Count", &count));
@@ -259,18 +259,18 @@ TEST_F(NavigatorTest, SaveOntoAReadOnlyFileFailsAndKeepsTheChanges) {
   Records records(1);
   records.Name(0, L"Title", L"Count");
   records.SetInt(0, 99);
-  ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));
-  const std::vector<uint8_t> before = ReadFile(path);
-  ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(KIV_E_CANNOT_OPEN, navigator->Save());
-  EXPECT_EQ(before, ReadFile(path));
+  ASSERT_EQ(S_OK, m_navigator->SetValues(0, 0, 0, 1, records.data(), 0));
+  const std::vector<uint8_t> before = ReadFile(m_path);
+  ASSERT_TRUE(SetFileAttributesW(m_path.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(KIV_E_CANNOT_OPEN, m_navigator->Save());
+  EXPECT_EQ(before, ReadFile(m_path));
   VARIANT count;
   ASSERT_TRUE(Fetch(L"Title", L"Count", &count));
   EXPECT_EQ(99, V_I4(&count));
   // Once the file is writable again the same navigator saves.
-  ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL));
-  ASSERT_EQ(S_OK, navigator->Save());
-  navigator.Reset();
+  ASSERT_TRUE(SetFileAttributesW(m_path.c_str(), FILE_ATTRIBUTE_NORMAL));
+  ASSERT_EQ(S_OK, m_navigator->Save());
+  m_navigator.Reset();
   Reopen();
   ASSERT_TRUE(Fetch(L"Title", L"Count", &count));
   EXPECT_EQ(99, V_I4(&count));
@@ -283,10 +283,10 @@ TEST_F(NavigatorTest, SaveOfAValueWithoutTextFormFailsAndKeepsTheFile) {
   records.Name(0, L"Title", L"Nothing");
   VariantClear(&records[0].value);
   V_VT(&records[0].value) = VT_NULL;
-  ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 1, records.data(), 0));
-  const std::vector<uint8_t> before = ReadFile(path);
-  EXPECT_EQ(KIV_E_WRITE_FAILED, navigator->Save());
-  EXPECT_EQ(before, ReadFile(path));
+  ASSERT_EQ(S_OK, m_navigator->SetValues(0, 0, 0, 1, records.data(), 0));
+  const std::vector<uint8_t> before = ReadFile(m_path);
+  EXPECT_EQ(KIV_E_WRITE_FAILED, m_navigator->Save());
+  EXPECT_EQ(before, ReadFile(m_path));
   VARIANT nothing;
   Fetch(L"Title", L"Nothing", &nothing);
   EXPECT_EQ(VT_NULL, V_VT(&nothing));
@@ -305,7 +305,7 @@ TEST_F(NavigatorTest, ValuesThatCannotBeCopiedAreReportedNotStored) {
   V_VT(&records[1].value) = VT_BSTR | VT_BYREF;
   V_BSTRREF(&records[1].value) = nullptr;
   V_VT(&records[2].value) = 0x00FF;
-  ASSERT_EQ(S_OK, navigator->SetValues(0, 0, 0, 3, records.data(), 0));
+  ASSERT_EQ(S_OK, m_navigator->SetValues(0, 0, 0, 3, records.data(), 0));
   for (size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(0, records[i].found) << i;
     V_VT(&records[i].value) = VT_EMPTY;
@@ -316,17 +316,17 @@ TEST_F(NavigatorTest, ValuesThatCannotBeCopiedAreReportedNotStored) {
 }
 
 TEST_F(NavigatorTest, SaveWhileAnotherProgramHoldsTheFileCannotOpen) {
-  HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE reader = CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
-  EXPECT_EQ(KIV_E_CANNOT_OPEN, navigator->Save());
+  EXPECT_EQ(KIV_E_CANNOT_OPEN, m_navigator->Save());
   CloseHandle(reader);
-  EXPECT_EQ(S_OK, navigator->Save());
+  EXPECT_EQ(S_OK, m_navigator->Save());
 }
 
 TEST_F(NavigatorTest, SaveAfterTheFileWasDeletedWritesItAgain) {
-  ASSERT_TRUE(DeleteFileW(path.c_str()));
-  ASSERT_EQ(S_OK, navigator->Save());
-  navigator.Reset();
+  ASSERT_TRUE(DeleteFileW(m_path.c_str()));
+  ASSERT_EQ(S_OK, m_navigator->Save());
+  m_navigator.Reset();
   Reopen();
   VARIANT state;
   ASSERT_TRUE(Fetch(L"Vault", L"State", &state));
@@ -338,7 +338,7 @@ TEST_F(NavigatorTest, SaveAfterTheFileWasDeletedWritesItAgain) {
 TEST_F(NavigatorTest, ReservedSlotsCheckTheirPointersThenDecline) {
   int target = 0;
   void* p = &target;
-  IKivFileNavigator* n = navigator.get();
+  IKivFileNavigator* n = m_navigator.get();
   EXPECT_EQ(E_NOTIMPL, n->NavReserved03(0, p, p));
   EXPECT_EQ(E_NOTIMPL, n->NavReserved03(0, p, p));
   EXPECT_EQ(E_POINTER, n->NavReserved03(0, nullptr, p));
@@ -372,7 +372,7 @@ TEST_F(NavigatorTest, ReservedSlotsCheckTheirPointersThenDecline) {
 }
 
 TEST_F(NavigatorTest, Slots19And20SucceedForAnyArguments) {
-  IKivFileNavigator* n = navigator.get();
+  IKivFileNavigator* n = m_navigator.get();
   for (LONG v : {0L, 1L, -1L, 0x7fffffffL}) {
     EXPECT_EQ(S_OK, n->NavReserved19(v, v));
     EXPECT_EQ(S_OK, n->NavReserved20(v, v, v, v));
@@ -382,38 +382,38 @@ TEST_F(NavigatorTest, Slots19And20SucceedForAnyArguments) {
 TEST_F(NavigatorTest, QueryInterfaceAnswersTheNavigatorsInterfacesOnly) {
   ComPtr<ITvdFile> own;
   ComPtr<IUnknown> identity, again;
-  EXPECT_EQ(S_OK, navigator->QueryInterface(IID_ITvdFile, own.put_void()));
-  EXPECT_EQ(S_OK, navigator->QueryInterface(IID_IUnknown, identity.put_void()));
+  EXPECT_EQ(S_OK, m_navigator->QueryInterface(IID_ITvdFile, own.put_void()));
+  EXPECT_EQ(S_OK, m_navigator->QueryInterface(IID_IUnknown, identity.put_void()));
   EXPECT_EQ(S_OK, own->QueryInterface(IID_IUnknown, again.put_void()));
   EXPECT_EQ(identity.get(), again.get());
   void* out = reinterpret_cast<void*>(1);
   // Bound to its apartment: no free-threaded marshaler here.
-  EXPECT_EQ(E_NOINTERFACE, navigator->QueryInterface(IID_IMarshal, &out));
+  EXPECT_EQ(E_NOINTERFACE, m_navigator->QueryInterface(IID_IMarshal, &out));
   EXPECT_EQ(nullptr, out);
-  EXPECT_EQ(E_NOINTERFACE, navigator->QueryInterface(IID_IKivFileFormat, &out));
+  EXPECT_EQ(E_NOINTERFACE, m_navigator->QueryInterface(IID_IKivFileFormat, &out));
 }
 
 // Saving converts a file of an older generation to the newest one.
 class OlderGenerationTest : public DllFixture, public ::testing::WithParamInterface<int> {
  protected:
-  void ReleaseAll() override { format.Reset(); }
-  ComPtr<IKivFileFormat> format;
-  TempFolder dir;
+  void ReleaseAll() override { m_format.Reset(); }
+  ComPtr<IKivFileFormat> m_format;
+  TempFolder m_dir;
 };
 
 TEST_P(OlderGenerationTest, SavedFileComesBackAsVersion2) {
-  ASSERT_EQ(S_OK, dll.CreateFormat(format.put()));
+  ASSERT_EQ(S_OK, m_dll.CreateFormat(m_format.put()));
   const std::wstring path =
-      dir.Write(L"old.tvd", TvdBytes(GetParam()).Block(L"Title", 2).Text(L"Name", L"Caf\u00e9").Text(L"Rev", L"B").bytes());
+      m_dir.Write(L"old.tvd", TvdBytes(GetParam()).Block(L"Title", 2).Text(L"Name", L"Caf\u00e9").Text(L"Rev", L"B").bytes());
   {
     ComPtr<IKivFileNavigator> navigator;
-    ASSERT_EQ(S_OK, format->OpenFile(path.c_str(), 0, navigator.put()));
+    ASSERT_EQ(S_OK, m_format->OpenFile(path.c_str(), 0, navigator.put()));
     ASSERT_EQ(S_OK, navigator->Save());
   }
   const std::vector<uint8_t> saved = ReadFile(path);
   EXPECT_EQ(TvdBytes(2).Block(L"Title", 2).Text(L"Name", L"Caf\u00e9").Text(L"Rev", L"B").bytes(), saved);
   ComPtr<IKivFileNavigator> navigator;
-  ASSERT_EQ(S_OK, format->OpenFile(path.c_str(), 0, navigator.put()));
+  ASSERT_EQ(S_OK, m_format->OpenFile(path.c_str(), 0, navigator.put()));
   Records records(1);
   records.Name(0, L"Title", L"Name");
   ASSERT_EQ(S_OK, navigator->GetValues(0, 0, 0, 1, records.data()));

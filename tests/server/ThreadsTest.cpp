@@ -20,9 +20,9 @@ class MtaFixture : public DllFixture {
 
 class SharedFormatTest : public MtaFixture {
  protected:
-  void ReleaseAll() override { format.Reset(); }
-  ComPtr<IKivFileFormat> format;
-  TempFolder dir;
+  void ReleaseAll() override { m_format.Reset(); }
+  ComPtr<IKivFileFormat> m_format;
+  TempFolder m_dir;
 };
 
 // Eight threads share one format object and each opens, reads and releases
@@ -30,17 +30,17 @@ class SharedFormatTest : public MtaFixture {
 TEST_F(SharedFormatTest, EightThreadsOpenReadAndRelease) {
   constexpr int kThreads = 8;
   constexpr int kRounds = 10000;
-  ASSERT_EQ(S_OK, dll.CreateFormat(format.put()));
+  ASSERT_EQ(S_OK, m_dll.CreateFormat(m_format.put()));
   std::vector<std::wstring> paths;
   for (int t = 0; t < kThreads; ++t)
-    paths.push_back(dir.Write(L"f" + std::to_wstring(t) + L".tvd",
+    paths.push_back(m_dir.Write(L"f" + std::to_wstring(t) + L".tvd",
                               TvdBytes(2).Block(L"Title", 2).Int(L"Thread", t).Text(L"Name", L"shared").bytes()));
   // A file all threads read at once as well.
-  const std::wstring common = dir.Write(L"common.tvd", TvdBytes(2).Block(L"B", 1).Real(L"R", 1.5).bytes());
+  const std::wstring common = m_dir.Write(L"common.tvd", TvdBytes(2).Block(L"B", 1).Real(L"R", 1.5).bytes());
 
   std::atomic<int> failures{0};
   std::atomic<bool> go{false};
-  IKivFileFormat* shared = format.get();
+  IKivFileFormat* shared = m_format.get();
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
@@ -73,7 +73,7 @@ TEST_F(SharedFormatTest, EightThreadsOpenReadAndRelease) {
   go = true;
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(0, failures.load());
-  EXPECT_EQ(S_FALSE, dll.CanUnloadNow());  // the format object is still held
+  EXPECT_EQ(S_FALSE, m_dll.CanUnloadNow());  // the format object is still held
 }
 
 // The first request for a class object, made by two threads at once, yields
@@ -114,7 +114,7 @@ TEST_F(MtaFixture, ConcurrentCreationLeavesNoLock) {
     threads.emplace_back([&] {
       for (int round = 0; round < 2000; ++round) {
         IClassFactory* factory = nullptr;
-        if (dll.GetClassObject(round % 3 ? CLSID_TvdFormat : CLSID_TvdFile, IID_IClassFactory,
+        if (m_dll.GetClassObject(round % 3 ? CLSID_TvdFormat : CLSID_TvdFile, IID_IClassFactory,
                                reinterpret_cast<void**>(&factory)) != S_OK) {
           ++failures;
           continue;

@@ -14,9 +14,9 @@ class Records {
   Records(const Records&) = delete;
   Records& operator=(const Records&) = delete;
 
-  ValueRecord* data() { return records_.data(); }
-  ValueRecord& operator[](size_t i) { return records_[i]; }
-  LONG count() const { return static_cast<LONG>(records_.size()); }
+  ValueRecord* data() { return m_records.data(); }
+  ValueRecord& operator[](size_t i) { return m_records[i]; }
+  LONG count() const { return static_cast<LONG>(m_records.size()); }
 
   // Sets record i's names (replacing earlier ones).
   void Name(size_t i, const wchar_t* block, const wchar_t* attrib);
@@ -26,7 +26,7 @@ class Records {
   void SetText(size_t i, const wchar_t* text);
 
  private:
-  std::vector<ValueRecord> records_;
+  std::vector<ValueRecord> m_records;
 };
 
 // Text of a VT_BSTR value, or a marker for other types.

@@ -28,14 +28,14 @@ std::string Hex(HRESULT hr) {
 // A record array whose names and values the host owns.
 class Records {
  public:
-  explicit Records(size_t n) : records_(n) {
-    for (ValueRecord& r : records_) {
+  explicit Records(size_t n) : m_records(n) {
+    for (ValueRecord& r : m_records) {
       r = ValueRecord();
       VariantInit(&r.value);
     }
   }
   ~Records() {
-    for (ValueRecord& r : records_) {
+    for (ValueRecord& r : m_records) {
       SysFreeString(r.attribName);
       SysFreeString(r.blockName);
       VariantClear(&r.value);
@@ -43,42 +43,42 @@ class Records {
   }
   Records(const Records&) = delete;
   Records& operator=(const Records&) = delete;
-  ValueRecord* data() { return records_.data(); }
-  ValueRecord& operator[](size_t i) { return records_[i]; }
-  LONG count() const { return static_cast<LONG>(records_.size()); }
+  ValueRecord* data() { return m_records.data(); }
+  ValueRecord& operator[](size_t i) { return m_records[i]; }
+  LONG count() const { return static_cast<LONG>(m_records.size()); }
 
  private:
-  std::vector<ValueRecord> records_;
+  std::vector<ValueRecord> m_records;
 };
 
 }  // namespace
 
-HostSession::HostSession(std::wstring dllPath) : dllPath_(std::move(dllPath)) {}
+HostSession::HostSession(std::wstring dllPath) : m_dllPath(std::move(dllPath)) {}
 
 HostSession::~HostSession() { Finish(); }
 
 HRESULT HostSession::Report(const char* call, HRESULT hr) {
   Print(std::string(call) + " -> " + Hex(hr));
-  if (FAILED(hr)) sawFailure_ = true;
+  if (FAILED(hr)) m_sawFailure = true;
   return hr;
 }
 
 bool HostSession::Start() {
-  if (dllPath_.empty()) {
+  if (m_dllPath.empty()) {
     // As a host finds a registered plugin: by its ProgID.
     CLSID clsid{};
     if (FAILED(Report("CLSIDFromProgID", CLSIDFromProgID(kFormatProgId, &clsid)))) return false;
     const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IKivFileFormat,
-                                        format_.put_void());
+                                        m_format.put_void());
     return SUCCEEDED(Report("CoCreateInstance", hr));
   }
-  dll_.reset(LoadLibraryW(dllPath_.c_str()));
-  if (!dll_) {
-    Print("LoadLibrary " + Utf8(dllPath_) + " failed, error " + std::to_string(GetLastError()));
+  m_dll.reset(LoadLibraryW(m_dllPath.c_str()));
+  if (!m_dll) {
+    Print("LoadLibrary " + Utf8(m_dllPath) + " failed, error " + std::to_string(GetLastError()));
     return false;
   }
   auto getClassObject = reinterpret_cast<GetClassObjectFunc>(
-      reinterpret_cast<void*>(GetProcAddress(dll_.get(), "DllGetClassObject")));
+      reinterpret_cast<void*>(GetProcAddress(m_dll.get(), "DllGetClassObject")));
   if (!getClassObject) {
     Print("DllGetClassObject is not exported");
     return false;
@@ -88,17 +88,17 @@ bool HostSession::Start() {
                     getClassObject(CLSID_TvdFormat, IID_IClassFactory, factory.put_void()))))
     return false;
   return SUCCEEDED(Report("CreateInstance", factory->CreateInstance(nullptr, IID_IKivFileFormat,
-                                                                     format_.put_void())));
+                                                                     m_format.put_void())));
 }
 
 void HostSession::Finish() {
   Close();
-  format_.Reset();
-  if (!dll_) return;
+  m_format.Reset();
+  if (!m_dll) return;
   auto canUnloadNow = reinterpret_cast<CanUnloadNowFunc>(
-      reinterpret_cast<void*>(GetProcAddress(dll_.get(), "DllCanUnloadNow")));
+      reinterpret_cast<void*>(GetProcAddress(m_dll.get(), "DllCanUnloadNow")));
   if (canUnloadNow) Report("DllCanUnloadNow", canUnloadNow());
-  dll_.reset();
+  m_dll.reset();
 }
 
 bool HostSession::Run(const std::vector<std::wstring>& words) {
@@ -121,13 +121,13 @@ bool HostSession::Run(const std::vector<std::wstring>& words) {
 bool HostSession::Info() {
   UniqueBstr maker, description, extensions;
   if (SUCCEEDED(
-          Report("GetInfo", format_->GetInfo(maker.put(), description.put(), extensions.put())))) {
+          Report("GetInfo", m_format->GetInfo(maker.put(), description.put(), extensions.put())))) {
     Print("maker: " + Utf8(maker.get()));
     Print("description: " + Utf8(description.get()));
     Print("extensions: " + Utf8(extensions.get()));
   }
   ULONG flags = 0;
-  if (SUCCEEDED(Report("GetCapabilities", format_->GetCapabilities(L"tvd", &flags))))
+  if (SUCCEEDED(Report("GetCapabilities", m_format->GetCapabilities(L"tvd", &flags))))
     Print("flags: " + Hex(static_cast<HRESULT>(flags)));
   return true;
 }
@@ -135,8 +135,8 @@ bool HostSession::Info() {
 bool HostSession::Open(const std::vector<std::wstring>& words) {
   Close();
   ComPtr<IKivFileNavigator> navigator;
-  if (SUCCEEDED(Report("OpenFile", format_->OpenFile(words[1].c_str(), 0, navigator.put()))))
-    navigator_ = std::move(navigator);
+  if (SUCCEEDED(Report("OpenFile", m_format->OpenFile(words[1].c_str(), 0, navigator.put()))))
+    m_navigator = std::move(navigator);
   else if (navigator)
     Print("OpenFile failed but returned a navigator");
   return true;
@@ -150,7 +150,7 @@ bool HostSession::Get(const std::vector<std::wstring>& words) {
     Print("? get needs a block and at least one pattern");
     return false;
   }
-  if (!navigator_) {
+  if (!m_navigator) {
     Print("no file is open");
     return true;
   }
@@ -160,7 +160,7 @@ bool HostSession::Get(const std::vector<std::wstring>& words) {
     records[i].blockName = SysAllocString(block.c_str());
     records[i].attribName = SysAllocString(words[first + 1 + i].c_str());
   }
-  if (FAILED(Report("GetValues", navigator_->GetValues(0, stopAtFirst ? 1 : 0, 0, records.count(),
+  if (FAILED(Report("GetValues", m_navigator->GetValues(0, stopAtFirst ? 1 : 0, 0, records.count(),
                                                        records.data()))))
     return true;
   for (LONG i = 0; i < records.count(); ++i)
@@ -183,24 +183,24 @@ bool HostSession::Set(const std::vector<std::wstring>& words) {
     Print("? '" + Utf8(words[3]) + "' is not a value of type " + Utf8(type));
     return false;
   }
-  if (!navigator_) {
+  if (!m_navigator) {
     Print("no file is open");
     return true;
   }
   records[0].blockName = SysAllocString(words[1].c_str());
   records[0].attribName = SysAllocString(words[2].c_str());
-  if (SUCCEEDED(Report("SetValues", navigator_->SetValues(0, 0, 0, 1, records.data(), 0))))
+  if (SUCCEEDED(Report("SetValues", m_navigator->SetValues(0, 0, 0, 1, records.data(), 0))))
     Print("found=" + std::to_string(records[0].found));
   return true;
 }
 
 bool HostSession::Save() {
-  if (!navigator_) {
+  if (!m_navigator) {
     Print("no file is open");
     return true;
   }
-  Report("Save", navigator_->Save());
+  Report("Save", m_navigator->Save());
   return true;
 }
 
-void HostSession::Close() { navigator_.Reset(); }
+void HostSession::Close() { m_navigator.Reset(); }

@@ -32,10 +32,10 @@ class HostSession {
 
   // The format object once Start succeeded (null before); the session keeps
   // the reference.
-  IKivFileFormat* format() const { return format_.get(); }
+  IKivFileFormat* format() const { return m_format.get(); }
 
   // True once any call returned a failure code.
-  bool sawFailure() const { return sawFailure_; }
+  bool sawFailure() const { return m_sawFailure; }
 
  private:
   HRESULT Report(const char* call, HRESULT hr);
@@ -46,9 +46,9 @@ class HostSession {
   bool Save();
   void Close();
 
-  std::wstring dllPath_;
-  UniqueModule dll_;                     // owned: freed in Finish
-  ComPtr<IKivFileFormat> format_;        // owned reference
-  ComPtr<IKivFileNavigator> navigator_;  // owned reference, the open file
-  bool sawFailure_ = false;
+  std::wstring m_dllPath;
+  UniqueModule m_dll;                     // owned: freed in Finish
+  ComPtr<IKivFileFormat> m_format;        // owned reference
+  ComPtr<IKivFileNavigator> m_navigator;  // owned reference, the open file
+  bool m_sawFailure = false;
 };

@@ -61,16 +61,16 @@ ordered_json AttribJson(const VirtualDocument::Block::Attrib& attrib) {
 // Where in the input a fault is, for the message.
 class Place {
  public:
-  explicit Place(std::string path) : path_(std::move(path)) {}
-  Place operator/(const std::string& key) const { return Place(path_ + (path_.empty() ? "" : ".") + key); }
-  Place operator[](size_t index) const { return Place(path_ + "[" + std::to_string(index) + "]"); }
+  explicit Place(std::string path) : m_path(std::move(path)) {}
+  Place operator/(const std::string& key) const { return Place(m_path + (m_path.empty() ? "" : ".") + key); }
+  Place operator[](size_t index) const { return Place(m_path + "[" + std::to_string(index) + "]"); }
   [[noreturn]] void Fail(const std::string& what) const {
     throw ToolError(ToolError::kFileProblem,
-                    "JSON: " + (path_.empty() ? std::string() : path_ + ": ") + what);
+                    "JSON: " + (m_path.empty() ? std::string() : m_path + ": ") + what);
   }
 
  private:
-  std::string path_;
+  std::string m_path;
 };
 
 const json* Member(const json& object, const std::string& key) {

@@ -10,10 +10,10 @@ class ToolError : public std::runtime_error {
   enum : int { kFileProblem = 1, kUsage = 2 };
 
   ToolError(int exitCode, const std::string& message)
-      : std::runtime_error(message), exitCode_(exitCode) {}
+      : std::runtime_error(message), m_exitCode(exitCode) {}
 
-  int exitCode() const { return exitCode_; }
+  int exitCode() const { return m_exitCode; }
 
  private:
-  int exitCode_;
+  int m_exitCode;
 };

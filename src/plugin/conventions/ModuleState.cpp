@@ -1,15 +1,15 @@
 #include "ModuleState.h"
 
-ModuleState::ModuleState() : slot_(TlsAlloc()) {}
+ModuleState::ModuleState() : m_slot(TlsAlloc()) {}
 
 ModuleState::~ModuleState() {
-  if (valid()) TlsFree(slot_);
-  slot_ = TLS_OUT_OF_INDEXES;
+  if (valid()) TlsFree(m_slot);
+  m_slot = TLS_OUT_OF_INDEXES;
 }
 
 ModuleState* ModuleState::Current() {
   if (!g_moduleState.valid()) return nullptr;
-  return static_cast<ModuleState*>(TlsGetValue(g_moduleState.slot_));
+  return static_cast<ModuleState*>(TlsGetValue(g_moduleState.m_slot));
 }
 
 HINSTANCE ModuleState::ResourceInstance() {

@@ -15,10 +15,10 @@ class ModuleState {
 
   // False when the per-thread slot could not be had; the library then
   // refuses to attach.
-  bool valid() const { return slot_ != TLS_OUT_OF_INDEXES; }
+  bool valid() const { return m_slot != TLS_OUT_OF_INDEXES; }
 
-  HINSTANCE instance() const { return instance_; }
-  void SetInstance(HINSTANCE instance) { instance_ = instance; }
+  HINSTANCE instance() const { return m_instance; }
+  void SetInstance(HINSTANCE instance) { m_instance = instance; }
 
   // The state current on the calling thread: this library's while a guard
   // is active, else null (the caller's own).
@@ -30,8 +30,8 @@ class ModuleState {
  private:
   friend class ModuleStateGuard;
 
-  DWORD slot_;                   // owned: thread-local slot holding the current state
-  HINSTANCE instance_ = nullptr; // borrowed: this library's module, set at attach
+  DWORD m_slot;                   // owned: thread-local slot holding the current state
+  HINSTANCE m_instance = nullptr; // borrowed: this library's module, set at attach
 };
 
 // The library's one module state, defined with the other globals of the

@@ -1,18 +1,18 @@
 #include "ModuleStateGuard.h"
 
-ModuleStateGuard::ModuleStateGuard(ModuleState& state) : state_(state), previous_(nullptr) {
-  if (!state_.valid()) return;
+ModuleStateGuard::ModuleStateGuard(ModuleState& state) : m_state(state), m_previous(nullptr) {
+  if (!m_state.valid()) return;
   // TlsGetValue leaves the thread's last error alone only on success; keep
   // the caller's error code intact across the guard.
   const DWORD error = GetLastError();
-  previous_ = TlsGetValue(state_.slot_);
-  TlsSetValue(state_.slot_, &state_);
+  m_previous = TlsGetValue(m_state.m_slot);
+  TlsSetValue(m_state.m_slot, &m_state);
   SetLastError(error);
 }
 
 ModuleStateGuard::~ModuleStateGuard() {
-  if (!state_.valid()) return;
+  if (!m_state.valid()) return;
   const DWORD error = GetLastError();
-  TlsSetValue(state_.slot_, previous_);
+  TlsSetValue(m_state.m_slot, m_previous);
   SetLastError(error);
 }

@@ -12,6 +12,6 @@ class ModuleStateGuard {
   ModuleStateGuard& operator=(const ModuleStateGuard&) = delete;
 
  private:
-  ModuleState& state_;  // borrowed: the library's state, a global
-  void* previous_;      // borrowed: the state current before the guard (null: the caller's)
+  ModuleState& m_state;  // borrowed: the library's state, a global
+  void* m_previous;      // borrowed: the state current before the guard (null: the caller's)
 };

@@ -100,13 +100,13 @@ void PreviewTest::SetUp() {
   DeleteTree(HKEY_LOCAL_MACHINE, kHostKey);
   DeleteTree(HKEY_CURRENT_USER, kHostKey);
   SetLocation(ResourceFolder());
-  strings = std::make_unique<RegisteredStringSource>();
-  ASSERT_TRUE(strings->registered());
-  ASSERT_EQ(S_OK, dll.CreateFormat(reinterpret_cast<IKivFileFormat**>(format.put_void())));
+  m_strings = std::make_unique<RegisteredStringSource>();
+  ASSERT_TRUE(m_strings->registered());
+  ASSERT_EQ(S_OK, m_dll.CreateFormat(reinterpret_cast<IKivFileFormat**>(m_format.put_void())));
 }
 
 void PreviewTest::ReleaseAll() {
-  format.Reset();
+  m_format.Reset();
   Pump();
 }
 
@@ -115,7 +115,7 @@ void PreviewTest::TearDown() {
     ReleaseAll();
   else
     DllFixture::TearDown();
-  strings.reset();
+  m_strings.reset();
   DeleteTree(HKEY_LOCAL_MACHINE, kHostKey);
   DeleteTree(HKEY_CURRENT_USER, kHostKey);
   if (m_hadIconFont)
@@ -127,7 +127,7 @@ void PreviewTest::TearDown() {
 
 ComPtr<IKivFilePreview> PreviewTest::NewPreview(const RECT& rect) {
   ComPtr<IKivFilePreview> preview;
-  const HRESULT hr = format->CreatePreview(Frame(), &rect, 0, 0, preview.put());
+  const HRESULT hr = m_format->CreatePreview(Frame(), &rect, 0, 0, preview.put());
   EXPECT_EQ(S_OK, hr);
   return preview;
 }

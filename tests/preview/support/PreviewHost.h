@@ -60,8 +60,8 @@ class PreviewTest : public DllFixture {
   // check is theirs then.
   void UnloadedByTest() { m_unloadedByTest = true; }
 
-  ComPtr<IKivFileFormat> format;
-  std::unique_ptr<RegisteredStringSource> strings;
+  ComPtr<IKivFileFormat> m_format;
+  std::unique_ptr<RegisteredStringSource> m_strings;
 
  private:
   std::vector<BYTE> m_savedIconFont;  // the prefix's own value, put back afterwards

@@ -9,26 +9,26 @@
 
 class ComApartment {
  public:
-  explicit ComApartment(DWORD model) : hr_(CoInitializeEx(nullptr, model)) {}
+  explicit ComApartment(DWORD model) : m_hr(CoInitializeEx(nullptr, model)) {}
   ~ComApartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
+    if (SUCCEEDED(m_hr)) CoUninitialize();
   }
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
-  HRESULT result() const { return hr_; }
+  HRESULT result() const { return m_hr; }
 
  private:
-  HRESULT hr_;
+  HRESULT m_hr;
 };
 
 class DllFixture : public ::testing::Test {
  protected:
-  explicit DllFixture(DWORD model = COINIT_APARTMENTTHREADED) : apartment_(model) {}
+  explicit DllFixture(DWORD model = COINIT_APARTMENTTHREADED) : m_apartment(model) {}
 
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(apartment_.result()));
-    ASSERT_TRUE(dll.loaded()) << "cannot load the library, error " << GetLastError();
-    ASSERT_EQ(S_OK, dll.CanUnloadNow()) << "a fresh library must be unloadable";
+    ASSERT_TRUE(SUCCEEDED(m_apartment.result()));
+    ASSERT_TRUE(m_dll.loaded()) << "cannot load the library, error " << GetLastError();
+    ASSERT_EQ(S_OK, m_dll.CanUnloadNow()) << "a fresh library must be unloadable";
   }
 
   // Tests release their own references first; fixtures release theirs in
@@ -37,10 +37,10 @@ class DllFixture : public ::testing::Test {
 
   void TearDown() override {
     ReleaseAll();
-    EXPECT_EQ(S_OK, dll.CanUnloadNow()) << "something still holds the library";
-    EXPECT_TRUE(dll.Unload()) << "the library is still in the process after FreeLibrary";
+    EXPECT_EQ(S_OK, m_dll.CanUnloadNow()) << "something still holds the library";
+    EXPECT_TRUE(m_dll.Unload()) << "the library is still in the process after FreeLibrary";
   }
 
-  ComApartment apartment_;
-  VellistoDll dll;
+  ComApartment m_apartment;
+  VellistoDll m_dll;
 };

@@ -15,32 +15,32 @@ F Export(HMODULE module, const char* name) {
 std::wstring VellistoDll::Path() { return ProgramFolder() + L"Vellisto.dll"; }
 
 VellistoDll::VellistoDll() {
-  module_ = LoadLibraryW(Path().c_str());
-  if (!module_) return;
-  getClassObject_ = Export<GetClassObjectFunc>(module_, "DllGetClassObject");
-  canUnloadNow_ = Export<NoArgFunc>(module_, "DllCanUnloadNow");
-  registerServer_ = Export<NoArgFunc>(module_, "DllRegisterServer");
-  unregisterServer_ = Export<NoArgFunc>(module_, "DllUnregisterServer");
+  m_module = LoadLibraryW(Path().c_str());
+  if (!m_module) return;
+  m_getClassObject = Export<GetClassObjectFunc>(m_module, "DllGetClassObject");
+  m_canUnloadNow = Export<NoArgFunc>(m_module, "DllCanUnloadNow");
+  m_registerServer = Export<NoArgFunc>(m_module, "DllRegisterServer");
+  m_unregisterServer = Export<NoArgFunc>(m_module, "DllUnregisterServer");
 }
 
 VellistoDll::~VellistoDll() { Unload(); }
 
 bool VellistoDll::Unload() {
-  if (module_) FreeLibrary(module_);
-  module_ = nullptr;
+  if (m_module) FreeLibrary(m_module);
+  m_module = nullptr;
   return GetModuleHandleW(L"Vellisto.dll") == nullptr;
 }
 
 HRESULT VellistoDll::GetClassObject(REFCLSID clsid, REFIID iid, void** out) const {
-  return getClassObject_ ? getClassObject_(clsid, iid, out) : E_UNEXPECTED;
+  return m_getClassObject ? m_getClassObject(clsid, iid, out) : E_UNEXPECTED;
 }
 
-HRESULT VellistoDll::CanUnloadNow() const { return canUnloadNow_ ? canUnloadNow_() : E_UNEXPECTED; }
+HRESULT VellistoDll::CanUnloadNow() const { return m_canUnloadNow ? m_canUnloadNow() : E_UNEXPECTED; }
 
-HRESULT VellistoDll::RegisterServer() const { return registerServer_ ? registerServer_() : E_UNEXPECTED; }
+HRESULT VellistoDll::RegisterServer() const { return m_registerServer ? m_registerServer() : E_UNEXPECTED; }
 
 HRESULT VellistoDll::UnregisterServer() const {
-  return unregisterServer_ ? unregisterServer_() : E_UNEXPECTED;
+  return m_unregisterServer ? m_unregisterServer() : E_UNEXPECTED;
 }
 
 ComPtr<IClassFactory> VellistoDll::Factory(REFCLSID clsid) const {

@@ -17,8 +17,8 @@ class VellistoDll {
   VellistoDll& operator=(const VellistoDll&) = delete;
 
   static std::wstring Path();
-  bool loaded() const { return module_ != nullptr; }
-  HMODULE module() const { return module_; }
+  bool loaded() const { return m_module != nullptr; }
+  HMODULE module() const { return m_module; }
   // Unloads now; true when the library is gone from the process afterwards.
   bool Unload();
 
@@ -35,10 +35,10 @@ class VellistoDll {
   typedef HRESULT(WINAPI* GetClassObjectFunc)(REFCLSID, REFIID, void**);
   typedef HRESULT(WINAPI* NoArgFunc)();
 
-  HMODULE module_ = nullptr;  // owned: FreeLibrary
-  // borrowed: exports of module_, valid while it is loaded
-  GetClassObjectFunc getClassObject_ = nullptr;
-  NoArgFunc canUnloadNow_ = nullptr;
-  NoArgFunc registerServer_ = nullptr;
-  NoArgFunc unregisterServer_ = nullptr;
+  HMODULE m_module = nullptr;  // owned: FreeLibrary
+  // borrowed: exports of m_module, valid while it is loaded
+  GetClassObjectFunc m_getClassObject = nullptr;
+  NoArgFunc m_canUnloadNow = nullptr;
+  NoArgFunc m_registerServer = nullptr;
+  NoArgFunc m_unregisterServer = nullptr;
 };
