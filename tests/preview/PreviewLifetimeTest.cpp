@@ -44,7 +44,7 @@ class PreviewLifetimeTest : public PreviewTest {
   void OnePreview() {
     ComPtr<IKivFilePreview> preview;
     const RECT rect = {10, 10, 210, 110};
-    ASSERT_EQ(S_OK, format->CreatePreview(Frame(), &rect, 0, 0, preview.put()));
+    ASSERT_EQ(S_OK, m_format->CreatePreview(Frame(), &rect, 0, 0, preview.put()));
     ShowAndPaint(preview.get(), L"C:\\vault\\part.tvd");
   }
 };
@@ -59,14 +59,14 @@ TEST_F(PreviewLifetimeTest, UnloadingLeavesNothingBehindAndALoadAgainPaints) {
     className.resize(GetClassNameW(PreviewWindow(), &className[0], 128));
     EXPECT_NE(nullptr, GetModuleHandleW(library.c_str()));
   }
-  const HMODULE first = dll.module();
+  const HMODULE first = m_dll.module();
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(first);
   const DWORD imageSize = reinterpret_cast<const IMAGE_NT_HEADERS*>(
       reinterpret_cast<const BYTE*>(first) + dos->e_lfanew)->OptionalHeader.SizeOfImage;
-  format.Reset();
-  ASSERT_EQ(S_OK, dll.CanUnloadNow());
+  m_format.Reset();
+  ASSERT_EQ(S_OK, m_dll.CanUnloadNow());
   UnloadedByTest();
-  ASSERT_TRUE(dll.Unload());
+  ASSERT_TRUE(m_dll.Unload());
   EXPECT_EQ(nullptr, GetModuleHandleW(library.c_str())) << "the cache freed the resource library";
   WNDCLASSEXW info = {};
   info.cbSize = sizeof info;
@@ -102,8 +102,8 @@ TEST_F(PreviewLifetimeTest, AThousandPreviewsLeaveTheGdiAndUserObjectCountsAsThe
   Pump();
   EXPECT_EQ(gdiBefore, GdiObjects());
   EXPECT_EQ(windowsBefore, Windows());
-  EXPECT_EQ(1001, strings->log.created);
-  EXPECT_EQ(0, strings->log.alive);
+  EXPECT_EQ(1001, m_strings->log().created);
+  EXPECT_EQ(0, m_strings->log().alive);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST_F(PreviewSettingsTest, AShortIconFontReachesTheSystemZeroFilled) {
   SetBinary(HKEY_CURRENT_USER, kMetricsKey, L"IconFont", &font, shortSize);
   g_fonts = FontCalls();
   ImportHook hook("gdi32.dll", "CreateFontIndirectW",
-                  reinterpret_cast<void*>(&HookedCreateFontIndirectW), dll.module());
+                  reinterpret_cast<void*>(&HookedCreateFontIndirectW), m_dll.module());
   ASSERT_TRUE(hook.installed());
   ComPtr<IKivFilePreview> preview = NewPreview();
   ASSERT_EQ(1, g_fonts.indirect);
@@ -99,9 +99,9 @@ TEST_F(PreviewSettingsTest, AnIconFontThatMakesNoFontFallsBackToMsSansSerif) {
   g_fonts = FontCalls();
   g_fonts.failIndirect = true;
   ImportHook indirect("gdi32.dll", "CreateFontIndirectW",
-                      reinterpret_cast<void*>(&HookedCreateFontIndirectW), dll.module());
+                      reinterpret_cast<void*>(&HookedCreateFontIndirectW), m_dll.module());
   ImportHook direct("gdi32.dll", "CreateFontW", reinterpret_cast<void*>(&HookedCreateFontW),
-                    dll.module());
+                    m_dll.module());
   ASSERT_TRUE(indirect.installed() && direct.installed());
   ComPtr<IKivFilePreview> preview = NewPreview();
   EXPECT_EQ(1, g_fonts.indirect);
@@ -188,53 +188,53 @@ TEST_F(PreviewSettingsTest, ALocationTooLongForThePathGivesNoIconNeverACutOffPat
 // The caption
 
 TEST_F(PreviewSettingsTest, TheCaptionIsTextZeroOfTheModulesStrings) {
-  strings->script.text = L"Tavorin virtual document";
+  m_strings->script().text = L"Tavorin virtual document";
   EXPECT_TRUE(ShowsCaption(L"Tavorin virtual document"));
-  ASSERT_EQ(2u, strings->log.loadModuleArgs.size());
-  EXPECT_EQ(L"FERROLANTH PDM", strings->log.loadModuleArgs[0]);
-  EXPECT_EQ(L"Vellisto", strings->log.loadModuleArgs[1]);
-  EXPECT_EQ(std::vector<LONG>{0}, strings->log.getStringIndexes);
-  EXPECT_EQ((std::vector<int>{9, 7}), strings->log.slots);
-  EXPECT_EQ(1, strings->log.runCalls);
-  EXPECT_EQ(0, strings->log.alive) << "the component is released when the window is made";
+  ASSERT_EQ(2u, m_strings->log().loadModuleArgs.size());
+  EXPECT_EQ(L"FERROLANTH PDM", m_strings->log().loadModuleArgs[0]);
+  EXPECT_EQ(L"Vellisto", m_strings->log().loadModuleArgs[1]);
+  EXPECT_EQ(std::vector<LONG>{0}, m_strings->log().getStringIndexes);
+  EXPECT_EQ((std::vector<int>{9, 7}), m_strings->log().slots);
+  EXPECT_EQ(1, m_strings->log().runCalls);
+  EXPECT_EQ(0, m_strings->log().alive) << "the component is released when the window is made";
 }
 
 TEST_F(PreviewSettingsTest, AComponentThatCannotBeCreatedRunOrQueriedGivesAnEmptyCaption) {
   for (int fault = 0; fault < 4; ++fault) {
     SCOPED_TRACE(fault);
-    strings->script = StringSourceScript();
-    strings->script.creatable = fault != 0;
-    strings->script.succeedWithNull = fault == 1;  // OleRun must not see a null object
-    strings->script.runnable = fault != 2;
-    strings->script.answersInterface = fault != 3;
-    strings->log = StringSourceLog();
+    m_strings->script() = StringSourceScript();
+    m_strings->script().creatable = fault != 0;
+    m_strings->script().succeedWithNull = fault == 1;  // OleRun must not see a null object
+    m_strings->script().runnable = fault != 2;
+    m_strings->script().answersInterface = fault != 3;
+    m_strings->log() = StringSourceLog();
     EXPECT_TRUE(ShowsCaption(L""));
-    EXPECT_TRUE(strings->log.slots.empty());
-    EXPECT_EQ(0, strings->log.alive);
+    EXPECT_TRUE(m_strings->log().slots.empty());
+    EXPECT_EQ(0, m_strings->log().alive);
   }
-  strings.reset();  // not registered at all
+  m_strings.reset();  // not registered at all
   EXPECT_TRUE(ShowsCaption(L""));
 }
 
 TEST_F(PreviewSettingsTest, AFailingLoadModuleOrGetStringGivesTheProductNameCaption) {
-  strings->script.loadModuleResult = E_FAIL;
+  m_strings->script().loadModuleResult = E_FAIL;
   EXPECT_TRUE(ShowsCaption(L"FERROLANTH PDM Virtual File"));
-  EXPECT_EQ(std::vector<int>{9}, strings->log.slots) << "GetString is skipped";
-  strings->script = StringSourceScript();
-  strings->script.getStringResult = E_UNEXPECTED;
+  EXPECT_EQ(std::vector<int>{9}, m_strings->log().slots) << "GetString is skipped";
+  m_strings->script() = StringSourceScript();
+  m_strings->script().getStringResult = E_UNEXPECTED;
   EXPECT_TRUE(ShowsCaption(L"FERROLANTH PDM Virtual File"));
   // A failure code other than a negative one is no failure.
-  strings->script.getStringResult = S_FALSE;
+  m_strings->script().getStringResult = S_FALSE;
   EXPECT_TRUE(ShowsCaption(L"Virtual document"));
 }
 
 TEST_F(PreviewSettingsTest, ANullTextGivesAnEmptyCaption) {
-  strings->script.nullText = true;
+  m_strings->script().nullText = true;
   EXPECT_TRUE(ShowsCaption(L""));
 }
 
 TEST_F(PreviewSettingsTest, TheProductNameComesFromTheMachineThenTheUserThenTheDefault) {
-  strings->script.loadModuleResult = E_FAIL;
+  m_strings->script().loadModuleResult = E_FAIL;
   SetString(HKEY_CURRENT_USER, kHostKey, nullptr, L"User Quilmoor");
   EXPECT_TRUE(ShowsCaption(L"User Quilmoor Virtual File"));
   SetString(HKEY_LOCAL_MACHINE, kHostKey, nullptr, L"Quilmoor Enterprise");
@@ -254,7 +254,7 @@ namespace {
 // the registry (HKCR lands in HKLM\Software\Classes), not a class object of
 // this process.
 TEST_F(PreviewSettingsTest, TheCaptionComesFromARegisteredInProcessServer) {
-  strings.reset();
+  m_strings.reset();
   const std::wstring key =
       L"Software\\Classes\\CLSID\\{C952BB52-1360-43CF-9CA5-7FFBA3DD4BC0}\\InprocServer32";
   const std::wstring server = ProgramFolder() + L"KivStrings.dll";

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "KivHost.h"
+#include "ProcessClassObject.h"
 
 #include <string>
 
@@ -12,15 +13,10 @@ class HostStringSource {
  public:
   // caption: text 0 of module "Vellisto"; hasStrings false: LoadModule fails.
   HostStringSource(std::wstring caption, bool hasStrings);
-  ~HostStringSource();
-  HostStringSource(const HostStringSource&) = delete;
-  HostStringSource& operator=(const HostStringSource&) = delete;
 
   // The HRESULT of CoRegisterClassObject.
-  HRESULT registration() const { return m_registration; }
+  HRESULT registration() const { return m_classObject.registration(); }
 
  private:
-  IClassFactory* m_factory = nullptr;  // owned reference
-  DWORD m_cookie = 0;
-  HRESULT m_registration = E_FAIL;
+  ProcessClassObject m_classObject;
 };

@@ -1,34 +1,26 @@
 #include "FakeStringSource.h"
 
+#include "LocalComObject.h"
+
 namespace {
 
-class FakeSource : public IKivStringSource, public IRunnableObject {
+class FakeSource : public LocalComObject<IKivStringSource, IRunnableObject> {
  public:
   FakeSource(StringSourceScript* script, StringSourceLog* log) : m_script(script), m_log(log) {
     ++m_log->created;
     ++m_log->alive;
   }
-  virtual ~FakeSource() { --m_log->alive; }
+  ~FakeSource() override { --m_log->alive; }
 
   // IUnknown
   STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
-    *out = nullptr;
-    if (InlineIsEqualGUID(iid, IID_IUnknown))
-      *out = static_cast<IKivStringSource*>(this);
-    else if (InlineIsEqualGUID(iid, IID_IKivStringSource) && m_script->answersInterface)
-      *out = static_cast<IKivStringSource*>(this);
-    else if (InlineIsEqualGUID(iid, IID_IRunnableObject))
-      *out = static_cast<IRunnableObject*>(this);
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return ++m_refs; }
-  STDMETHOD_(ULONG, Release)() override {
-    const ULONG count = --m_refs;
-    if (count == 0) delete this;
-    return count;
+    if (InlineIsEqualGUID(iid, IID_IUnknown) ||
+        (InlineIsEqualGUID(iid, IID_IKivStringSource) && m_script->answersInterface))
+      return Answer(static_cast<IKivStringSource*>(this), out);
+    if (InlineIsEqualGUID(iid, IID_IRunnableObject))
+      return Answer(static_cast<IRunnableObject*>(this), out);
+    return Answer(nullptr, out);
   }
 
   // IKivStringSource
@@ -69,67 +61,25 @@ class FakeSource : public IKivStringSource, public IRunnableObject {
     return S_OK;
   }
 
-  ULONG m_refs = 0;
   StringSourceScript* m_script;  // borrowed: the test's
   StringSourceLog* m_log;        // borrowed: the test's
 };
 
-class FakeFactory : public IClassFactory {
- public:
-  FakeFactory(StringSourceScript* script, StringSourceLog* log) : m_script(script), m_log(log) {}
-  virtual ~FakeFactory() = default;
-
-  STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!InlineIsEqualGUID(iid, IID_IUnknown) && !InlineIsEqualGUID(iid, IID_IClassFactory))
-      return E_NOINTERFACE;
-    *out = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHOD_(ULONG, AddRef)() override { return ++m_refs; }
-  STDMETHOD_(ULONG, Release)() override {
-    const ULONG count = --m_refs;
-    if (count == 0) delete this;
-    return count;
-  }
-  STDMETHOD(CreateInstance)(IUnknown* outer, REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    if (!m_script->creatable) return E_OUTOFMEMORY;
-    if (m_script->succeedWithNull) return S_OK;
-    FakeSource* source = new FakeSource(m_script, m_log);
-    source->AddRef();
-    const HRESULT hr = source->QueryInterface(iid, out);
-    source->Release();
-    return hr;
-  }
-  STDMETHOD(LockServer)(BOOL) override { return S_OK; }
-
- private:
-  ULONG m_refs = 0;
-  StringSourceScript* m_script;  // borrowed
-  StringSourceLog* m_log;        // borrowed
-};
+// What the fake's class object makes, as the script says.
+ProcessClassObject::Create FakeMaker(StringSourceScript* script, StringSourceLog* log) {
+  return [script, log](REFIID iid, void** out) {
+    if (!script->creatable) return E_OUTOFMEMORY;
+    if (script->succeedWithNull) return S_OK;
+    IKivStringSource* source = new FakeSource(script, log);
+    return ProcessClassObject::QueryNewObject(source, iid, out);
+  };
+}
 
 }  // namespace
 
-IClassFactory* NewStringSourceFactory(StringSourceScript* script, StringSourceLog* log) {
-  IClassFactory* factory = new FakeFactory(script, log);
-  factory->AddRef();
-  return factory;
+ComPtr<IClassFactory> NewStringSourceFactory(StringSourceScript* script, StringSourceLog* log) {
+  return ProcessClassObject::NewFactory(FakeMaker(script, log));
 }
 
-RegisteredStringSource::RegisteredStringSource() {
-  m_factory = NewStringSourceFactory(&script, &log);
-  if (FAILED(CoRegisterClassObject(CLSID_KivStringSource, m_factory, CLSCTX_INPROC_SERVER,
-                                   REGCLS_MULTIPLEUSE, &m_cookie)))
-    m_cookie = 0;
-}
-
-RegisteredStringSource::~RegisteredStringSource() {
-  if (m_cookie) CoRevokeClassObject(m_cookie);
-  m_factory->Release();
-}
+RegisteredStringSource::RegisteredStringSource()
+    : m_classObject(CLSID_KivStringSource, FakeMaker(&m_script, &m_log)) {}

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "KivHost.h"
+#include "ProcessClassObject.h"
 
 #include <ole2.h>
 
@@ -37,18 +38,17 @@ struct StringSourceLog {
 class RegisteredStringSource {
  public:
   RegisteredStringSource();
-  ~RegisteredStringSource();
-  RegisteredStringSource(const RegisteredStringSource&) = delete;
-  RegisteredStringSource& operator=(const RegisteredStringSource&) = delete;
 
-  bool registered() const { return m_cookie != 0; }
-  StringSourceScript script;
-  StringSourceLog log;
+  bool registered() const { return SUCCEEDED(m_classObject.registration()); }
+  // What the fake answers (the test sets it) and what it saw.
+  StringSourceScript& script() { return m_script; }
+  StringSourceLog& log() { return m_log; }
 
  private:
-  IClassFactory* m_factory = nullptr;  // owned reference
-  DWORD m_cookie = 0;
+  StringSourceScript m_script;
+  StringSourceLog m_log;
+  ProcessClassObject m_classObject;  // after the script and log it uses
 };
 
 // The class object alone (for an in-process server of the fake).
-IClassFactory* NewStringSourceFactory(StringSourceScript* script, StringSourceLog* log);
+ComPtr<IClassFactory> NewStringSourceFactory(StringSourceScript* script, StringSourceLog* log);

@@ -17,10 +17,8 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** o
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!InlineIsEqualGUID(clsid, CLSID_KivStringSource)) return CLASS_E_CLASSNOTAVAILABLE;
-  IClassFactory* factory = NewStringSourceFactory(&g_script, &g_log);
-  const HRESULT hr = factory->QueryInterface(iid, out);
-  factory->Release();
-  return hr;
+  ComPtr<IClassFactory> factory = NewStringSourceFactory(&g_script, &g_log);
+  return factory ? factory->QueryInterface(iid, out) : E_OUTOFMEMORY;
 }
 
 extern "C" HRESULT WINAPI DllCanUnloadNow() { return S_FALSE; }
