@@ -5,7 +5,9 @@
 //
 //   plugin_bench [--quick]     (--quick: a few rounds, checks that both
 //                               paths agree, no timing worth reading)
+#include "BenchClock.h"
 #include "KivHost.h"
+#include "ProgramFolder.h"
 #include "Vellisto.h"
 #include "VirtualDocument.h"
 
@@ -18,14 +20,6 @@
 namespace {
 
 constexpr int kRecords = 20;
-
-// Beside this program, in the build tree and in the installed tree alike.
-std::wstring DllPath() {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  const std::wstring self(path, length);
-  return self.substr(0, self.find_last_of(L"\\/") + 1) + L"Vellisto.dll";
-}
 
 // A document of about 2 KB: five blocks of eight attributes of mixed types.
 std::wstring WriteSampleFile() {
@@ -76,17 +70,6 @@ void FreeRecords(ValueRecord* records) {
   }
 }
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 bool ThroughPlugin(IKivFileFormat* format, const wchar_t* path, ValueRecord* records) {
   IKivFileNavigator* navigator = nullptr;
   if (format->OpenFile(path, 0, &navigator) != S_OK) return false;
@@ -115,11 +98,6 @@ bool SameResults(const ValueRecord* a, const ValueRecord* b) {
   return true;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,7 +107,7 @@ int main(int argc, char** argv) {
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const std::wstring path = WriteSampleFile();
-  HMODULE dll = LoadLibraryW(DllPath().c_str());
+  HMODULE dll = LoadLibraryW((ProgramFolder() + L"Vellisto.dll").c_str());
   if (path.empty() || !dll) {
     std::printf("set-up failed (file %d, library %d)\n", !path.empty(), dll != nullptr);
     return 1;

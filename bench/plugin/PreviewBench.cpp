@@ -6,8 +6,10 @@
 // library and bitmap loaded cold). Rounds alternate; medians are compared.
 //
 //   preview_bench [--quick]    (a display is needed: run under xvfb-run)
+#include "BenchClock.h"
 #include "HostStringSource.h"
 #include "KivHost.h"
+#include "ProgramFolder.h"
 #include "Vellisto.h"
 
 #include <windows.h>
@@ -23,36 +25,6 @@ namespace {
 
 const wchar_t kHostKey[] = L"Software\\Ferrolanth\\Applications\\Quilmoor Enterprise";
 const RECT kRect = {0, 0, 320, 200};
-
-// The folder of this program, where the library and the sample resource
-// library (in sample\) lie, in the build tree and in the installed tree.
-std::wstring ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path.substr(0, path.find_last_of(L"\\/") + 1);
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 void Pump() {
   MSG message;
