@@ -1,21 +1,8 @@
 #include "PngFile.h"
 
+#include "ComPtr.h"
+
 #include <wincodec.h>
-
-namespace {
-
-// Releases a COM reference when it goes.
-template <class T>
-struct Ref {
-  T* p = nullptr;
-  ~Ref() {
-    if (p) p->Release();
-  }
-  T* operator->() const { return p; }
-  void** put() { return reinterpret_cast<void**>(&p); }
-};
-
-}  // namespace
 
 HRESULT WritePng(const std::wstring& path, int width, int height,
                  const std::vector<uint32_t>& pixels) {
@@ -33,18 +20,18 @@ HRESULT WritePng(const std::wstring& path, int width, int height,
       at[2] = BYTE(rgb >> 16);
     }
 
-  Ref<IWICImagingFactory> factory;
+  ComPtr<IWICImagingFactory> factory;
   HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory, factory.put());
+                                IID_IWICImagingFactory, factory.put_void());
   if (FAILED(hr)) return hr;
-  Ref<IWICStream> stream;
-  if (FAILED(hr = factory->CreateStream(&stream.p))) return hr;
+  ComPtr<IWICStream> stream;
+  if (FAILED(hr = factory->CreateStream(stream.put()))) return hr;
   if (FAILED(hr = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE))) return hr;
-  Ref<IWICBitmapEncoder> encoder;
-  if (FAILED(hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder.p))) return hr;
-  if (FAILED(hr = encoder->Initialize(stream.p, WICBitmapEncoderNoCache))) return hr;
-  Ref<IWICBitmapFrameEncode> frame;
-  if (FAILED(hr = encoder->CreateNewFrame(&frame.p, nullptr))) return hr;
+  ComPtr<IWICBitmapEncoder> encoder;
+  if (FAILED(hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put()))) return hr;
+  if (FAILED(hr = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache))) return hr;
+  ComPtr<IWICBitmapFrameEncode> frame;
+  if (FAILED(hr = encoder->CreateNewFrame(frame.put(), nullptr))) return hr;
   if (FAILED(hr = frame->Initialize(nullptr))) return hr;
   if (FAILED(hr = frame->SetSize(UINT(width), UINT(height)))) return hr;
   WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
