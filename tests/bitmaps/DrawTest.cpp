@@ -2,6 +2,7 @@
 // the generated bitmaps hold.
 #include "CDib.h"
 #include "DrawBitmap.h"
+#include "MemorySurface.h"
 #include "ResourceModuleTest.h"
 #include "SystemCalls.h"
 #include "TestBitmapData.h"
@@ -15,44 +16,6 @@
 namespace {
 
 constexpr uint32_t kSentinel = 0x123456;
-
-// A 32-bit top-down DIB section in a memory device context.
-class MemoryTarget {
- public:
-  MemoryTarget(int width, int height) : m_width(width), m_height(height) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    m_bitmap.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    m_bits = static_cast<uint32_t*>(bits);
-    m_dc.reset(::CreateCompatibleDC(nullptr));
-    m_selected = std::make_unique<SelectedObject>(m_dc.get(), m_bitmap.get());
-    Fill(kSentinel);
-  }
-
-  HDC dc() const { return m_dc.get(); }
-  void Fill(uint32_t rgb) {
-    ::GdiFlush();
-    for (int i = 0; i < m_width * m_height; ++i) m_bits[i] = rgb;
-  }
-  uint32_t Pixel(int x, int y) const {
-    ::GdiFlush();
-    return m_bits[y * m_width + x] & 0xFFFFFF;
-  }
-
- private:
-  int m_width;
-  int m_height;
-  UniqueBitmap m_bitmap;  // owned
-  UniqueMemoryDC m_dc;    // owned
-  std::unique_ptr<SelectedObject> m_selected;  // owned: m_bitmap in m_dc
-  uint32_t* m_bits = nullptr;  // borrowed: m_bitmap's pixels
-};
 
 template <typename PixelAt>
 ::testing::AssertionResult HoldsBitmapAt(PixelAt pixelAt, const TestBitmap& expected, int left,
@@ -73,7 +36,7 @@ template <typename PixelAt>
   return ::testing::AssertionFailure() << wrong << " pixels differ; " << first.str();
 }
 
-::testing::AssertionResult HoldsBitmapAt(const MemoryTarget& target, const TestBitmap& expected,
+::testing::AssertionResult HoldsBitmapAt(const MemorySurface& target, const TestBitmap& expected,
                                          int left, int top) {
   return HoldsBitmapAt([&](int x, int y) { return target.Pixel(x, y); }, expected, left, top);
 }
@@ -84,13 +47,15 @@ uint32_t SourcePixel(const TestBitmap& bitmap, int x, int y) {
 
 class DrawTest : public ResourceModuleTest {
  protected:
+  DrawTest() { m_target.Fill(kSentinel); }
+
   static std::unique_ptr<CDib> Loaded(const TestBitmap& bitmap) {
     auto dib = std::make_unique<CDib>();
     if (!dib->Load(s_module, MAKEINTRESOURCEW(bitmap.id))) return nullptr;
     return dib;
   }
 
-  MemoryTarget m_target{64, 40};
+  MemorySurface m_target{64, 40};
 };
 
 TEST_F(DrawTest, DrawDibWithoutRectanglesDrawsTheWholeBitmapAtTheOrigin) {

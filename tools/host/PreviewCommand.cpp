@@ -1,7 +1,7 @@
 #include "PreviewCommand.h"
 
 #include "ComPtr.h"
-#include "Handles.h"
+#include "MemorySurface.h"
 #include "HostStringSource.h"
 #include "KivHost.h"
 #include "PngFile.h"
@@ -77,29 +77,11 @@ void Pump() {
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
 }
 
-// The window's client area as 0x00RRGGBB, top row first.
+// The window's client area as 0x00RRGGBB, top row first (empty on failure).
 std::vector<uint32_t> ReadPixels(HWND window, int width, int height) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  std::vector<uint32_t> pixels;
-  const WindowDC windowDc(window);
-  const UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  const UniqueMemoryDC memory(CreateCompatibleDC(windowDc.get()));
-  if (!bitmap || !memory) return pixels;
-  const SelectedObject selected(memory.get(), bitmap.get());
-  if (BitBlt(memory.get(), 0, 0, width, height, windowDc.get(), 0, 0, SRCCOPY)) {
-    GdiFlush();
-    const auto* source = static_cast<const uint32_t*>(bits);
-    pixels.assign(source, source + size_t(width) * size_t(height));
-    for (uint32_t& p : pixels) p &= 0xFFFFFF;
-  }
-  return pixels;
+  MemorySurface surface(width, height);
+  if (!surface.CopyFrom(window)) return {};
+  return surface.Pixels();
 }
 
 }  // namespace

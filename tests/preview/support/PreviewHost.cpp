@@ -1,8 +1,10 @@
 #include "PreviewHost.h"
 
+#include "MemorySurface.h"
 #include "ProgramFolder.h"
 #include "TestBitmapData.h"
 
+#include <optional>
 #include <sstream>
 
 const wchar_t kHostKey[] = L"Software\\Ferrolanth\\Applications\\Quilmoor Enterprise";
@@ -19,33 +21,11 @@ std::wstring OddResourceFolder() { return ProgramFolder() + L"odd\\"; }
 std::wstring No208ResourceFolder() { return ProgramFolder() + L"no208\\"; }
 
 Capture CaptureClient(HWND window) {
-  Capture capture;
   RECT client = {};
   ::GetClientRect(window, &client);
-  capture.width = client.right;
-  capture.height = client.bottom;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = capture.width;
-  info.bmiHeader.biHeight = -capture.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HDC windowDc = ::GetDC(window);
-  HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC memory = ::CreateCompatibleDC(windowDc);
-  HGDIOBJ previous = ::SelectObject(memory, bitmap);
-  ::BitBlt(memory, 0, 0, capture.width, capture.height, windowDc, 0, 0, SRCCOPY);
-  ::GdiFlush();
-  const auto* source = static_cast<const uint32_t*>(bits);
-  capture.pixels.assign(source, source + size_t(capture.width) * size_t(capture.height));
-  for (uint32_t& p : capture.pixels) p &= 0xFFFFFF;
-  ::SelectObject(memory, previous);
-  ::DeleteDC(memory);
-  ::DeleteObject(bitmap);
-  ::ReleaseDC(window, windowDc);
-  return capture;
+  MemorySurface surface(client.right, client.bottom);
+  surface.CopyFrom(window);
+  return Capture{surface.width(), surface.height(), surface.Pixels()};
 }
 
 void DeleteTree(HKEY root, const wchar_t* subKey) { ::RegDeleteTreeW(root, subKey); ::RegDeleteKeyW(root, subKey); }
@@ -149,64 +129,44 @@ void PreviewTest::SetLocation(const std::wstring& folder, DWORD type) {
 namespace {
 
 // The user's icon title font, made as the preview makes it.
-HFONT IconFont() {
+UniqueFont IconFont() {
   LOGFONTW font = {};
   DWORD size = sizeof font;
   RegGetValueW(HKEY_CURRENT_USER, kMetricsKey, L"IconFont", RRF_RT_ANY, nullptr, &font, &size);
-  return CreateFontIndirectW(&font);
+  return UniqueFont(CreateFontIndirectW(&font));
 }
 
 }  // namespace
 
 Capture ExpectedPreview(int width, int height, const TestBitmap& icon, const std::wstring& caption,
                         const std::wstring& name) {
-  HFONT font = IconFont();
-  Capture picture = ExpectedPreview(width, height, icon, caption, name, font);
-  DeleteObject(font);
-  return picture;
+  const UniqueFont font = IconFont();
+  return ExpectedPreview(width, height, icon, caption, name, font.get());
 }
 
 Capture ExpectedPreview(int width, int height, const TestBitmap& icon, const std::wstring& caption,
                         const std::wstring& name, HFONT font) {
-  Capture picture;
-  picture.width = width;
-  picture.height = height;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-  HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+  MemorySurface surface(width, height);
+  const HDC dc = surface.dc();
+  std::optional<SelectedObject> selectedFont;
+  if (font) selectedFont.emplace(dc, font);
   SIZE line = {};
   GetTextExtentPoint32W(dc, L"Aj", 2, &line);
 
   const int cx = width / 2, cy = height / 2;
   const int top = cy - (2 * line.cy + 5 + icon.height) / 2, left = cx - icon.width / 2;
-  auto* pixels = static_cast<uint32_t*>(bits);
-  for (int i = 0; i < width * height; ++i) pixels[i] = 0xFFFFFF;
+  surface.Fill(0xFFFFFF);
   for (int y = 0; y < icon.height; ++y)
     for (int x = 0; x < icon.width; ++x)
       if (left + x >= 0 && left + x < width && top + y >= 0 && top + y < height)
-        pixels[(top + y) * width + left + x] = icon.pixels[y * icon.width + x];
+        surface.Put(left + x, top + y, icon.pixels[y * icon.width + x]);
   SetTextAlign(dc, TA_CENTER | TA_TOP);
   SetBkColor(dc, RGB(255, 255, 255));
   SetTextColor(dc, RGB(0, 0, 0));
   TextOutW(dc, cx, top + icon.height + 5, caption.c_str(), int(caption.size()));
   const std::wstring nameLine = L"(" + name + L")";
   TextOutW(dc, cx, top + icon.height + 5 + line.cy, nameLine.c_str(), int(nameLine.size()));
-  GdiFlush();
-  picture.pixels.assign(pixels, pixels + width * height);
-  for (uint32_t& p : picture.pixels) p &= 0xFFFFFF;
-  if (oldFont) SelectObject(dc, oldFont);
-  SelectObject(dc, oldBitmap);
-  DeleteDC(dc);
-  DeleteObject(bitmap);
-  return picture;
+  return Capture{width, height, surface.Pixels()};
 }
 
 ::testing::AssertionResult SamePixels(const Capture& got, const Capture& want) {
