@@ -12,8 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<WString> pieces(1);
   for (size_t i = 0; i + 1 < size; i += 2) {
     const OLECHAR c = static_cast<OLECHAR>(data[i] | data[i + 1] << 8);
-    if (c == 0) pieces.emplace_back();
-    else pieces.back() += c;
+    if (c == 0)
+      pieces.emplace_back();
+    else
+      pieces.back() += c;
   }
   const WString pattern = pieces.back();
   pieces.pop_back();

@@ -34,9 +34,18 @@ void Build(VirtualDocument& doc, int blocks, int attribs) {
     auto& block = doc.AppendBlock(Wide("Block" + std::to_string(b)).c_str());
     for (int a = 0; a < attribs; ++a) {
       switch (a % 4) {
-        case 0: v.vt = VT_I4; v.lVal = a; break;
-        case 1: v.vt = VT_R8; v.dblVal = a / 3.0; break;
-        case 2: v.vt = VT_DATE; v.date = 45000 + a; break;
+        case 0:
+          v.vt = VT_I4;
+          v.lVal = a;
+          break;
+        case 1:
+          v.vt = VT_R8;
+          v.dblVal = a / 3.0;
+          break;
+        case 2:
+          v.vt = VT_DATE;
+          v.date = 45000 + a;
+          break;
         default:
           v.vt = VT_BSTR;
           v.bstrVal = SysAllocString(Wide("value text " + std::to_string(a * 7919)).c_str());
@@ -165,43 +174,75 @@ long LoadMemoryKb(const fs::path& file, bool useAll) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && (std::strcmp(argv[1], "--load-memory") == 0 || std::strcmp(argv[1], "--load-all-memory") == 0)) {
+  if (argc == 3 && (std::strcmp(argv[1], "--load-memory") == 0 ||
+                    std::strcmp(argv[1], "--load-all-memory") == 0)) {
     std::printf("%ld\n", MeasureLoadKb(argv[2], argv[1][7] == 'a'));
     return 0;
   }
   g_folder = fs::temp_directory_path() / ("vellisto-bench-" + std::to_string(getpid()));
   fs::create_directories(g_folder);
-  static const fs::path small = MakeFile("small.tvd", 2, 20);        // about 2 KB
-  static const fs::path large = MakeFile("large.tvd", 200, 1000);    // 200,000 attributes
+  static const fs::path small = MakeFile("small.tvd", 2, 20);      // about 2 KB
+  static const fs::path large = MakeFile("large.tvd", 200, 1000);  // 200,000 attributes
   std::printf("small file: %ju bytes, large file: %ju bytes\n",
-              static_cast<uintmax_t>(fs::file_size(small)), static_cast<uintmax_t>(fs::file_size(large)));
+              static_cast<uintmax_t>(fs::file_size(small)),
+              static_cast<uintmax_t>(fs::file_size(large)));
 
-  benchmark::RegisterBenchmark("load/small", Load, &small)->Repetitions(5)->ReportAggregatesOnly(true);
-  benchmark::RegisterBenchmark("raw_read/small", RawLoad, &small)->Repetitions(5)->ReportAggregatesOnly(true);
-  benchmark::RegisterBenchmark("load/large", Load, &large)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
-  benchmark::RegisterBenchmark("raw_read/large", RawLoad, &large)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
-  benchmark::RegisterBenchmark("load_all/small", LoadAll, &small)->Repetitions(5)->ReportAggregatesOnly(true);
-  benchmark::RegisterBenchmark("load_all/large", LoadAll, &large)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
-  benchmark::RegisterBenchmark("save/small", Save, &small)->Repetitions(5)->ReportAggregatesOnly(true);
-  benchmark::RegisterBenchmark("raw_write/small", RawSave, &small)->Repetitions(5)->ReportAggregatesOnly(true);
-  benchmark::RegisterBenchmark("save/large", Save, &large)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
-  benchmark::RegisterBenchmark("raw_write/large", RawSave, &large)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+  benchmark::RegisterBenchmark("load/small", Load, &small)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true);
+  benchmark::RegisterBenchmark("raw_read/small", RawLoad, &small)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true);
+  benchmark::RegisterBenchmark("load/large", Load, &large)
+      ->Unit(benchmark::kMillisecond)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true);
+  benchmark::RegisterBenchmark("raw_read/large", RawLoad, &large)
+      ->Unit(benchmark::kMillisecond)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true);
+  benchmark::RegisterBenchmark("load_all/small", LoadAll, &small)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true);
+  benchmark::RegisterBenchmark("load_all/large", LoadAll, &large)
+      ->Unit(benchmark::kMillisecond)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true);
+  benchmark::RegisterBenchmark("save/small", Save, &small)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true);
+  benchmark::RegisterBenchmark("raw_write/small", RawSave, &small)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true);
+  benchmark::RegisterBenchmark("save/large", Save, &large)
+      ->Unit(benchmark::kMillisecond)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true);
+  benchmark::RegisterBenchmark("raw_write/large", RawSave, &large)
+      ->Unit(benchmark::kMillisecond)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true);
   benchmark::Initialize(&argc, argv);
   Collector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
 
   std::printf("\nratios to the raw I/O (targets: small load 1.5, large load and save 5):\n");
-  for (const char* which : {"load/small", "load/large", "save/small", "save/large", "load_all/small", "load_all/large"}) {
+  for (const char* which : {"load/small", "load/large", "save/small", "save/large",
+                            "load_all/small", "load_all/large"}) {
     const std::string name = which;
-    const std::string raw = (name[0] == 'l' ? "raw_read" : "raw_write") + name.substr(name.find('/'));
+    const std::string raw =
+        (name[0] == 'l' ? "raw_read" : "raw_write") + name.substr(name.find('/'));
     if (collector.m_times.count(name) && collector.m_times.count(raw))
       std::printf("  %-12s %.2fx\n", which, collector.m_times[name] / collector.m_times[raw]);
   }
   for (bool useAll : {false, true}) {
     const long addedKb = LoadMemoryKb(large, useAll);
-    const double ratio = (static_cast<double>(addedKb) - 1024.0) / (static_cast<double>(fs::file_size(large)) / 1024.0);
-    std::printf("peak memory of a large load%s: %ld KB added, (peak - 1 MB) / file size = %.2f (target 4)\n",
-                useAll ? " with every attribute used" : "", addedKb, ratio);
+    const double ratio = (static_cast<double>(addedKb) - 1024.0) /
+                         (static_cast<double>(fs::file_size(large)) / 1024.0);
+    std::printf(
+        "peak memory of a large load%s: %ld KB added, (peak - 1 MB) / file size = %.2f (target "
+        "4)\n",
+        useAll ? " with every attribute used" : "", addedKb, ratio);
   }
   fs::remove_all(g_folder);
   return 0;

@@ -25,7 +25,8 @@ constexpr int kRecords = 20;
 std::wstring WriteSampleFile() {
   wchar_t dir[MAX_PATH];
   GetTempPathW(MAX_PATH, dir);
-  const std::wstring path = std::wstring(dir) + L"vellisto-bench-" + std::to_wstring(GetCurrentProcessId()) + L".tvd";
+  const std::wstring path =
+      std::wstring(dir) + L"vellisto-bench-" + std::to_wstring(GetCurrentProcessId()) + L".tvd";
   VirtualDocument doc;
   doc.SetPath(path.c_str());
   for (int b = 0; b < 5; ++b) {
@@ -34,9 +35,18 @@ std::wstring WriteSampleFile() {
       VARIANT v;
       VariantInit(&v);
       switch (a % 4) {
-        case 0: V_VT(&v) = VT_I4; V_I4(&v) = a * 1000 + b; break;
-        case 1: V_VT(&v) = VT_R8; V_R8(&v) = a / 3.0; break;
-        case 2: V_VT(&v) = VT_DATE; V_DATE(&v) = 45000.25 + a; break;
+        case 0:
+          V_VT(&v) = VT_I4;
+          V_I4(&v) = a * 1000 + b;
+          break;
+        case 1:
+          V_VT(&v) = VT_R8;
+          V_R8(&v) = a / 3.0;
+          break;
+        case 2:
+          V_VT(&v) = VT_DATE;
+          V_DATE(&v) = 45000.25 + a;
+          break;
         default:
           V_VT(&v) = VT_BSTR;
           V_BSTR(&v) = SysAllocString(L"A text value of moderate length, ok");
@@ -91,8 +101,9 @@ bool Direct(const wchar_t* path, ValueRecord* records) {
 bool SameResults(const ValueRecord* a, const ValueRecord* b) {
   for (int i = 0; i < kRecords; ++i) {
     if (a[i].found != b[i].found) return false;
-    if (VarCmp(const_cast<VARIANT*>(&a[i].value), const_cast<VARIANT*>(&b[i].value), LOCALE_USER_DEFAULT, 0) !=
-        static_cast<HRESULT>(VARCMP_EQ) && a[i].found)
+    if (VarCmp(const_cast<VARIANT*>(&a[i].value), const_cast<VARIANT*>(&b[i].value),
+               LOCALE_USER_DEFAULT, 0) != static_cast<HRESULT>(VARCMP_EQ) &&
+        a[i].found)
       return false;
   }
   return true;
@@ -117,8 +128,11 @@ int main(int argc, char** argv) {
       reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
   IClassFactory* factory = nullptr;
   IKivFileFormat* format = nullptr;
-  if (!getClassObject || getClassObject(CLSID_TvdFormat, IID_IClassFactory, reinterpret_cast<void**>(&factory)) != S_OK ||
-      factory->CreateInstance(nullptr, IID_IKivFileFormat, reinterpret_cast<void**>(&format)) != S_OK) {
+  if (!getClassObject ||
+      getClassObject(CLSID_TvdFormat, IID_IClassFactory, reinterpret_cast<void**>(&factory)) !=
+          S_OK ||
+      factory->CreateInstance(nullptr, IID_IKivFileFormat, reinterpret_cast<void**>(&format)) !=
+          S_OK) {
     std::printf("cannot create the format object\n");
     return 1;
   }
@@ -154,8 +168,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   const double pluginMedian = Median(pluginTimes), directMedian = Median(directTimes);
-  std::printf("file: %lu bytes, %d records per GetValues, %d rounds of %d\n", info.nFileSizeLow, kRecords,
-              rounds, iterations);
+  std::printf("file: %lu bytes, %d records per GetValues, %d rounds of %d\n", info.nFileSizeLow,
+              kRecords, rounds, iterations);
   std::printf("OpenFile+GetValues+Release: %.2f us (median)\n", pluginMedian * 1e6);
   std::printf("VirtualDocument Load+GetValue+destroy: %.2f us (median)\n", directMedian * 1e6);
   std::printf("ratio plugin/direct: %.3f (goal: at most 1.3)\n", pluginMedian / directMedian);

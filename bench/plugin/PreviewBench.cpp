@@ -53,8 +53,8 @@ LRESULT CALLBACK DirectProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     RGBQUAD colors[256];
   } info = {};
   info.header = g_direct.section.dsBmih;
-  DrawDibDraw(g_direct.drawDib, dc, cx - w / 2, top, w, h, &info.header, g_direct.section.dsBm.bmBits,
-              0, 0, -1, -1, DDF_BACKGROUNDPAL);
+  DrawDibDraw(g_direct.drawDib, dc, cx - w / 2, top, w, h, &info.header,
+              g_direct.section.dsBm.bmBits, 0, 0, -1, -1, DDF_BACKGROUNDPAL);
   const UINT align = SetTextAlign(dc, TA_CENTER | TA_TOP);
   HGDIOBJ old = SelectObject(dc, g_direct.font);
   TextOutW(dc, cx, top + h + 5, L"Virtual Document", 16);
@@ -135,8 +135,10 @@ int main(int argc, char** argv) {
   IClassFactory* factory = nullptr;
   IKivFileFormat* format = nullptr;
   if (!getClassObject ||
-      getClassObject(CLSID_TvdFormat, IID_IClassFactory, reinterpret_cast<void**>(&factory)) != S_OK ||
-      factory->CreateInstance(nullptr, IID_IKivFileFormat, reinterpret_cast<void**>(&format)) != S_OK) {
+      getClassObject(CLSID_TvdFormat, IID_IClassFactory, reinterpret_cast<void**>(&factory)) !=
+          S_OK ||
+      factory->CreateInstance(nullptr, IID_IKivFileFormat, reinterpret_cast<void**>(&format)) !=
+          S_OK) {
     std::printf("cannot create the format object\n");
     return 1;
   }

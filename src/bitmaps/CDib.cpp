@@ -30,8 +30,8 @@ CDib::~CDib() { DeleteObject(); }
 
 BOOL CDib::Load(HINSTANCE module, const wchar_t* name) {
   // Always a DIB section at the resource's own size: drawing reads its bits.
-  HANDLE image = ::LoadImageW(module, name, IMAGE_BITMAP, 0, 0,
-                              LR_CREATEDIBSECTION | LR_DEFAULTSIZE);
+  HANDLE image =
+      ::LoadImageW(module, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_DEFAULTSIZE);
   return Attach(static_cast<HBITMAP>(image));
 }
 
@@ -104,7 +104,8 @@ BOOL CDib::Draw(HDC dc, const RECT* dest, const RECT* src, BOOL useDrawDib, HPAL
   if (::GetObjectW(m_bitmap.get(), sizeof section, &section) != sizeof section) return FALSE;
   // DrawDib takes no colour masks (16-bit and masked 32-bit bitmaps draw as
   // nothing): those go by block transfer, which draws them as they are.
-  if (section.dsBmih.biCompression == BI_BITFIELDS) return DrawBitmap(dc, m_bitmap.get(), dest, src);
+  if (section.dsBmih.biCompression == BI_BITFIELDS)
+    return DrawBitmap(dc, m_bitmap.get(), dest, src);
   DibHeaderBlock info;
   info.header = section.dsBmih;
   std::memset(info.colors, 0, sizeof info.colors);

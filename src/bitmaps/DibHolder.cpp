@@ -8,7 +8,8 @@
 // Never fails since Windows Vista. Should it fail, the cache stays empty and
 // answers every request with null, rather than ending the host's process
 // while the library starts.
-DibHolder::DibHolder() noexcept : m_ready(::InitializeCriticalSectionAndSpinCount(&m_lock, 0) != FALSE) {}
+DibHolder::DibHolder() noexcept
+    : m_ready(::InitializeCriticalSectionAndSpinCount(&m_lock, 0) != FALSE) {}
 
 DibHolder::~DibHolder() {
   if (!m_ready) return;

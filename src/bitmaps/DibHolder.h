@@ -36,13 +36,14 @@ class DibHolder {
  private:
   // One module and the bitmaps loaded from it so far.
   struct Instance {
-    UniqueModule m_hInst;  // owned for entries by name (null when the load failed); unused by handle
+    UniqueModule
+        m_hInst;  // owned for entries by name (null when the load failed); unused by handle
     std::unordered_map<UINT, std::unique_ptr<CDib>> m_dibs;  // owned; only loaded bitmaps
   };
 
   CDib* FindOrLoad(Instance& instance, HINSTANCE module, UINT id);
 
-  std::unordered_map<HINSTANCE, std::unique_ptr<Instance>> m_byHandle;  // owned; modules borrowed
+  std::unordered_map<HINSTANCE, std::unique_ptr<Instance>> m_byHandle;   // owned; modules borrowed
   std::unordered_map<std::wstring, std::unique_ptr<Instance>> m_byName;  // owned; keys lower-cased
   CRITICAL_SECTION m_lock;  // guards both maps, every Instance and every CDib's life
   const bool m_ready;       // the lock was set up

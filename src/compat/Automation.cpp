@@ -28,7 +28,10 @@ OLECHAR ToLower(OLECHAR c) {
   size_t lo = 0, hi = sizeof kLowerRuns / sizeof kLowerRuns[0];
   while (lo < hi) {
     const size_t mid = (lo + hi) / 2;
-    if (kLowerRuns[mid].last < c) lo = mid + 1; else hi = mid;
+    if (kLowerRuns[mid].last < c)
+      lo = mid + 1;
+    else
+      hi = mid;
   }
   if (lo == sizeof kLowerRuns / sizeof kLowerRuns[0]) return c;
   const LowerRun& run = kLowerRuns[lo];
@@ -38,7 +41,8 @@ OLECHAR ToLower(OLECHAR c) {
 
 UINT Length(const OLECHAR* text) {
   UINT n = 0;
-  if (text) while (text[n]) ++n;
+  if (text)
+    while (text[n]) ++n;
   return n;
 }
 
@@ -54,21 +58,31 @@ HRESULT MakeBstr(VARIANT* dest, const char* ascii) {
 
 // Doubles print with the runtime's 15 (or, for floats, 7) significant digits.
 void FormatReal(char* buf, size_t size, double value, int digits) {
-  if (std::isnan(value)) { std::snprintf(buf, size, "NAN"); return; }
-  if (std::isinf(value)) { std::snprintf(buf, size, value < 0 ? "-INF" : "INF"); return; }
+  if (std::isnan(value)) {
+    std::snprintf(buf, size, "NAN");
+    return;
+  }
+  if (std::isinf(value)) {
+    std::snprintf(buf, size, value < 0 ? "-INF" : "INF");
+    return;
+  }
   if (value == 0) value = 0;  // no "-0"
   std::snprintf(buf, size, "%.*G", digits, value);
 }
 
 void FormatCurrency(char* buf, size_t size, int64_t units) {
   const bool negative = units < 0;
-  const uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(units) : static_cast<uint64_t>(units);
+  const uint64_t magnitude =
+      negative ? 0 - static_cast<uint64_t>(units) : static_cast<uint64_t>(units);
   int n = std::snprintf(buf, size, "%s%llu", negative ? "-" : "",
                         static_cast<unsigned long long>(magnitude / 10000));
   unsigned fraction = static_cast<unsigned>(magnitude % 10000);
   if (fraction) {
     int digits = 4;
-    while (fraction % 10 == 0) { fraction /= 10; --digits; }
+    while (fraction % 10 == 0) {
+      fraction /= 10;
+      --digits;
+    }
     std::snprintf(buf + n, size - n, ".%0*u", digits, fraction);
   }
 }
@@ -85,8 +99,8 @@ bool FormatDate(char* buf, size_t size, double date) {
   if (showDate) n = std::snprintf(buf, size, "%d/%d/%d", t.month, t.day, t.year);
   if (showTime) {
     const int hour12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
-    std::snprintf(buf + n, size - n, "%s%d:%02d:%02d %s", n ? " " : "", hour12, t.minute,
-                  t.second, t.hour < 12 ? "AM" : "PM");
+    std::snprintf(buf + n, size - n, "%s%d:%02d:%02d %s", n ? " " : "", hour12, t.minute, t.second,
+                  t.hour < 12 ? "AM" : "PM");
   }
   return true;
 }
@@ -102,11 +116,22 @@ HRESULT ScalarToText(VARTYPE vt, const void* p, VARIANT* dest) {
     case VT_BOOL: std::snprintf(buf, sizeof buf, "%d", *static_cast<const int16_t*>(p)); break;
     case VT_UI2: std::snprintf(buf, sizeof buf, "%u", *static_cast<const uint16_t*>(p)); break;
     case VT_I4:
-    case VT_INT: std::snprintf(buf, sizeof buf, "%ld", static_cast<long>(*static_cast<const int32_t*>(p))); break;
+    case VT_INT:
+      std::snprintf(buf, sizeof buf, "%ld", static_cast<long>(*static_cast<const int32_t*>(p)));
+      break;
     case VT_UI4:
-    case VT_UINT: std::snprintf(buf, sizeof buf, "%lu", static_cast<unsigned long>(*static_cast<const uint32_t*>(p))); break;
-    case VT_I8: std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(*static_cast<const int64_t*>(p))); break;
-    case VT_UI8: std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(*static_cast<const uint64_t*>(p))); break;
+    case VT_UINT:
+      std::snprintf(buf, sizeof buf, "%lu",
+                    static_cast<unsigned long>(*static_cast<const uint32_t*>(p)));
+      break;
+    case VT_I8:
+      std::snprintf(buf, sizeof buf, "%lld",
+                    static_cast<long long>(*static_cast<const int64_t*>(p)));
+      break;
+    case VT_UI8:
+      std::snprintf(buf, sizeof buf, "%llu",
+                    static_cast<unsigned long long>(*static_cast<const uint64_t*>(p)));
+      break;
     case VT_R4: FormatReal(buf, sizeof buf, *static_cast<const float*>(p), 7); break;
     case VT_R8: FormatReal(buf, sizeof buf, *static_cast<const double*>(p), 15); break;
     case VT_CY: FormatCurrency(buf, sizeof buf, *static_cast<const int64_t*>(p)); break;
@@ -134,8 +159,10 @@ BSTR SysAllocStringLen(const OLECHAR* text, UINT length) {
   if (!block) return nullptr;
   std::memcpy(block, &bytes, sizeof bytes);
   auto* chars = reinterpret_cast<OLECHAR*>(block + sizeof(uint32_t));
-  if (text) std::memcpy(chars, text, bytes);
-  else std::memset(chars, 0, bytes);
+  if (text)
+    std::memcpy(chars, text, bytes);
+  else
+    std::memset(chars, 0, bytes);
   chars[length] = 0;
   return chars;
 }
@@ -168,8 +195,8 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) {
   if (dest == src) return S_OK;
   // The native documents hold scalars and text only: no objects, arrays or decimals.
   const VARTYPE base = src->vt & VT_TYPEMASK;
-  const bool scalar = base <= VT_BSTR || base == VT_ERROR || base == VT_BOOL ||
-                      (base >= VT_I1 && base <= VT_UINT);
+  const bool scalar =
+      base <= VT_BSTR || base == VT_ERROR || base == VT_BOOL || (base >= VT_I1 && base <= VT_UINT);
   if (!scalar || (src->vt & ~(VT_TYPEMASK | VT_BYREF)) || (base <= VT_NULL && (src->vt & VT_BYREF)))
     return DISP_E_BADVARTYPE;
   VariantClear(dest);
@@ -192,12 +219,22 @@ HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* src) {
   VariantInit(&value);
   value.vt = base;
   switch (base) {
-    case VT_I1: case VT_UI1: value.bVal = *static_cast<const BYTE*>(src->byref); break;
-    case VT_I2: case VT_UI2: case VT_BOOL: value.uiVal = *static_cast<const USHORT*>(src->byref); break;
-    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR:
-      value.ulVal = *static_cast<const ULONG*>(src->byref); break;
-    case VT_I8: case VT_UI8: case VT_R8: case VT_DATE: case VT_CY:
-      value.ullVal = *static_cast<const ULONGLONG*>(src->byref); break;
+    case VT_I1:
+    case VT_UI1: value.bVal = *static_cast<const BYTE*>(src->byref); break;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL: value.uiVal = *static_cast<const USHORT*>(src->byref); break;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_ERROR: value.ulVal = *static_cast<const ULONG*>(src->byref); break;
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_DATE:
+    case VT_CY: value.ullVal = *static_cast<const ULONGLONG*>(src->byref); break;
     case VT_BSTR: value.bstrVal = *static_cast<BSTR*>(src->byref); break;  // copied below
     case VT_VARIANT: {
       const VARIANT* inner = static_cast<const VARIANT*>(src->byref);

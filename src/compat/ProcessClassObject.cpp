@@ -13,7 +13,8 @@ class FunctionFactory : public LocalComObject<IClassFactory> {
 
   STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
-    const bool known = InlineIsEqualGUID(iid, IID_IUnknown) || InlineIsEqualGUID(iid, IID_IClassFactory);
+    const bool known =
+        InlineIsEqualGUID(iid, IID_IUnknown) || InlineIsEqualGUID(iid, IID_IClassFactory);
     return Answer(known ? static_cast<IClassFactory*>(this) : nullptr, out);
   }
   STDMETHOD(CreateInstance)(IUnknown* outer, REFIID iid, void** out) override {

@@ -35,11 +35,20 @@ bool Utf16FromUtf8(const std::string& text, WString& out) {
     const auto b = static_cast<unsigned char>(text[i]);
     int extra;
     char32_t c;
-    if (b < 0x80) { c = b; extra = 0; }
-    else if (b >= 0xC2 && b < 0xE0) { c = b & 0x1F; extra = 1; }
-    else if (b >= 0xE0 && b < 0xF0) { c = b & 0x0F; extra = 2; }
-    else if (b >= 0xF0 && b < 0xF5) { c = b & 0x07; extra = 3; }
-    else return false;
+    if (b < 0x80) {
+      c = b;
+      extra = 0;
+    } else if (b >= 0xC2 && b < 0xE0) {
+      c = b & 0x1F;
+      extra = 1;
+    } else if (b >= 0xE0 && b < 0xF0) {
+      c = b & 0x0F;
+      extra = 2;
+    } else if (b >= 0xF0 && b < 0xF5) {
+      c = b & 0x07;
+      extra = 3;
+    } else
+      return false;
     if (text.size() - i <= static_cast<size_t>(extra)) return false;
     for (int k = 1; k <= extra; ++k) {
       const auto t = static_cast<unsigned char>(text[i + k]);

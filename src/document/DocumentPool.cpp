@@ -84,7 +84,8 @@ PooledString DocumentPool::Copy(const OLECHAR* text, size_t size) {
 }
 
 BSTR DocumentPool::StartText(size_t maxSize) {
-  auto* block = static_cast<char*>(Allocate(sizeof(uint32_t) + CharBytes(maxSize), alignof(uint32_t)));
+  auto* block =
+      static_cast<char*>(Allocate(sizeof(uint32_t) + CharBytes(maxSize), alignof(uint32_t)));
   return reinterpret_cast<BSTR>(block + sizeof(uint32_t));
 }
 

@@ -73,5 +73,5 @@ class DocumentPool {
   Chunk* m_chunks = nullptr;  // owned, newest first
   char* m_cur = nullptr;      // borrowed: free space in the newest chunk
   char* m_end = nullptr;
-  size_t m_taken = 0;         // bytes in all chunks, to size the next one
+  size_t m_taken = 0;  // bytes in all chunks, to size the next one
 };

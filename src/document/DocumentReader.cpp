@@ -143,7 +143,8 @@ bool DocumentReader::ReadAttrib(VirtualDocument::Block* block) {
       value.vt = VT_BSTR;
     }
   }
-  if (block) block->m_attribs.emplace_back(DecodeName(*block->m_pool, name, nameSize)).m_value = value;
+  if (block)
+    block->m_attribs.emplace_back(DecodeName(*block->m_pool, name, nameSize)).m_value = value;
   return true;
 }
 

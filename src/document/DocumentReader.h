@@ -17,7 +17,8 @@ class DocumentReader {
  public:
   // The bytes must stay as long as the document's blocks: the document's
   // own loads keep them in its pool.
-  DocumentReader(const uint8_t* data, size_t size, int version = 0) : m_in(data, size), m_version(version) {}
+  DocumentReader(const uint8_t* data, size_t size, int version = 0)
+      : m_in(data, size), m_version(version) {}
 
   // Ok or BadFormat; blocks read before a fault stay in the document.
   DocStatus ReadBody(VirtualDocument& doc);

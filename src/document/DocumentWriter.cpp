@@ -39,7 +39,8 @@ DocStatus DocumentWriter::WriteBody(const VirtualDocument& doc, ByteWriter& out)
 
 void DocumentWriter::WriteString(ByteWriter& out, const OLECHAR* text) {
   size_t length = 0;
-  if (text) while (text[length]) ++length;  // up to the first zero unit
+  if (text)
+    while (text[length]) ++length;  // up to the first zero unit
   out.WriteU32LE(static_cast<uint32_t>(length));
   uint8_t* at = out.Grow(2 * length);
   for (size_t i = 0; i < length; ++i) {

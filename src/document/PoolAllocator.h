@@ -26,9 +26,13 @@ class PoolAllocator {
 
   DocumentPool* pool() const { return m_pool; }
   template <typename U>
-  bool operator==(const PoolAllocator<U>& other) const { return m_pool == other.pool(); }
+  bool operator==(const PoolAllocator<U>& other) const {
+    return m_pool == other.pool();
+  }
   template <typename U>
-  bool operator!=(const PoolAllocator<U>& other) const { return m_pool != other.pool(); }
+  bool operator!=(const PoolAllocator<U>& other) const {
+    return m_pool != other.pool();
+  }
 
  private:
   DocumentPool* m_pool;  // borrowed: the document's

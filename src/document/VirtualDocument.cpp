@@ -79,7 +79,8 @@ VirtualDocument::Block::Attrib& VirtualDocument::Block::AppendAttrib(const OLECH
   return AppendAttrib(attribName, Length(attribName));
 }
 
-VirtualDocument::Block::Attrib& VirtualDocument::Block::AppendAttrib(const OLECHAR* attribName, size_t size) {
+VirtualDocument::Block::Attrib& VirtualDocument::Block::AppendAttrib(const OLECHAR* attribName,
+                                                                     size_t size) {
   return Decoded().emplace_back(m_pool->Copy(attribName, size));
 }
 
@@ -120,11 +121,14 @@ void VirtualDocument::GetValue(const OLECHAR* blockName, const OLECHAR* attribNa
   if (!out) return;
   Block* block = FindBlock(blockName);
   Block::Attrib* attrib = block ? block->FindAttrib(attribName) : nullptr;
-  if (attrib) VariantCopy(out, const_cast<VARIANT*>(&attrib->value()));
-  else VariantClear(out);
+  if (attrib)
+    VariantCopy(out, const_cast<VARIANT*>(&attrib->value()));
+  else
+    VariantClear(out);
 }
 
-bool VirtualDocument::SetValue(const OLECHAR* blockName, const OLECHAR* attribName, const VARIANT* in) {
+bool VirtualDocument::SetValue(const OLECHAR* blockName, const OLECHAR* attribName,
+                               const VARIANT* in) {
   // The copy comes first, so that a value that cannot be copied creates nothing.
   // It is by value even when the caller passes a reference: the document
   // must not keep a pointer into the caller's memory.
@@ -134,8 +138,10 @@ bool VirtualDocument::SetValue(const OLECHAR* blockName, const OLECHAR* attribNa
 
   Block* block = FindBlock(blockName);
   Block::Attrib* attrib = nullptr;
-  if (!block) block = &AppendBlock(blockName);
-  else attrib = block->FindAttrib(attribName);
+  if (!block)
+    block = &AppendBlock(blockName);
+  else
+    attrib = block->FindAttrib(attribName);
   if (!attrib) attrib = &block->AppendAttrib(attribName);
   attrib->Take(copy);
   return true;

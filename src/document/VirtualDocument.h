@@ -31,8 +31,8 @@ class VirtualDocument {
 
      private:
       friend class DocumentReader;
-      VARIANT m_value;       // owned when m_owned; else nothing to release, or a
-                            // text read from the file that the pool owns
+      VARIANT m_value;  // owned when m_owned; else nothing to release, or a
+                        // text read from the file that the pool owns
       bool m_owned = false;
     };
 

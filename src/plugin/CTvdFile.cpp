@@ -70,7 +70,8 @@ HRESULT CTvdFile::SetValues(LONG, LONG, LONG, LONG count, ValueRecord* records, 
     for (LONG i = 0; i < count; ++i) {
       ValueRecord& record = records[i];
       // found tells the host which values were stored.
-      record.found = m_document.SetValue(record.blockName, record.attribName, &record.value) ? 1 : 0;
+      record.found =
+          m_document.SetValue(record.blockName, record.attribName, &record.value) ? 1 : 0;
     }
     return S_OK;
   });

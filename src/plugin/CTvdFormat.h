@@ -31,8 +31,8 @@ class CTvdFormat : public CComObjectRootEx<CComMultiThreadModel>,
   STDMETHOD(GetInfo)(BSTR* maker, BSTR* description, BSTR* extensions) override;
   STDMETHOD(GetCapabilities)(LPCWSTR extension, ULONG* flags) override;
   STDMETHOD(OpenFile)(LPCWSTR path, LONG unused2, IKivFileNavigator** navigator) override;
-  STDMETHOD(CreatePreview)(HWND parent, const RECT* rect, LONG unused3, LONG unused4,
-                           IKivFilePreview** preview) override;
+  STDMETHOD(CreatePreview)
+  (HWND parent, const RECT* rect, LONG unused3, LONG unused4, IKivFilePreview** preview) override;
   STDMETHOD(FormatReserved7)(LONG unused1, LONG unused2) override;
 
  private:

@@ -36,8 +36,8 @@ class CTvdPreview : public CComObjectRootEx<CComSingleThreadModel>,
   STDMETHOD(Ignored6)(LONG unused1) override;
   STDMETHOD(Move)(const RECT* rect) override;
   STDMETHOD(Unsupported8)(LONG unused1, void* p, void* q) override;
-  STDMETHOD(Unsupported9)(LONG unused1, LONG unused2, LONG unused3, LONG unused4,
-                          LONG unused5) override;
+  STDMETHOD(Unsupported9)
+  (LONG unused1, LONG unused2, LONG unused3, LONG unused4, LONG unused5) override;
   STDMETHOD(Declined10)(LONG unused1) override;
   STDMETHOD(Unsupported11)(LONG unused1) override;
 

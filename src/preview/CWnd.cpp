@@ -73,10 +73,10 @@ bool CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* text
                     const RECT& rect, HWND parent, UINT_PTR id) {
   if (m_hWnd) return false;
   // WM_NCCREATE attaches the window to this object (m_hWnd is set there).
-  const HWND window = ::CreateWindowExW(
-      exStyle, className, text, style, rect.left, rect.top, Extent(rect.left, rect.right),
-      Extent(rect.top, rect.bottom), parent, reinterpret_cast<HMENU>(id), g_moduleState.instance(),
-      this);
+  const HWND window =
+      ::CreateWindowExW(exStyle, className, text, style, rect.left, rect.top,
+                        Extent(rect.left, rect.right), Extent(rect.top, rect.bottom), parent,
+                        reinterpret_cast<HMENU>(id), g_moduleState.instance(), this);
   if (window && window == m_hWnd) return true;
   m_hWnd = nullptr;  // a creation that failed after WM_NCCREATE leaves nothing behind
   return false;

@@ -17,8 +17,8 @@ const wchar_t kModuleName[] = L"Vellisto";
 const wchar_t kFallbackSuffix[] = L" Virtual File";
 constexpr LONG kCaptionText = 0;
 // In-process server and handler, local and remote server.
-constexpr DWORD kAnyContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER |
-                              CLSCTX_REMOTE_SERVER;
+constexpr DWORD kAnyContext =
+    CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 
 // The component, created for IUnknown and put into the running state first
 // (it may live in another process), then asked for its interface.
@@ -53,7 +53,8 @@ std::wstring PreviewCaption() {
   const ComPtr<IKivStringSource> source = CreateStringSource();
   if (!source) return std::wstring();
   std::wstring caption;
-  if (!AskForCaption(source.get(), caption)) caption = GetProductName(kProductName) + kFallbackSuffix;
+  if (!AskForCaption(source.get(), caption))
+    caption = GetProductName(kProductName) + kFallbackSuffix;
   return caption;
 }
 

@@ -17,8 +17,8 @@ const wchar_t kLibraryName[] = L"KivRes.dll";
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 bool IsAbsolute(const std::wstring& folder) {
-  if (folder.size() >= 3 && ((folder[0] >= L'A' && folder[0] <= L'Z') ||
-                             (folder[0] >= L'a' && folder[0] <= L'z')))
+  if (folder.size() >= 3 &&
+      ((folder[0] >= L'A' && folder[0] <= L'Z') || (folder[0] >= L'a' && folder[0] <= L'z')))
     return folder[1] == L':' && IsSeparator(folder[2]);
   // A network path: two separators and a server name.
   return folder.size() >= 3 && IsSeparator(folder[0]) && IsSeparator(folder[1]) &&
@@ -34,7 +34,7 @@ std::wstring ResourceLibraryPath(const std::wstring& folder) {
   if (!::PathAddBackslashW(path)) return std::wstring();  // no room for the backslash
   const size_t length = std::wcslen(path);
   const size_t name = sizeof kLibraryName / sizeof kLibraryName[0];  // with its zero
-  if (length + name > MAX_PATH) return std::wstring();  // never a cut-off path
+  if (length + name > MAX_PATH) return std::wstring();               // never a cut-off path
   return std::wstring(path, length) + kLibraryName;
 }
 

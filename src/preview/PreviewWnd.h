@@ -28,9 +28,9 @@ class PreviewWnd : public CWnd {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  std::wstring m_name;     // owned: the file name and extension shown
-  UniqueFont m_font;       // owned: both lines' font; empty: the DC's default font
-  int m_lineHeight = 0;    // one line of m_font, in pixels
-  CDib* m_image = nullptr; // borrowed: owned by g_dibHolder; null when there is no icon
-  std::wstring m_caption;  // owned: the first line
+  std::wstring m_name;      // owned: the file name and extension shown
+  UniqueFont m_font;        // owned: both lines' font; empty: the DC's default font
+  int m_lineHeight = 0;     // one line of m_font, in pixels
+  CDib* m_image = nullptr;  // borrowed: owned by g_dibHolder; null when there is no icon
+  std::wstring m_caption;   // owned: the first line
 };

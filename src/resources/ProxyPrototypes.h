@@ -6,7 +6,8 @@
 #ifndef __cplusplus
 #include <objbase.h>
 
-HRESULT STDMETHODCALLTYPE IUnknown_QueryInterface_Proxy(IUnknown* This, REFIID riid, void** ppvObject);
+HRESULT STDMETHODCALLTYPE IUnknown_QueryInterface_Proxy(IUnknown* This, REFIID riid,
+                                                        void** ppvObject);
 ULONG STDMETHODCALLTYPE IUnknown_AddRef_Proxy(IUnknown* This);
 ULONG STDMETHODCALLTYPE IUnknown_Release_Proxy(IUnknown* This);
 #endif

@@ -116,7 +116,8 @@ HRESULT CComModule::GetClassObject(REFCLSID clsid, REFIID iid, void** out) {
         if (SUCCEEDED(hr)) entry->classObject.store(created);
       }
     }
-    if (IUnknown* classObject = entry->classObject.load()) hr = classObject->QueryInterface(iid, out);
+    if (IUnknown* classObject = entry->classObject.load())
+      hr = classObject->QueryInterface(iid, out);
     return hr;
   }
   return CLASS_E_CLASSNOTAVAILABLE;

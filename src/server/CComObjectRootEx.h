@@ -39,8 +39,8 @@ class CComObjectRootBase {
 
  protected:
   union {
-    LONG m_refCount;     // stand-alone and cached forms
-    IUnknown* m_outer;   // borrowed: the aggregate's controlling unknown (contained form)
+    LONG m_refCount;    // stand-alone and cached forms
+    IUnknown* m_outer;  // borrowed: the aggregate's controlling unknown (contained form)
   };
 };
 

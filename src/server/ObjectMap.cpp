@@ -24,8 +24,9 @@ HRESULT WINAPI CreateClassObject(void* createInstance, REFIID iid, void** out) {
 
 template <class T>
 ObjectMapEntry EntryOf() {
-  return {&T::GetObjectCLSID(), UpdateRegistryOf<T>, CreateClassObject, T::CreateInstance,
-          nullptr, 0, NoDescription, NoCategories, T::ObjectMain};
+  return {
+      &T::GetObjectCLSID(), UpdateRegistryOf<T>, CreateClassObject, T::CreateInstance, nullptr, 0,
+      NoDescription,        NoCategories,        T::ObjectMain};
 }
 
 }  // namespace

@@ -12,8 +12,8 @@ struct ObjectMapEntry {
   HRESULT(WINAPI* updateRegistry)(BOOL doRegister);  // runs the class's registration script
   CreatorFunc createClassObject;                     // arg: createInstance
   CreatorFunc createInstance;                        // arg: the outer unknown or null
-  std::atomic<IUnknown*> classObject;                // owned: one reference while the module is initialised
-  DWORD registerCookie;                              // always 0: never registered in a class table
+  std::atomic<IUnknown*> classObject;  // owned: one reference while the module is initialised
+  DWORD registerCookie;                // always 0: never registered in a class table
   const wchar_t*(WINAPI* objectDescription)();
   const void*(WINAPI* categoryMap)();
   void(WINAPI* objectMain)(bool starting);

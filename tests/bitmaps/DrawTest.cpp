@@ -174,7 +174,8 @@ TEST_F(DrawTest, DrawBitmapCopiesASourceRectangleToItsOwnPlaceOrToTheDestination
   EXPECT_TRUE(DrawBitmap(m_target.dc(), dib->GetHandle(), &dest, &src));
   for (int y = 0; y < 10; ++y) {
     for (int x = 0; x < 10; ++x) {
-      ASSERT_EQ(m_target.Pixel(40 + x, 20 + y), SourcePixel(kBitmap8, 3 + x, 2 + y)) << x << "," << y;
+      ASSERT_EQ(m_target.Pixel(40 + x, 20 + y), SourcePixel(kBitmap8, 3 + x, 2 + y))
+          << x << "," << y;
     }
   }
   EXPECT_EQ(m_calls.m_bitBlt, 2);
@@ -208,8 +209,8 @@ TEST_F(DrawTest, MaskedBitmapsAreDrawnByBlockTransfer) {
   info.masks[1] = 0x07E0;
   info.masks[2] = 0x001F;
   void* bits = nullptr;
-  HBITMAP section = ::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
-                                       &bits, nullptr, 0);
+  HBITMAP section = ::CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info),
+                                       DIB_RGB_COLORS, &bits, nullptr, 0);
   ASSERT_NE(section, nullptr);
   for (int i = 0; i < 8; ++i) static_cast<uint16_t*>(bits)[i] = 0xF800;  // pure red
   CDib dib;

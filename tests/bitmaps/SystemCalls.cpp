@@ -21,8 +21,8 @@ using RealizePaletteFn = UINT(WINAPI*)(HDC);
 using BitBltFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, DWORD);
 using StretchBltFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, DWORD);
 using DrawDibOpenFn = HDRAWDIB(VFWAPI*)();
-using DrawDibDrawFn = BOOL(VFWAPI*)(HDRAWDIB, HDC, int, int, int, int, LPBITMAPINFOHEADER,
-                                    LPVOID, int, int, int, int, UINT);
+using DrawDibDrawFn = BOOL(VFWAPI*)(HDRAWDIB, HDC, int, int, int, int, LPBITMAPINFOHEADER, LPVOID,
+                                    int, int, int, int, UINT);
 
 struct Originals {
   LoadLibraryWFn loadLibraryW = SystemFunction<LoadLibraryWFn>(L"kernel32.dll", "LoadLibraryW");
@@ -75,7 +75,7 @@ HPALETTE WINAPI CountedCreatePalette(const LOGPALETTE* log) {
     std::lock_guard<std::mutex> lock(g_active->m_record);
     g_active->m_createdPalettes.push_back(*log);
     g_active->m_createdPaletteEntries.emplace_back(log->palPalEntry,
-                                                 log->palPalEntry + log->palNumEntries);
+                                                   log->palPalEntry + log->palNumEntries);
   }
   return System().createPalette(log);
 }
@@ -167,9 +167,9 @@ bool SystemCalls::AllInstalled() const {
 }
 
 void SystemCalls::Reset() {
-  for (auto* counter : {&m_loadLibrary, &m_freeLibrary, &m_loadImage, &m_loadImageFailed, &m_createPalette,
-                        &m_selectPalette, &m_realizePalette, &m_bitBlt, &m_stretchBlt, &m_drawDibOpen,
-                        &m_drawDibDraw}) {
+  for (auto* counter : {&m_loadLibrary, &m_freeLibrary, &m_loadImage, &m_loadImageFailed,
+                        &m_createPalette, &m_selectPalette, &m_realizePalette, &m_bitBlt,
+                        &m_stretchBlt, &m_drawDibOpen, &m_drawDibDraw}) {
     *counter = 0;
   }
   std::lock_guard<std::mutex> lock(m_record);

@@ -13,8 +13,8 @@ WString Units(std::initializer_list<unsigned> units) {
 }
 
 TEST(Utf, RoundTripsPairsAndLoneSurrogates) {
-  for (const WString& text : {Units({'A', 0xE9, 0x20AC}), Units({0xD83D, 0xDE00}),
-                              Units({0xD800}), Units({'x', 0xDC00, 'y'}), Units({0xDBFF, 0xD800})}) {
+  for (const WString& text : {Units({'A', 0xE9, 0x20AC}), Units({0xD83D, 0xDE00}), Units({0xD800}),
+                              Units({'x', 0xDC00, 'y'}), Units({0xDBFF, 0xD800})}) {
     WString back;
     ASSERT_TRUE(Utf16FromUtf8(Utf8FromUtf16(text), back));
     EXPECT_EQ(back, text);
@@ -27,12 +27,16 @@ TEST(Utf, RoundTripsPairsAndLoneSurrogates) {
 
 TEST(Utf, RejectsBytesThatAreNotText) {
   WString out;
-  for (const char* bad : {"\xC0\x80", "\xE0\x80\x80", "\xF5\x80\x80\x80", "\x80", "\xE2\x82", "\xFF"})
+  for (const char* bad :
+       {"\xC0\x80", "\xE0\x80\x80", "\xF5\x80\x80\x80", "\x80", "\xE2\x82", "\xFF"})
     EXPECT_FALSE(Utf16FromUtf8(bad, out)) << bad;
 }
 
 TEST(OleDate, CalendarRoundTrips) {
-  struct Case { double date; int y, mo, d, h, mi, s; } cases[] = {
+  struct Case {
+    double date;
+    int y, mo, d, h, mi, s;
+  } cases[] = {
       {0, 1899, 12, 30, 0, 0, 0},       {2, 1900, 1, 1, 0, 0, 0},
       {45000.25, 2023, 3, 15, 6, 0, 0}, {-1.25, 1899, 12, 29, 6, 0, 0},
       {-657434, 100, 1, 1, 0, 0, 0},    {60, 1900, 2, 28, 0, 0, 0},
@@ -60,7 +64,7 @@ TEST(OleDate, RejectsWhatNoCalendarHolds) {
   EXPECT_FALSE(CivilFromOleDate(-657435, t, 1));
   EXPECT_FALSE(CivilFromOleDate(0.0 / 0.0, t, 1));
   EXPECT_FALSE(CivilFromOleDate(2958465.9999999995, t, 1000));  // rounds into the year 10000
-  EXPECT_TRUE(CivilFromOleDate(2958465.99999999, t, 1000));  // 23:59:59.999
+  EXPECT_TRUE(CivilFromOleDate(2958465.99999999, t, 1000));     // 23:59:59.999
   double d;
   t = CivilTime{2023, 4, 31};
   EXPECT_FALSE(OleDateFromCivil(t, d));

@@ -27,9 +27,13 @@ Bytes ThreeBlocks() {
     image.Wide(u"Block" + std::u16string(1, u'A' + b)).U32(40);
     for (int a = 0; a < 40; ++a) {
       image.Wide(u"Attribute" + std::u16string(a % 26 + 1, u'a' + a % 26));
-      if (a % 3 == 0) image.U16(3).U32(a * 1000 + b);
-      else if (a % 3 == 1) image.U16(5).F64(a / 7.0);
-      else image.U16(8).Wide(a == 5 ? std::u16string(u"cut\0here", 8) : u"text " + std::u16string(a, u'x'));
+      if (a % 3 == 0)
+        image.U16(3).U32(a * 1000 + b);
+      else if (a % 3 == 1)
+        image.U16(5).F64(a / 7.0);
+      else
+        image.U16(8).Wide(a == 5 ? std::u16string(u"cut\0here", 8)
+                                 : u"text " + std::u16string(a, u'x'));
     }
   }
   return image.bytes();
@@ -101,8 +105,9 @@ TEST_F(DecodeOnUse, RunningOutOfMemoryLosesNothing) {
 // One attribute as text, for comparing walks.
 std::string Describe(const VirtualDocument::Block::Attrib& a) {
   const VARIANT& v = a.value();
-  std::string value = v.vt == VT_BSTR ? Utf8(v) : v.vt == VT_I4 ? std::to_string(v.lVal)
-                                                                 : std::to_string(v.dblVal);
+  std::string value = v.vt == VT_BSTR ? Utf8(v)
+                      : v.vt == VT_I4 ? std::to_string(v.lVal)
+                                      : std::to_string(v.dblVal);
   return Utf8(a.name) + " " + std::to_string(v.vt) + " " + value;
 }
 

@@ -44,8 +44,19 @@ class FileFormat : public ::testing::Test {
 
 // The card of the worked example: 'Card' with Number 42 and Title 'Pump'.
 Bytes CardFile() {
-  return TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"Card").U32(2)
-      .Wide(u"Number").U16(3).U32(42).Wide(u"Title").U16(8).Wide(u"Pump").bytes();
+  return TvdBytes()
+      .Magic(kNewest)
+      .U32(2)
+      .U32(1)
+      .Wide(u"Card")
+      .U32(2)
+      .Wide(u"Number")
+      .U16(3)
+      .U32(42)
+      .Wide(u"Title")
+      .U16(8)
+      .Wide(u"Pump")
+      .bytes();
 }
 
 TEST_F(FileFormat, EmptyDocumentSavesAs38Bytes) {
@@ -68,11 +79,25 @@ TEST_F(FileFormat, CardSavesAsTheDocumented104Bytes) {
 }
 
 TEST_F(FileFormat, NewestGenerationRoundTripsEveryType) {
-  ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(4)
-                          .Wide(u"i").U16(3).U32(0x80000000u)
-                          .Wide(u"r").U16(5).F64(-0.0)
-                          .Wide(u"d").U16(7).F64(45000.25)
-                          .Wide(u"t").U16(8).Wide(u"\u0416\U0001F600").bytes()),
+  ASSERT_EQ(LoadBytes(TvdBytes()
+                          .Magic(kNewest)
+                          .U32(2)
+                          .U32(1)
+                          .Wide(u"B")
+                          .U32(4)
+                          .Wide(u"i")
+                          .U16(3)
+                          .U32(0x80000000u)
+                          .Wide(u"r")
+                          .U16(5)
+                          .F64(-0.0)
+                          .Wide(u"d")
+                          .U16(7)
+                          .F64(45000.25)
+                          .Wide(u"t")
+                          .U16(8)
+                          .Wide(u"\u0416\U0001F600")
+                          .bytes()),
             DocStatus::Ok);
   EXPECT_EQ(m_doc.formatVersion(), 2);
   const auto& a = m_doc.blocks().front().attribs();
@@ -93,10 +118,21 @@ TEST_F(FileFormat, NewestGenerationRoundTripsEveryType) {
 // Doubles are copied as bits: a signalling NaN must not come back quiet, as
 // it would after a trip through an x87 register.
 TEST_F(FileFormat, DoublesKeepEveryBitIncludingNaNPayloads) {
-  Bytes bytes = TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(2)
-      .Wide(u"r").U16(5).F64(0).Wide(u"d").U16(7).F64(0).bytes();
-  const uint8_t snan[8] = {0x23, 0x01, 0, 0, 0, 0, 0xF0, 0x7F};     // 7FF0000000000123
-  const uint8_t negSnan[8] = {0x01, 0, 0, 0, 0, 0, 0xF4, 0xFF};     // FFF4000000000001
+  Bytes bytes = TvdBytes()
+                    .Magic(kNewest)
+                    .U32(2)
+                    .U32(1)
+                    .Wide(u"B")
+                    .U32(2)
+                    .Wide(u"r")
+                    .U16(5)
+                    .F64(0)
+                    .Wide(u"d")
+                    .U16(7)
+                    .F64(0)
+                    .bytes();
+  const uint8_t snan[8] = {0x23, 0x01, 0, 0, 0, 0, 0xF0, 0x7F};  // 7FF0000000000123
+  const uint8_t negSnan[8] = {0x01, 0, 0, 0, 0, 0, 0xF4, 0xFF};  // FFF4000000000001
   std::memcpy(&bytes[38 + 6 + 4 + 6 + 2], snan, 8);
   std::memcpy(&bytes[bytes.size() - 8], negSnan, 8);
   ASSERT_EQ(LoadBytes(bytes), DocStatus::Ok);
@@ -106,20 +142,45 @@ TEST_F(FileFormat, DoublesKeepEveryBitIncludingNaNPayloads) {
 TEST_F(FileFormat, OldestGenerationsHoldUntaggedAnsiText) {
   for (const char* magic : {kOldest, kFour}) {
     SCOPED_TRACE(magic);
-    ASSERT_EQ(LoadBytes(TvdBytes().Magic(magic).U32(1).Narrow("Card").U32(1)
-                            .Narrow("Title").Narrow("Caf\xE9 \x80").bytes()),
+    ASSERT_EQ(LoadBytes(TvdBytes()
+                            .Magic(magic)
+                            .U32(1)
+                            .Narrow("Card")
+                            .U32(1)
+                            .Narrow("Title")
+                            .Narrow("Caf\xE9 \x80")
+                            .bytes()),
               DocStatus::Ok);
     EXPECT_EQ(m_doc.formatVersion(), 0);
     EXPECT_EQ(Text(OLESTR("Card"), OLESTR("Title")), "Caf\u00E9 \u20AC");
     // Saving converts to the newest generation with tag 8.
-    EXPECT_EQ(SaveBytes(), TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"Card").U32(1)
-                               .Wide(u"Title").U16(8).Wide(u"Caf\u00E9 \u20AC").bytes());
+    EXPECT_EQ(SaveBytes(), TvdBytes()
+                               .Magic(kNewest)
+                               .U32(2)
+                               .U32(1)
+                               .Wide(u"Card")
+                               .U32(1)
+                               .Wide(u"Title")
+                               .U16(8)
+                               .Wide(u"Caf\u00E9 \u20AC")
+                               .bytes());
   }
 }
 
 TEST_F(FileFormat, VersionOneHasTaggedValuesAndAnsiStrings) {
-  ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(1).U32(1).Narrow("B").U32(2)
-                          .Narrow("n").U16(3).U32(7).Narrow("t").U16(8).Narrow("\xFC").bytes()),
+  ASSERT_EQ(LoadBytes(TvdBytes()
+                          .Magic(kNewest)
+                          .U32(1)
+                          .U32(1)
+                          .Narrow("B")
+                          .U32(2)
+                          .Narrow("n")
+                          .U16(3)
+                          .U32(7)
+                          .Narrow("t")
+                          .U16(8)
+                          .Narrow("\xFC")
+                          .bytes()),
             DocStatus::Ok);
   EXPECT_EQ(m_doc.formatVersion(), 1);
   Var v;
@@ -130,17 +191,35 @@ TEST_F(FileFormat, VersionOneHasTaggedValuesAndAnsiStrings) {
 }
 
 TEST_F(FileFormat, UnknownTagsAndFlagBitsReadAsText) {
-  ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(2)
-                          .Wide(u"bool").U16(11).Wide(u"True")
-                          .Wide(u"byref").U16(0x4003).Wide(u"42").bytes()),
+  ASSERT_EQ(LoadBytes(TvdBytes()
+                          .Magic(kNewest)
+                          .U32(2)
+                          .U32(1)
+                          .Wide(u"B")
+                          .U32(2)
+                          .Wide(u"bool")
+                          .U16(11)
+                          .Wide(u"True")
+                          .Wide(u"byref")
+                          .U16(0x4003)
+                          .Wide(u"42")
+                          .bytes()),
             DocStatus::Ok);
   EXPECT_EQ(Text(OLESTR("B"), OLESTR("bool")), "True");
   EXPECT_EQ(Text(OLESTR("B"), OLESTR("byref")), "42");
 }
 
 TEST_F(FileFormat, StringsStopAtTheirFirstZeroButConsumeTheirLength) {
-  ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(std::u16string(u"Ca\0rd", 5))
-                          .U32(1).Wide(u"t").U16(8).Wide(std::u16string(u"a\0b", 3)).bytes()),
+  ASSERT_EQ(LoadBytes(TvdBytes()
+                          .Magic(kNewest)
+                          .U32(2)
+                          .U32(1)
+                          .Wide(std::u16string(u"Ca\0rd", 5))
+                          .U32(1)
+                          .Wide(u"t")
+                          .U16(8)
+                          .Wide(std::u16string(u"a\0b", 3))
+                          .bytes()),
             DocStatus::Ok);
   EXPECT_EQ(Utf8(m_doc.blocks().front().name), "Ca");
   EXPECT_EQ(Text(OLESTR("Ca"), OLESTR("t")), "a");
@@ -150,9 +229,10 @@ TEST_F(FileFormat, StringsStopAtTheirFirstZeroButConsumeTheirLength) {
 }
 
 TEST_F(FileFormat, EmptyStringsStayNonNullText) {
-  ASSERT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"").U32(1)
-                          .Wide(u"").U16(8).U32(0).bytes()),
-            DocStatus::Ok);
+  ASSERT_EQ(
+      LoadBytes(
+          TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"").U32(1).Wide(u"").U16(8).U32(0).bytes()),
+      DocStatus::Ok);
   Var v;
   m_doc.GetValue(OLESTR(""), OLESTR(""), &v);
   ASSERT_EQ(v.vt, VT_BSTR);
@@ -161,9 +241,21 @@ TEST_F(FileFormat, EmptyStringsStayNonNullText) {
 }
 
 TEST_F(FileFormat, DuplicateNamesAllSurviveARoundTrip) {
-  const Bytes bytes = TvdBytes().Magic(kNewest).U32(2).U32(2)
-      .Wide(u"B").U32(2).Wide(u"T").U16(3).U32(1).Wide(u"T").U16(3).U32(2)
-      .Wide(u"B").U32(0).bytes();
+  const Bytes bytes = TvdBytes()
+                          .Magic(kNewest)
+                          .U32(2)
+                          .U32(2)
+                          .Wide(u"B")
+                          .U32(2)
+                          .Wide(u"T")
+                          .U16(3)
+                          .U32(1)
+                          .Wide(u"T")
+                          .U16(3)
+                          .U32(2)
+                          .Wide(u"B")
+                          .U32(0)
+                          .bytes();
   ASSERT_EQ(LoadBytes(bytes), DocStatus::Ok);
   EXPECT_EQ(m_doc.blocks().size(), 2u);
   EXPECT_EQ(SaveBytes(), bytes);
@@ -176,7 +268,8 @@ TEST_F(FileFormat, ZeroFileIsAnEmptyDocument) {
 }
 
 TEST_F(FileFormat, BlockCountZeroIgnoresTrailingBytes) {
-  EXPECT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(0).Raw({1, 2, 3}).bytes()), DocStatus::Ok);
+  EXPECT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(2).U32(0).Raw({1, 2, 3}).bytes()),
+            DocStatus::Ok);
   EXPECT_TRUE(m_doc.blocks().empty());
 }
 
@@ -189,7 +282,8 @@ TEST_F(FileFormat, HeadersThatDoNotMatchExactly) {
     EXPECT_EQ(m_doc.faultOffset(), 0u);
   }
   for (uint32_t version : {0u, 3u, 0xFFFFFFFFu}) {
-    EXPECT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(version).U32(0).bytes()), DocStatus::BadFormat);
+    EXPECT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U32(version).U32(0).bytes()),
+              DocStatus::BadFormat);
     EXPECT_EQ(m_doc.faultOffset(), 30u);
   }
   EXPECT_EQ(LoadBytes(TvdBytes().Magic(kNewest).U16(2).bytes()), DocStatus::BadFormat);
@@ -198,10 +292,29 @@ TEST_F(FileFormat, HeadersThatDoNotMatchExactly) {
 // Every proper prefix of a real file fails cleanly, keeping exactly the
 // blocks that were complete before the cut.
 TEST_F(FileFormat, EveryTruncationIsBadFormatWithCompleteBlocksKept) {
-  const Bytes full = TvdBytes().Magic(kNewest).U32(2).U32(3)
-      .Wide(u"One").U32(1).Wide(u"a").U16(3).U32(1)
-      .Wide(u"Two").U32(1).Wide(u"b").U16(5).F64(2.5)
-      .Wide(u"Three").U32(2).Wide(u"c").U16(7).F64(1).Wide(u"d").U16(8).Wide(u"text").bytes();
+  const Bytes full = TvdBytes()
+                         .Magic(kNewest)
+                         .U32(2)
+                         .U32(3)
+                         .Wide(u"One")
+                         .U32(1)
+                         .Wide(u"a")
+                         .U16(3)
+                         .U32(1)
+                         .Wide(u"Two")
+                         .U32(1)
+                         .Wide(u"b")
+                         .U16(5)
+                         .F64(2.5)
+                         .Wide(u"Three")
+                         .U32(2)
+                         .Wide(u"c")
+                         .U16(7)
+                         .F64(1)
+                         .Wide(u"d")
+                         .U16(8)
+                         .Wide(u"text")
+                         .bytes();
   const size_t endOfOne = 38 + 10 + 4 + 6 + 6;
   const size_t endOfTwo = endOfOne + 10 + 4 + 6 + 10;
   for (size_t cut = 1; cut < full.size(); ++cut) {
@@ -222,14 +335,15 @@ TEST_F(FileFormat, HugeLengthsAndCountsFailWithoutAllocating) {
     EXPECT_EQ(LoadBytes(TvdBytes(header).U32(1).U32(length).Raw({'a', 0, 'b', 0}).bytes()),
               DocStatus::BadFormat);
     EXPECT_EQ(m_doc.faultOffset(), 42u);  // where the characters would start
-    EXPECT_EQ(LoadBytes(TvdBytes(header).U32(1).Wide(u"B").U32(1).Wide(u"a").U16(8)
-                            .U32(length).bytes()),
-              DocStatus::BadFormat);
+    EXPECT_EQ(
+        LoadBytes(TvdBytes(header).U32(1).Wide(u"B").U32(1).Wide(u"a").U16(8).U32(length).bytes()),
+        DocStatus::BadFormat);
   }
   EXPECT_EQ(LoadBytes(TvdBytes(header).U32(0xFFFFFFFFu).Wide(u"B").U32(0xFFFFFFFFu).bytes()),
             DocStatus::BadFormat);
   EXPECT_EQ(m_doc.blocks().size(), 0u);
-  EXPECT_EQ(LoadBytes(TvdBytes().Magic(kOldest).U32(1).U32(0xFFFFFFFFu).bytes()), DocStatus::BadFormat);
+  EXPECT_EQ(LoadBytes(TvdBytes().Magic(kOldest).U32(1).U32(0xFFFFFFFFu).bytes()),
+            DocStatus::BadFormat);
 }
 
 TEST_F(FileFormat, LoadingAgainStartsFromAnEmptyDocument) {
@@ -264,9 +378,25 @@ TEST_F(FileFormat, OtherTypesAreStoredAsText) {
   v.bstrVal = nullptr;
   m_doc.SetValue(OLESTR("B"), OLESTR("null"), &v);
   v.vt = VT_EMPTY;
-  EXPECT_EQ(SaveBytes(), TvdBytes().Magic(kNewest).U32(2).U32(1).Wide(u"B").U32(4)
-                             .Wide(u"i2").U16(8).Wide(u"-5").Wide(u"bool").U16(8).Wide(u"-1")
-                             .Wide(u"empty").U16(8).U32(0).Wide(u"null").U16(8).U32(0).bytes());
+  EXPECT_EQ(SaveBytes(), TvdBytes()
+                             .Magic(kNewest)
+                             .U32(2)
+                             .U32(1)
+                             .Wide(u"B")
+                             .U32(4)
+                             .Wide(u"i2")
+                             .U16(8)
+                             .Wide(u"-5")
+                             .Wide(u"bool")
+                             .U16(8)
+                             .Wide(u"-1")
+                             .Wide(u"empty")
+                             .U16(8)
+                             .U32(0)
+                             .Wide(u"null")
+                             .U16(8)
+                             .U32(0)
+                             .bytes());
   ASSERT_EQ(m_doc.Load(Wide(m_file).c_str()), DocStatus::Ok);
   Var back;
   m_doc.GetValue(OLESTR("B"), OLESTR("empty"), &back);

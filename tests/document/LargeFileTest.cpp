@@ -19,8 +19,10 @@ Bytes LargeFile() {
     image.Wide(u"Block" + std::u16string(b, u'b')).U32(50);
     for (int a = 0; a < 50; ++a) {
       image.Wide(std::u16string(1 + (a * 7 + b) % 23, u'n'));
-      if (a % 3 == 0) image.U16(3).U32(a * b);
-      else image.U16(8).Wide(std::u16string(b == 20 && a == 1 ? 100000 : (a * 131 + b) % 700, u'x'));
+      if (a % 3 == 0)
+        image.U16(3).U32(a * b);
+      else
+        image.U16(8).Wide(std::u16string(b == 20 && a == 1 ? 100000 : (a * 131 + b) % 700, u'x'));
     }
   }
   return image.bytes();
@@ -33,7 +35,8 @@ std::string Describe(const VirtualDocument& doc) {
     out += Utf8(block.name) + ":";
     for (const auto& attrib : block.attribs()) {
       out += Utf8(attrib.name) + "=";
-      out += attrib.value().vt == VT_I4 ? std::to_string(attrib.value().lVal) : Utf8(attrib.value());
+      out +=
+          attrib.value().vt == VT_I4 ? std::to_string(attrib.value().lVal) : Utf8(attrib.value());
       out += ";";
     }
   }
@@ -49,8 +52,8 @@ TEST(LargeFile, ReadsFromDiskAsFromMemory) {
   ASSERT_EQ(fromMemory.Read(bytes.data(), bytes.size()), DocStatus::Ok);
   const std::string expected = Describe(fromMemory);
 
-  for (size_t cut : {bytes.size(), bytes.size() - 1, size_t{65536 + 3}, size_t{65536 * 3 - 1},
-                     size_t{300001}}) {
+  for (size_t cut :
+       {bytes.size(), bytes.size() - 1, size_t{65536 + 3}, size_t{65536 * 3 - 1}, size_t{300001}}) {
     SCOPED_TRACE(cut);
     const Bytes part(bytes.begin(), bytes.begin() + cut);
     WriteFile(path, part);

@@ -52,10 +52,10 @@ TEST_F(Lookup, LoneStarFindsFirstAttributeUnlessOneIsNamedStar) {
 
 TEST_F(Lookup, WildcardForms) {
   Add({OLESTR("Revision"), OLESTR("date of issue"), OLESTR("Part No")});
-  EXPECT_EQ(Find(OLESTR("Date*")), 1);   // begins with, any case
-  EXPECT_EQ(Find(OLESTR("*no")), 2);     // ends with, any case
-  EXPECT_EQ(Find(OLESTR("*rev*")), 0);   // contains
-  EXPECT_EQ(Find(OLESTR("*ISSUE*")), 1); // contains lower-cases both sides
+  EXPECT_EQ(Find(OLESTR("Date*")), 1);      // begins with, any case
+  EXPECT_EQ(Find(OLESTR("*no")), 2);        // ends with, any case
+  EXPECT_EQ(Find(OLESTR("*rev*")), 0);      // contains
+  EXPECT_EQ(Find(OLESTR("*ISSUE*")), 1);    // contains lower-cases both sides
   EXPECT_EQ(Find(OLESTR("*Revision")), 0);  // ends with: a name no longer than the pattern
   EXPECT_EQ(Find(OLESTR("x*")), -1);
   EXPECT_EQ(Find(OLESTR("*x")), -1);

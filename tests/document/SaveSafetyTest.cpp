@@ -25,8 +25,16 @@ namespace {
 class SaveSafety : public ::testing::Test {
  protected:
   void SetUp() override {
-    WriteFile(m_file, TvdBytes().Magic("Tavorin Virtual Document x.xx").U32(2).U32(1)
-                         .Wide(u"Card").U32(1).Wide(u"Title").U16(8).Wide(u"Pump").bytes());
+    WriteFile(m_file, TvdBytes()
+                          .Magic("Tavorin Virtual Document x.xx")
+                          .U32(2)
+                          .U32(1)
+                          .Wide(u"Card")
+                          .U32(1)
+                          .Wide(u"Title")
+                          .U16(8)
+                          .Wide(u"Pump")
+                          .bytes());
     m_original = ReadFile(m_file);
     ASSERT_EQ(m_doc.Load(Wide(m_file).c_str()), DocStatus::Ok);
     Var v;

@@ -35,15 +35,20 @@ std::string Date(double d) {
 
 TEST(TextForm, Integers) {
   VARIANT v;
-  v.vt = VT_I2; v.iVal = -5;
+  v.vt = VT_I2;
+  v.iVal = -5;
   EXPECT_EQ(TextOf(v), "-5");
-  v.vt = VT_I4; v.lVal = INT32_MIN;
+  v.vt = VT_I4;
+  v.lVal = INT32_MIN;
   EXPECT_EQ(TextOf(v), "-2147483648");
-  v.vt = VT_UI1; v.bVal = 200;
+  v.vt = VT_UI1;
+  v.bVal = 200;
   EXPECT_EQ(TextOf(v), "200");
-  v.vt = VT_UI4; v.ulVal = 4294967295u;
+  v.vt = VT_UI4;
+  v.ulVal = 4294967295u;
   EXPECT_EQ(TextOf(v), "4294967295");
-  v.vt = VT_I8; v.llVal = -1234567890123LL;
+  v.vt = VT_I8;
+  v.llVal = -1234567890123LL;
   EXPECT_EQ(TextOf(v), "-1234567890123");
 }
 
@@ -83,7 +88,7 @@ TEST(TextForm, DatesShowDayTimeOrBoth) {
   EXPECT_EQ(Date(45000.25), "3/15/2023 6:00:00 AM");
   EXPECT_EQ(Date(36526.75), "1/1/2000 6:00:00 PM");
   EXPECT_EQ(Date(-1), "12/29/1899");
-  EXPECT_EQ(Date(-1.25), "12/29/1899 6:00:00 AM");  // the time counts forwards
+  EXPECT_EQ(Date(-1.25), "12/29/1899 6:00:00 AM");         // the time counts forwards
   EXPECT_EQ(Date(45000.999999), "3/16/2023 12:00:00 AM");  // rounded to the second
   EXPECT_EQ(Date(-657434), "1/1/100");
   EXPECT_EQ(Date(2958465.99999), "12/31/9999 11:59:59 PM");

@@ -62,7 +62,8 @@ TEST_F(PreviewLifetimeTest, UnloadingLeavesNothingBehindAndALoadAgainPaints) {
   const HMODULE first = m_dll.module();
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(first);
   const DWORD imageSize = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-      reinterpret_cast<const BYTE*>(first) + dos->e_lfanew)->OptionalHeader.SizeOfImage;
+                              reinterpret_cast<const BYTE*>(first) + dos->e_lfanew)
+                              ->OptionalHeader.SizeOfImage;
   m_format.Reset();
   ASSERT_EQ(S_OK, m_dll.CanUnloadNow());
   UnloadedByTest();

@@ -32,7 +32,8 @@ TEST_F(PreviewObjectTest, CreatePreviewChecksItsArgumentsAndLeavesTheOutPointerA
 TEST_F(PreviewObjectTest, AnInvalidParentStillGivesAPreviewWithoutWindow) {
   const RECT rect = {0, 0, 100, 50};
   ComPtr<IKivFilePreview> preview;
-  EXPECT_EQ(S_OK, m_format->CreatePreview(reinterpret_cast<HWND>(0xDEAD0), &rect, 0, 0, preview.put()));
+  EXPECT_EQ(S_OK,
+            m_format->CreatePreview(reinterpret_cast<HWND>(0xDEAD0), &rect, 0, 0, preview.put()));
   ASSERT_TRUE(preview);
   BSTR path = SysAllocString(L"C:\\vault\\part.tvd");
   EXPECT_EQ(S_OK, preview->ShowFile(0, path, 0, 0));
@@ -94,7 +95,8 @@ TEST_F(PreviewObjectTest, ShowFileWithoutMemoryForThePathChangesNothing) {
   HRESULT hr = S_OK;
   {
     // The library's heap is msvcrt's malloc.
-    ImportHook hook("msvcrt.dll", "malloc", reinterpret_cast<void*>(&FailingMalloc), m_dll.module());
+    ImportHook hook("msvcrt.dll", "malloc", reinterpret_cast<void*>(&FailingMalloc),
+                    m_dll.module());
     ASSERT_TRUE(hook.installed());
     g_failSize = (longPath.size() + 1) * sizeof(wchar_t);  // the copy of the path
     hr = preview->ShowFile(0, path, 0, 0);
@@ -188,7 +190,8 @@ TEST_F(PreviewObjectTest, TheClassObjectMakesPreviewsWithoutWindowAloneOrAggrega
 
   // Aggregated in an outer object of the test's own: the inner unknown.
   TestAggregate outer;
-  ASSERT_EQ(S_OK, factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.m_inner)));
+  ASSERT_EQ(S_OK, factory->CreateInstance(&outer, IID_IUnknown,
+                                          reinterpret_cast<void**>(&outer.m_inner)));
   ComPtr<IKivFilePreview> aggregated;
   ASSERT_EQ(S_OK, outer.m_inner->QueryInterface(IID_IKivFilePreview, aggregated.put_void()));
   EXPECT_EQ(S_OK, aggregated->Hide());

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 class PreviewPaintTest : public PreviewTest {
@@ -34,7 +33,8 @@ TEST_F(PreviewPaintTest, PaintsTheIconAndBothLinesCentredAsOneBlock) {
   ASSERT_TRUE(preview);
   ShowAndPaint(preview.get(), L"C:\\vault\\part.tvd");
   const Capture got = CaptureClient(PreviewWindow());
-  EXPECT_TRUE(SamePixels(got, ExpectedPreview(200, 100, kBitmap8, L"Virtual document", L"part.tvd")));
+  EXPECT_TRUE(
+      SamePixels(got, ExpectedPreview(200, 100, kBitmap8, L"Virtual document", L"part.tvd")));
   // Not white on white: the icon and both text bands really are there.
   const int top = 50 - (2 * 13 + 5 + kBitmap8.height) / 2;  // 13: the fresh prefix's line height
   EXPECT_EQ(kBitmap8.pixels[0], got.at(100 - kBitmap8.width / 2, top));
@@ -56,7 +56,7 @@ TEST_F(PreviewPaintTest, TheNameLineShowsOnlyTheFileNameAndExtension) {
     SCOPED_TRACE(c.path ? c.path : L"(null)");
     ShowAndPaint(preview.get(), c.path);
     EXPECT_TRUE(SamePixels(CaptureClient(PreviewWindow()),
-                     ExpectedPreview(200, 100, kBitmap8, L"Virtual document", c.shown)));
+                           ExpectedPreview(200, 100, kBitmap8, L"Virtual document", c.shown)));
   }
 }
 
@@ -66,7 +66,7 @@ TEST_F(PreviewPaintTest, AnIconOfOddSizeSitsAtTheRoundedRectangle) {
   ASSERT_TRUE(preview);
   ShowAndPaint(preview.get(), L"odd.tvd");
   EXPECT_TRUE(SamePixels(CaptureClient(PreviewWindow()),
-                   ExpectedPreview(201, 101, kBitmapOdd, L"Virtual document", L"odd.tvd")));
+                         ExpectedPreview(201, 101, kBitmapOdd, L"Virtual document", L"odd.tvd")));
 }
 
 TEST_F(PreviewPaintTest, AWindowSmallerThanTheIconShowsItsMiddleUnscaled) {
@@ -75,7 +75,7 @@ TEST_F(PreviewPaintTest, AWindowSmallerThanTheIconShowsItsMiddleUnscaled) {
   ASSERT_TRUE(preview);
   ShowAndPaint(preview.get(), L"small.tvd");
   EXPECT_TRUE(SamePixels(CaptureClient(PreviewWindow()),
-                   ExpectedPreview(20, 10, kBitmapOdd, L"Virtual document", L"small.tvd")));
+                         ExpectedPreview(20, 10, kBitmapOdd, L"Virtual document", L"small.tvd")));
 }
 
 TEST_F(PreviewPaintTest, AMovedWindowIsLaidOutAgainForItsNewSize) {
@@ -87,7 +87,7 @@ TEST_F(PreviewPaintTest, AMovedWindowIsLaidOutAgainForItsNewSize) {
   UpdateWindow(PreviewWindow());
   Pump();
   EXPECT_TRUE(SamePixels(CaptureClient(PreviewWindow()),
-                   ExpectedPreview(300, 200, kBitmap8, L"Virtual document", L"part.tvd")));
+                         ExpectedPreview(300, 200, kBitmap8, L"Virtual document", L"part.tvd")));
 }
 
 TEST_F(PreviewPaintTest, WithoutAnIconTheWindowStaysWhite) {

@@ -69,13 +69,13 @@ class PreviewSettingsTest : public PreviewTest {
 
 TEST_F(PreviewSettingsTest, WithoutIconFontTheTextIsInTheDCsDefaultFont) {
   RegDeleteKeyValueW(HKEY_CURRENT_USER, kMetricsKey, L"IconFont");
-  EXPECT_TRUE(SamePixels(Painted(), ExpectedPreview(200, 100, kBitmap8, L"Virtual document",
-                                                    L"part.tvd", nullptr)));
+  EXPECT_TRUE(SamePixels(
+      Painted(), ExpectedPreview(200, 100, kBitmap8, L"Virtual document", L"part.tvd", nullptr)));
   // A value longer than a LOGFONTW cannot be read either.
   std::vector<BYTE> tooLong(93, 0);
   SetBinary(HKEY_CURRENT_USER, kMetricsKey, L"IconFont", tooLong.data(), DWORD(tooLong.size()));
-  EXPECT_TRUE(SamePixels(Painted(), ExpectedPreview(200, 100, kBitmap8, L"Virtual document",
-                                                    L"part.tvd", nullptr)));
+  EXPECT_TRUE(SamePixels(
+      Painted(), ExpectedPreview(200, 100, kBitmap8, L"Virtual document", L"part.tvd", nullptr)));
 }
 
 TEST_F(PreviewSettingsTest, AShortIconFontReachesTheSystemZeroFilled) {
@@ -131,7 +131,8 @@ TEST_F(PreviewSettingsTest, ALocationWithOrWithoutItsBackslashNamesTheSameLibrar
 }
 
 TEST_F(PreviewSettingsTest, AnExpandableLocationIsExpanded) {
-  SetEnvironmentVariableW(L"VELLISTO_TEST_RESOURCES", WithoutTrailingBackslash(ResourceFolder()).c_str());
+  SetEnvironmentVariableW(L"VELLISTO_TEST_RESOURCES",
+                          WithoutTrailingBackslash(ResourceFolder()).c_str());
   SetLocation(L"%VELLISTO_TEST_RESOURCES%", REG_EXPAND_SZ);
   EXPECT_TRUE(HasIcon());
   SetEnvironmentVariableW(L"VELLISTO_TEST_RESOURCES", nullptr);
@@ -149,8 +150,8 @@ TEST_F(PreviewSettingsTest, APlantedLibraryInTheCurrentFolderIsNeverLoaded) {
   // The test's own current folder holds a "KivRes.dll" with a bitmap 208.
   wchar_t temp[MAX_PATH] = {}, previous[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
-  const std::wstring planted = std::wstring(temp) + L"vellisto-planted-" +
-                               std::to_wstring(GetCurrentProcessId());
+  const std::wstring planted =
+      std::wstring(temp) + L"vellisto-planted-" + std::to_wstring(GetCurrentProcessId());
   CreateDirectoryW(planted.c_str(), nullptr);
   ASSERT_TRUE(CopyFileW((ResourceFolder() + L"KivRes.dll").c_str(),
                         (planted + L"\\KivRes.dll").c_str(), FALSE));
@@ -158,7 +159,8 @@ TEST_F(PreviewSettingsTest, APlantedLibraryInTheCurrentFolderIsNeverLoaded) {
   SetCurrentDirectoryW(planted.c_str());
   for (const wchar_t* location : {L"", L".", L"res", L"C:", L"\\\\", L"C:KivRes"}) {
     SetLocation(location);
-    EXPECT_FALSE(HasIcon()) << "Location '" << std::string(location, location + wcslen(location)) << "'";
+    EXPECT_FALSE(HasIcon()) << "Location '" << std::string(location, location + wcslen(location))
+                            << "'";
     EXPECT_FALSE(ResourceLibraryLoaded());
   }
   SetCurrentDirectoryW(previous);
@@ -261,7 +263,8 @@ TEST_F(PreviewSettingsTest, TheCaptionComesFromARegisteredInProcessServer) {
   SetString(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, server);
   SetString(HKEY_LOCAL_MACHINE, key.c_str(), L"ThreadingModel", L"Apartment");
   EXPECT_TRUE(ShowsCaption(L"From the registered server"));
-  DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\{C952BB52-1360-43CF-9CA5-7FFBA3DD4BC0}");
+  DeleteTree(HKEY_LOCAL_MACHINE,
+             L"Software\\Classes\\CLSID\\{C952BB52-1360-43CF-9CA5-7FFBA3DD4BC0}");
 }
 
 }  // namespace

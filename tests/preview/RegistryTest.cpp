@@ -38,8 +38,8 @@ class RegistryTest : public ::testing::Test {
   void SetUp() override {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
     HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, &key, nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                &key, nullptr),
               ERROR_SUCCESS);
     m_key.reset(key);
   }
@@ -58,10 +58,10 @@ class RegistryTest : public ::testing::Test {
               ERROR_SUCCESS);
   }
   void SetString(const wchar_t* name, DWORD type, const std::wstring& text) {
-    ASSERT_EQ(::RegSetValueExW(m_key.get(), name, 0, type,
-                               reinterpret_cast<const BYTE*>(text.c_str()),
-                               static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegSetValueExW(m_key.get(), name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+        ERROR_SUCCESS);
   }
   void SetNumber(const wchar_t* name, DWORD value) {
     ASSERT_EQ(::RegSetValueExW(m_key.get(), name, 0, REG_DWORD,
@@ -211,8 +211,8 @@ TEST_F(ReadRegistryStringTest, RefusesMissingKeysValuesAndOtherTypes) {
   SetString(L"Expand", REG_EXPAND_SZ, L"%WINDIR%");
   SetNumber(L"Number", 7);
   std::wstring text = L"unchanged";
-  EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, L"Software\\VellistoTests\\NoSuchKey",
-                                  L"Name", text));
+  EXPECT_FALSE(
+      ReadRegistryString(HKEY_CURRENT_USER, L"Software\\VellistoTests\\NoSuchKey", L"Name", text));
   EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, kTestKey, L"Missing", text));
   EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, kTestKey, L"Expand", text));
   EXPECT_FALSE(ReadRegistryString(HKEY_CURRENT_USER, kTestKey, L"Number", text));

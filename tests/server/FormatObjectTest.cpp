@@ -100,7 +100,8 @@ TEST_F(FormatObjectTest, OpenFileOfAVeryLongPathCannotOpen) {
 
 TEST_F(FormatObjectTest, OpenFileOfAFileHeldByAWriterCannotOpen) {
   const std::wstring path = m_dir.Write(L"held.tvd", TvdBytes(2).bytes());
-  HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE writer =
+      CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, writer);
   EXPECT_EQ(KIV_E_CANNOT_OPEN, Open(path));
   CloseHandle(writer);
@@ -131,12 +132,14 @@ TEST_F(FormatObjectTest, OpenFileOfAForeignFileIsBadFormat) {
 }
 
 TEST_F(FormatObjectTest, OpenFileOfATruncatedFileIsBadFormat) {
-  const std::vector<uint8_t> whole = TvdBytes(2).Block(L"Title", 2).Text(L"Name", L"Bracket").Int(L"Count", 3).bytes();
+  const std::vector<uint8_t> whole =
+      TvdBytes(2).Block(L"Title", 2).Text(L"Name", L"Bracket").Int(L"Count", 3).bytes();
   ASSERT_EQ(S_OK, Open(m_dir.Write(L"whole.tvd", whole)));
   // Every prefix that cuts into the body fails; none of them crashes.
   for (size_t n = 1; n < whole.size(); ++n) {
     std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<long>(n));
-    EXPECT_EQ(KIV_E_BAD_FORMAT, Open(m_dir.Write(L"cut.tvd", cut))) << "prefix of " << n << " bytes";
+    EXPECT_EQ(KIV_E_BAD_FORMAT, Open(m_dir.Write(L"cut.tvd", cut)))
+        << "prefix of " << n << " bytes";
   }
 }
 

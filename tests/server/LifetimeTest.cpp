@@ -9,7 +9,8 @@
 namespace {
 
 void* const kGarbage = reinterpret_cast<void*>(0x1234);
-const CLSID kUnknownClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
+const CLSID kUnknownClass = {
+    0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
 // The free-threaded marshaler's unmarshal class as the runtime reports it.
 const CLSID kFreeThreadedUnmarshalClass = {0x0000033A, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
@@ -17,10 +18,12 @@ class ClassObjectTest : public DllFixture {};
 
 TEST_F(ClassObjectTest, UnknownClassIsNotAvailable) {
   void* out = kGarbage;
-  EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, m_dll.GetClassObject(kUnknownClass, IID_IClassFactory, &out));
+  EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
+            m_dll.GetClassObject(kUnknownClass, IID_IClassFactory, &out));
   EXPECT_EQ(nullptr, out);
   // The host's interface identifiers are no classes either.
-  EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, m_dll.GetClassObject(IID_IKivFileFormat, IID_IClassFactory, &out));
+  EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
+            m_dll.GetClassObject(IID_IKivFileFormat, IID_IClassFactory, &out));
   EXPECT_EQ(nullptr, out);
 }
 
@@ -178,7 +181,8 @@ TEST_F(AggregationTest, OnlyTheInnerUnknownMayBeAskedFor) {
 
 TEST_F(AggregationTest, FormatInterfacesSpeakWithTheOuterIdentity) {
   ComPtr<IClassFactory> factory = m_dll.Factory(CLSID_TvdFormat);
-  ASSERT_EQ(S_OK, factory->CreateInstance(&m_outer, IID_IUnknown, reinterpret_cast<void**>(&m_outer.m_inner)));
+  ASSERT_EQ(S_OK, factory->CreateInstance(&m_outer, IID_IUnknown,
+                                          reinterpret_cast<void**>(&m_outer.m_inner)));
   factory.Reset();
   ASSERT_NE(nullptr, m_outer.m_inner);
   EXPECT_NE(static_cast<IUnknown*>(&m_outer), m_outer.m_inner);
@@ -219,7 +223,8 @@ TEST_F(AggregationTest, FormatInterfacesSpeakWithTheOuterIdentity) {
 
 TEST_F(AggregationTest, MarshalerOfAnAggregateIsAggregatedOnTheOuterObject) {
   ComPtr<IClassFactory> factory = m_dll.Factory(CLSID_TvdFormat);
-  ASSERT_EQ(S_OK, factory->CreateInstance(&m_outer, IID_IUnknown, reinterpret_cast<void**>(&m_outer.m_inner)));
+  ASSERT_EQ(S_OK, factory->CreateInstance(&m_outer, IID_IUnknown,
+                                          reinterpret_cast<void**>(&m_outer.m_inner)));
   ComPtr<IMarshal> marshal;
   ASSERT_EQ(S_OK, m_outer.QueryInterface(IID_IMarshal, marshal.put_void()));
   ComPtr<IUnknown> identity;
@@ -233,7 +238,8 @@ TEST_F(AggregationTest, MarshalerOfAnAggregateIsAggregatedOnTheOuterObject) {
 
 TEST_F(AggregationTest, FileInterfacesSpeakWithTheOuterIdentity) {
   ComPtr<IClassFactory> factory = m_dll.Factory(CLSID_TvdFile);
-  ASSERT_EQ(S_OK, factory->CreateInstance(&m_outer, IID_IUnknown, reinterpret_cast<void**>(&m_outer.m_inner)));
+  ASSERT_EQ(S_OK, factory->CreateInstance(&m_outer, IID_IUnknown,
+                                          reinterpret_cast<void**>(&m_outer.m_inner)));
   for (const IID* iid : {&IID_IKivFileNavigator, &IID_ITvdFile}) {
     IUnknown* itf = nullptr;
     ASSERT_EQ(S_OK, m_outer.m_inner->QueryInterface(*iid, reinterpret_cast<void**>(&itf)));
@@ -260,8 +266,8 @@ TEST_F(MarshalTest, StandAloneFormatAnswersIMarshalThroughTheFreeThreadedMarshal
   ASSERT_EQ(S_OK, format->QueryInterface(IID_IUnknown, viaFormat.put_void()));
   EXPECT_EQ(viaFormat.get(), viaMarshal.get());
   CLSID unmarshalClass = {};
-  ASSERT_EQ(S_OK, marshal->GetUnmarshalClass(IID_IKivFileFormat, format.get(), MSHCTX_INPROC, nullptr,
-                                             MSHLFLAGS_NORMAL, &unmarshalClass));
+  ASSERT_EQ(S_OK, marshal->GetUnmarshalClass(IID_IKivFileFormat, format.get(), MSHCTX_INPROC,
+                                             nullptr, MSHLFLAGS_NORMAL, &unmarshalClass));
   EXPECT_TRUE(InlineIsEqualGUID(kFreeThreadedUnmarshalClass, unmarshalClass));
 }
 
@@ -269,7 +275,8 @@ DWORD WINAPI UnmarshalOnAnotherApartment(void* arg) {
   auto* stream = static_cast<IStream**>(arg);
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   IKivFileFormat* format = nullptr;
-  const HRESULT hr = CoGetInterfaceAndReleaseStream(*stream, IID_IKivFileFormat, reinterpret_cast<void**>(&format));
+  const HRESULT hr = CoGetInterfaceAndReleaseStream(*stream, IID_IKivFileFormat,
+                                                    reinterpret_cast<void**>(&format));
   *stream = nullptr;
   DWORD result = 0;
   if (SUCCEEDED(hr)) {

@@ -19,14 +19,14 @@ class NavigatorTest : public DllFixture {
     DllFixture::SetUp();
     ASSERT_EQ(S_OK, m_dll.CreateFormat(m_format.put()));
     m_path = m_dir.Write(L"part.tvd", TvdBytes(2)
-                                      .Block(L"Title", 4)
-                                      .Text(L"Name", L"Bracket")
-                                      .Int(L"Count", 42)
-                                      .Real(L"Weight", 2.5)
-                                      .Date(L"Made", kDate)
-                                      .Block(L"Vault", 1)
-                                      .Text(L"State", L"Released")
-                                      .bytes());
+                                          .Block(L"Title", 4)
+                                          .Text(L"Name", L"Bracket")
+                                          .Int(L"Count", 42)
+                                          .Real(L"Weight", 2.5)
+                                          .Date(L"Made", kDate)
+                                          .Block(L"Vault", 1)
+                                          .Text(L"State", L"Released")
+                                          .bytes());
     Reopen();
   }
   void ReleaseAll() override {
@@ -316,7 +316,8 @@ TEST_F(NavigatorTest, ValuesThatCannotBeCopiedAreReportedNotStored) {
 }
 
 TEST_F(NavigatorTest, SaveWhileAnotherProgramHoldsTheFileCannotOpen) {
-  HANDLE reader = CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE reader = CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
   EXPECT_EQ(KIV_E_CANNOT_OPEN, m_navigator->Save());
   CloseHandle(reader);
@@ -403,15 +404,19 @@ class OlderGenerationTest : public DllFixture, public ::testing::WithParamInterf
 
 TEST_P(OlderGenerationTest, SavedFileComesBackAsVersion2) {
   ASSERT_EQ(S_OK, m_dll.CreateFormat(m_format.put()));
-  const std::wstring path =
-      m_dir.Write(L"old.tvd", TvdBytes(GetParam()).Block(L"Title", 2).Text(L"Name", L"Caf\u00e9").Text(L"Rev", L"B").bytes());
+  const std::wstring path = m_dir.Write(L"old.tvd", TvdBytes(GetParam())
+                                                        .Block(L"Title", 2)
+                                                        .Text(L"Name", L"Caf\u00e9")
+                                                        .Text(L"Rev", L"B")
+                                                        .bytes());
   {
     ComPtr<IKivFileNavigator> navigator;
     ASSERT_EQ(S_OK, m_format->OpenFile(path.c_str(), 0, navigator.put()));
     ASSERT_EQ(S_OK, navigator->Save());
   }
   const std::vector<uint8_t> saved = ReadFile(path);
-  EXPECT_EQ(TvdBytes(2).Block(L"Title", 2).Text(L"Name", L"Caf\u00e9").Text(L"Rev", L"B").bytes(), saved);
+  EXPECT_EQ(TvdBytes(2).Block(L"Title", 2).Text(L"Name", L"Caf\u00e9").Text(L"Rev", L"B").bytes(),
+            saved);
   ComPtr<IKivFileNavigator> navigator;
   ASSERT_EQ(S_OK, m_format->OpenFile(path.c_str(), 0, navigator.put()));
   Records records(1);

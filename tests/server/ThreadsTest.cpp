@@ -33,10 +33,12 @@ TEST_F(SharedFormatTest, EightThreadsOpenReadAndRelease) {
   ASSERT_EQ(S_OK, m_dll.CreateFormat(m_format.put()));
   std::vector<std::wstring> paths;
   for (int t = 0; t < kThreads; ++t)
-    paths.push_back(m_dir.Write(L"f" + std::to_wstring(t) + L".tvd",
-                              TvdBytes(2).Block(L"Title", 2).Int(L"Thread", t).Text(L"Name", L"shared").bytes()));
+    paths.push_back(m_dir.Write(
+        L"f" + std::to_wstring(t) + L".tvd",
+        TvdBytes(2).Block(L"Title", 2).Int(L"Thread", t).Text(L"Name", L"shared").bytes()));
   // A file all threads read at once as well.
-  const std::wstring common = m_dir.Write(L"common.tvd", TvdBytes(2).Block(L"B", 1).Real(L"R", 1.5).bytes());
+  const std::wstring common =
+      m_dir.Write(L"common.tvd", TvdBytes(2).Block(L"B", 1).Real(L"R", 1.5).bytes());
 
   std::atomic<int> failures{0};
   std::atomic<bool> go{false};
@@ -49,7 +51,8 @@ TEST_F(SharedFormatTest, EightThreadsOpenReadAndRelease) {
       for (int round = 0; round < kRounds; ++round) {
         const bool own = round % 2 == 0;
         IKivFileNavigator* navigator = nullptr;
-        if (shared->OpenFile((own ? paths[t] : common).c_str(), 0, &navigator) != S_OK || !navigator) {
+        if (shared->OpenFile((own ? paths[t] : common).c_str(), 0, &navigator) != S_OK ||
+            !navigator) {
           ++failures;
           continue;
         }
@@ -92,7 +95,8 @@ TEST(FirstRequestRaceTest, TwoThreadsGetTheSameClassObject) {
         ++ready;
         while (ready.load() < 2) {
         }
-        results[t] = dll.GetClassObject(CLSID_TvdFormat, IID_IUnknown, reinterpret_cast<void**>(&seen[t]));
+        results[t] =
+            dll.GetClassObject(CLSID_TvdFormat, IID_IUnknown, reinterpret_cast<void**>(&seen[t]));
       });
     }
     for (std::thread& thread : threads) thread.join();
@@ -115,12 +119,13 @@ TEST_F(MtaFixture, ConcurrentCreationLeavesNoLock) {
       for (int round = 0; round < 2000; ++round) {
         IClassFactory* factory = nullptr;
         if (m_dll.GetClassObject(round % 3 ? CLSID_TvdFormat : CLSID_TvdFile, IID_IClassFactory,
-                               reinterpret_cast<void**>(&factory)) != S_OK) {
+                                 reinterpret_cast<void**>(&factory)) != S_OK) {
           ++failures;
           continue;
         }
         IUnknown* object = nullptr;
-        if (factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)) != S_OK)
+        if (factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)) !=
+            S_OK)
           ++failures;
         else
           object->Release();

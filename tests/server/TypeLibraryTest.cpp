@@ -27,9 +27,12 @@ TEST(TypeLibraryTest, DescribesTheClassesAndTheirInterfacesInOrder) {
     const wchar_t* name;
   };
   const Expected expected[] = {
-      {&CLSID_TvdFormat, TKIND_COCLASS, L"TvdFormat"},   {&IID_ITvdFormat, TKIND_INTERFACE, L"ITvdFormat"},
-      {&CLSID_TvdFile, TKIND_COCLASS, L"TvdFile"},       {&IID_ITvdFile, TKIND_INTERFACE, L"ITvdFile"},
-      {&CLSID_TvdPreview, TKIND_COCLASS, L"TvdPreview"}, {&IID_ITvdPreview, TKIND_INTERFACE, L"ITvdPreview"},
+      {&CLSID_TvdFormat, TKIND_COCLASS, L"TvdFormat"},
+      {&IID_ITvdFormat, TKIND_INTERFACE, L"ITvdFormat"},
+      {&CLSID_TvdFile, TKIND_COCLASS, L"TvdFile"},
+      {&IID_ITvdFile, TKIND_INTERFACE, L"ITvdFile"},
+      {&CLSID_TvdPreview, TKIND_COCLASS, L"TvdPreview"},
+      {&IID_ITvdPreview, TKIND_INTERFACE, L"ITvdPreview"},
   };
   ASSERT_EQ(6u, lib->GetTypeInfoCount());
   for (UINT i = 0; i < 6; ++i) {

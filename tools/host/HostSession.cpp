@@ -87,8 +87,8 @@ bool HostSession::Start() {
   if (FAILED(Report("DllGetClassObject",
                     getClassObject(CLSID_TvdFormat, IID_IClassFactory, factory.put_void()))))
     return false;
-  return SUCCEEDED(Report("CreateInstance", factory->CreateInstance(nullptr, IID_IKivFileFormat,
-                                                                     m_format.put_void())));
+  return SUCCEEDED(Report(
+      "CreateInstance", factory->CreateInstance(nullptr, IID_IKivFileFormat, m_format.put_void())));
 }
 
 void HostSession::Finish() {
@@ -113,7 +113,8 @@ bool HostSession::Run(const std::vector<std::wstring>& words) {
     Close();
     return true;
   }
-  Print("? " + Utf8(command) + ": commands are info, open FILE, get [--first] BLOCK PATTERN..., "
+  Print("? " + Utf8(command) +
+        ": commands are info, open FILE, get [--first] BLOCK PATTERN..., "
         "set BLOCK PATTERN VALUE [--type i4|r8|date|text], save, close");
   return false;
 }
@@ -161,11 +162,11 @@ bool HostSession::Get(const std::vector<std::wstring>& words) {
     records[i].attribName = SysAllocString(words[first + 1 + i].c_str());
   }
   if (FAILED(Report("GetValues", m_navigator->GetValues(0, stopAtFirst ? 1 : 0, 0, records.count(),
-                                                       records.data()))))
+                                                        records.data()))))
     return true;
   for (LONG i = 0; i < records.count(); ++i)
-    Print(Utf8(block) + "/" + Utf8(records[i].attribName) + ": found=" +
-          std::to_string(records[i].found) + " " + DescribeValue(records[i].value));
+    Print(Utf8(block) + "/" + Utf8(records[i].attribName) +
+          ": found=" + std::to_string(records[i].found) + " " + DescribeValue(records[i].value));
   return true;
 }
 

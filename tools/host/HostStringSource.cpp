@@ -15,8 +15,7 @@ struct Strings {
 
 class Source : public LocalComObject<IKivStringSource> {
  public:
-  explicit Source(std::shared_ptr<const Strings> strings)
-      : m_strings(std::move(strings)) {}
+  explicit Source(std::shared_ptr<const Strings> strings) : m_strings(std::move(strings)) {}
 
   STDMETHOD(QueryInterface)(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -44,7 +43,7 @@ class Source : public LocalComObject<IKivStringSource> {
 
  private:
   std::shared_ptr<const Strings> m_strings;  // shared with the class object
-  bool m_module = false;                                       // LoadModule found the module
+  bool m_module = false;                     // LoadModule found the module
 };
 
 ProcessClassObject::Create SourceMaker(std::wstring caption, bool hasStrings) {

@@ -28,7 +28,8 @@ HRESULT WritePng(const std::wstring& path, int width, int height,
   if (FAILED(hr = factory->CreateStream(stream.put()))) return hr;
   if (FAILED(hr = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE))) return hr;
   ComPtr<IWICBitmapEncoder> encoder;
-  if (FAILED(hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put()))) return hr;
+  if (FAILED(hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())))
+    return hr;
   if (FAILED(hr = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache))) return hr;
   ComPtr<IWICBitmapFrameEncode> frame;
   if (FAILED(hr = encoder->CreateNewFrame(frame.put(), nullptr))) return hr;

@@ -42,7 +42,8 @@ bool Parse(const std::vector<std::wstring>& args, Options& options) {
     const bool hasValue = i + 1 < args.size();
     if (arg == L"--size" && hasValue) {
       if (std::swscanf(args[++i].c_str(), L"%dx%d", &options.width, &options.height) != 2 ||
-          options.width <= 0 || options.height <= 0 || options.width > 4096 || options.height > 4096)
+          options.width <= 0 || options.height <= 0 || options.width > 4096 ||
+          options.height > 4096)
         return false;
     } else if (arg == L"--caption" && hasValue) {
       options.caption = args[++i];
@@ -68,8 +69,8 @@ HWND MakePane(int width, int height) {
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
   windowClass.lpszClassName = L"TvdHostPreviewPane";
   RegisterClassW(&windowClass);
-  return CreateWindowExW(0, windowClass.lpszClassName, L"tvdhost preview", WS_POPUP | WS_VISIBLE,
-                         0, 0, width, height, nullptr, nullptr, windowClass.hInstance, nullptr);
+  return CreateWindowExW(0, windowClass.lpszClassName, L"tvdhost preview", WS_POPUP | WS_VISIBLE, 0,
+                         0, width, height, nullptr, nullptr, windowClass.hInstance, nullptr);
 }
 
 void Pump() {
@@ -116,10 +117,10 @@ int RunPreviewCommand(HostSession& session, const std::vector<std::wstring>& arg
         const std::vector<uint32_t> pixels = ReadPixels(child, options.width, options.height);
         if (pixels.empty()) {
           Print("cannot read the preview's pixels");
-        } else if (SUCCEEDED(Report("WritePng", WritePng(options.png, options.width,
-                                                         options.height, pixels)))) {
-          Print("preview " + std::to_string(options.width) + "x" +
-                std::to_string(options.height) + " written to " + Utf8(options.png));
+        } else if (SUCCEEDED(Report(
+                       "WritePng", WritePng(options.png, options.width, options.height, pixels)))) {
+          Print("preview " + std::to_string(options.width) + "x" + std::to_string(options.height) +
+                " written to " + Utf8(options.png));
           exitCode = 0;
         }
       } else if (!child) {

@@ -20,9 +20,11 @@ std::string Utf8(const std::wstring& text) { return Utf8(text.c_str()); }
 
 std::wstring Wide(const std::string& utf8) {
   if (utf8.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
+  if (n > 0)
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
   return out;
 }
 
@@ -33,9 +35,7 @@ std::string DescribeValue(const VARIANT& value) {
     case VT_I4:
       std::snprintf(buffer, sizeof buffer, "i4 %ld", static_cast<long>(V_I4(&value)));
       return buffer;
-    case VT_R8:
-      std::snprintf(buffer, sizeof buffer, "r8 %.17g", V_R8(&value));
-      return buffer;
+    case VT_R8: std::snprintf(buffer, sizeof buffer, "r8 %.17g", V_R8(&value)); return buffer;
     case VT_DATE: {
       SYSTEMTIME t;
       if (!VariantTimeToSystemTime(V_DATE(&value), &t)) {

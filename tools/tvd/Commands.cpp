@@ -57,8 +57,7 @@ std::string LoadWhole(VirtualDocument& doc, const std::string& file, const char*
   const WString path = FileAccess::PathFromArgument(file);
   std::string generation;
   switch (LoadFile(doc, path, generation)) {
-    case DocStatus::Ok:
-      return generation;
+    case DocStatus::Ok: return generation;
     case DocStatus::BadFormat:
       throw ToolError(ToolError::kFileProblem,
                       BadFormat(file, doc.faultOffset(), doc.blocks().size()) + ifBad);
@@ -72,8 +71,7 @@ void SaveAs(VirtualDocument& doc, const std::string& file) {
   const WString path = FileAccess::PathFromArgument(file);
   doc.SetPath(path.c_str());
   switch (doc.Save()) {
-    case DocStatus::Ok:
-      return;
+    case DocStatus::Ok: return;
     case DocStatus::CannotOpen:
       throw ToolError(ToolError::kFileProblem,
                       "cannot write " + file + " (" + FileAccess::WhyCannotWrite(doc) + ")");
@@ -100,8 +98,10 @@ std::string DescribeValue(const VARIANT& v) {
     const double& d = v.vt == VT_R8 ? v.dblVal : v.date;  // by reference: keeps NaN bits
     std::string out = std::string(v.vt == VT_R8 ? "r8 " : "date ") + ValueText::FormatDouble(d);
     std::string iso;
-    if (std::isnan(d)) out += " (bits " + ValueText::BitsHex(d) + ")";
-    else if (v.vt == VT_DATE && ValueText::FormatIsoDate(d, iso)) out += " (" + iso + ")";
+    if (std::isnan(d))
+      out += " (bits " + ValueText::BitsHex(d) + ")";
+    else if (v.vt == VT_DATE && ValueText::FormatIsoDate(d, iso))
+      out += " (" + iso + ")";
     return out;
   }
   WString text;
@@ -130,8 +130,8 @@ void ParseValue(const std::string& text, const std::string& type, VARIANT& out) 
     out.lVal = i;
   } else if (type == "r8" || type == "date") {
     double d = 0;
-    const bool ok = type == "r8" ? ValueText::ParseR8(text, d, why)
-                                 : ValueText::ParseDate(text, d, why);
+    const bool ok =
+        type == "r8" ? ValueText::ParseR8(text, d, why) : ValueText::ParseDate(text, d, why);
     if (!ok) throw ToolError(ToolError::kUsage, why);
     out.vt = type == "r8" ? VT_R8 : VT_DATE;
     out.dblVal = d;
@@ -159,7 +159,8 @@ int Commands::Dump(const std::string& file, bool asJson) {
     return 0;
   }
   out << "generation: " << generation << "\nversion: " << std::to_string(doc.formatVersion())
-      << "\n" << Count(doc.blocks().size(), "block", "blocks") << ", "
+      << "\n"
+      << Count(doc.blocks().size(), "block", "blocks") << ", "
       << Count(AttributeCount(doc), "attribute", "attributes") << "\n";
   for (const VirtualDocument::Block& b : doc.blocks()) {
     out << "block " << ValueText::Quoted(WString(b.name)) << " ("

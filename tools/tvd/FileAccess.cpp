@@ -15,17 +15,12 @@ namespace {
 std::string Reason(uint32_t error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-      return "no such file";
-    case ERROR_PATH_NOT_FOUND:
-      return "no such folder";
-    case ERROR_ACCESS_DENIED:
-      return "permission denied";
+    case ERROR_INVALID_NAME: return "no such file";
+    case ERROR_PATH_NOT_FOUND: return "no such folder";
+    case ERROR_ACCESS_DENIED: return "permission denied";
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      return "in use by another program";
-    default:
-      return "Windows error " + std::to_string(error);
+    case ERROR_LOCK_VIOLATION: return "in use by another program";
+    default: return "Windows error " + std::to_string(error);
   }
 }
 
@@ -38,8 +33,8 @@ std::string FileAccess::WhyCannotRead(const WString& path) {
     return error == ERROR_PATH_NOT_FOUND ? "no such file" : Reason(error);
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "is a directory";
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr));
+  UniqueFile file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) return Reason(GetLastError());
   LARGE_INTEGER size;
   const bool tooLarge = GetFileSizeEx(file.get(), &size) && size.QuadPart >= 0x7FFFFFFF;
@@ -72,17 +67,12 @@ std::string Reason(uint32_t code) {
   const int error = static_cast<int>(code);
   switch (error) {
     case ENOENT:
-    case ENOTDIR:
-      return "no such file";
+    case ENOTDIR: return "no such file";
     case EACCES:
-    case EPERM:
-      return "permission denied";
-    case EISDIR:
-      return "is a directory";
-    case EROFS:
-      return "read-only file system";
-    default:
-      return std::strerror(error);
+    case EPERM: return "permission denied";
+    case EISDIR: return "is a directory";
+    case EROFS: return "read-only file system";
+    default: return std::strerror(error);
   }
 }
 
@@ -123,31 +113,20 @@ std::string Why(const FileFailure& failure, bool saving) {
   switch (failure.step) {
     case Step::Open:
       return saving && MissingFolder(failure.error) ? "no such folder" : Reason(failure.error);
-    case Step::Locked:
-      return "in use by another program";
-    case Step::Folder:
-      return "is a directory";
-    case Step::NotAFile:
-      return "not a regular file";
-    case Step::ReadOnly:
-      return "read-only";
-    case Step::TooLarge:
-      return "too large";
-    case Step::Read:
-      return "cannot read it: " + Reason(failure.error);
-    case Step::NoTextForm:
-      return "a value has no text form";
-    case Step::MakeTemp:
-      return "cannot make a new file in its folder: " + Reason(failure.error);
+    case Step::Locked: return "in use by another program";
+    case Step::Folder: return "is a directory";
+    case Step::NotAFile: return "not a regular file";
+    case Step::ReadOnly: return "read-only";
+    case Step::TooLarge: return "too large";
+    case Step::Read: return "cannot read it: " + Reason(failure.error);
+    case Step::NoTextForm: return "a value has no text form";
+    case Step::MakeTemp: return "cannot make a new file in its folder: " + Reason(failure.error);
     case Step::KeepPermissions:
       return "cannot give a new copy its owner, group and permissions: " + Reason(failure.error);
     case Step::Write:
-    case Step::Flush:
-      return "cannot write it: " + Reason(failure.error);
-    case Step::Replace:
-      return "cannot replace it: " + Reason(failure.error);
-    case Step::None:
-      break;
+    case Step::Flush: return "cannot write it: " + Reason(failure.error);
+    case Step::Replace: return "cannot replace it: " + Reason(failure.error);
+    case Step::None: break;
   }
   return saving ? "cannot replace it" : "cannot read it";
 }
@@ -164,7 +143,8 @@ std::string FileAccess::WhyCannotWrite(const VirtualDocument& doc) {
 
 WString FileAccess::PathFromArgument(const std::string& utf8) {
   WString path;
-  if (!Utf16FromUtf8(utf8, path)) throw ToolError(ToolError::kUsage, "a file name is not valid text");
+  if (!Utf16FromUtf8(utf8, path))
+    throw ToolError(ToolError::kUsage, "a file name is not valid text");
   if (path.empty()) throw ToolError(ToolError::kUsage, "a file name is empty");
   if (path.find(OLECHAR(0)) != WString::npos)
     throw ToolError(ToolError::kUsage, "a file name holds a zero character");

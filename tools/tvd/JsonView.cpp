@@ -62,7 +62,9 @@ ordered_json AttribJson(const VirtualDocument::Block::Attrib& attrib) {
 class Place {
  public:
   explicit Place(std::string path) : m_path(std::move(path)) {}
-  Place operator/(const std::string& key) const { return Place(m_path + (m_path.empty() ? "" : ".") + key); }
+  Place operator/(const std::string& key) const {
+    return Place(m_path + (m_path.empty() ? "" : ".") + key);
+  }
   Place operator[](size_t index) const { return Place(m_path + "[" + std::to_string(index) + "]"); }
   [[noreturn]] void Fail(const std::string& what) const {
     throw ToolError(ToolError::kFileProblem,
@@ -109,10 +111,14 @@ void TakeDouble(const json& object, const Place& place, double& out) {
     return;
   }
   const std::string s = value->is_string() ? value->get<std::string>() : std::string();
-  if (s == "NaN") out = std::numeric_limits<double>::quiet_NaN();
-  else if (s == "Infinity") out = std::numeric_limits<double>::infinity();
-  else if (s == "-Infinity") out = -std::numeric_limits<double>::infinity();
-  else (place / "value").Fail("expected a number, \"NaN\", \"Infinity\" or \"-Infinity\"");
+  if (s == "NaN")
+    out = std::numeric_limits<double>::quiet_NaN();
+  else if (s == "Infinity")
+    out = std::numeric_limits<double>::infinity();
+  else if (s == "-Infinity")
+    out = -std::numeric_limits<double>::infinity();
+  else
+    (place / "value").Fail("expected a number, \"NaN\", \"Infinity\" or \"-Infinity\"");
 }
 
 int32_t TakeI4(const json& object, const Place& place) {
@@ -155,8 +161,8 @@ void TakeValue(const json& object, VARIANT& out, const Place& place) {
 
 void JsonView::Write(const VirtualDocument& doc, const std::string& generation, int version,
                      ChunkedOut& out) {
-  out << "{\n  \"generation\": " << json(generation).dump() << ",\n  \"version\": "
-      << std::to_string(version) << ",\n  \"blocks\": [";
+  out << "{\n  \"generation\": " << json(generation).dump()
+      << ",\n  \"version\": " << std::to_string(version) << ",\n  \"blocks\": [";
   const char* blockSeparator = "\n";
   for (const VirtualDocument::Block& block : doc.blocks()) {
     ordered_json name;

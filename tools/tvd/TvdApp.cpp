@@ -34,7 +34,8 @@ const char kJsonHelp[] = R"(JSON (--json):
   text from its first zero character on, bytes after the last block, and
   the type tag of a value stored as text under another tag.)";
 
-const char kPatternHelp[] = R"(PATTERN: an attribute name, compared without regard to case; the exact
+const char kPatternHelp[] =
+    R"(PATTERN: an attribute name, compared without regard to case; the exact
 name is tried first. Otherwise a leading and/or trailing '*' makes it a
 pattern: 'Date*' begins with, '*no' ends with, '*rev*' contains, '*' is
 the first attribute. BLOCK is always an exact name.)";
@@ -108,19 +109,21 @@ int TvdApp::Run(const std::vector<std::string>& args) {
   app.require_subcommand(1);
   app.fallthrough();
   app.allow_windows_style_options(false);  // "/name" is a path, not an option
-  app.footer("--codepage N: the Windows code page of the 8-bit text in older files\n"
-             "(format versions 0 and 1), a single-byte one such as 1250, 1251 or 1252.\n"
-             "Without it, or with 0: the system's ANSI code page on Windows, 1252\n"
-             "elsewhere.\n\n"
-             "'--' before an argument that starts with '-' takes it as a value, not an\n"
-             "option; options may still follow (tvd set F B P -- -5 --type i4).\n\n"
-             "Exit status: 0 done, 1 a problem with a file, 2 a usage error.\n"
-             "'tvd COMMAND --help' describes each command.");
+  app.footer(
+      "--codepage N: the Windows code page of the 8-bit text in older files\n"
+      "(format versions 0 and 1), a single-byte one such as 1250, 1251 or 1252.\n"
+      "Without it, or with 0: the system's ANSI code page on Windows, 1252\n"
+      "elsewhere.\n\n"
+      "'--' before an argument that starts with '-' takes it as a value, not an\n"
+      "option; options may still follow (tvd set F B P -- -5 --type i4).\n\n"
+      "Exit status: 0 done, 1 a problem with a file, 2 a usage error.\n"
+      "'tvd COMMAND --help' describes each command.");
   app.set_version_flag("--version", "tvd " VELLISTO_VERSION);
   unsigned codePage = 0;
-  CLI::Option* codePageOption = app.add_option("--codepage", codePage,
-                 "Code page of the 8-bit text in older files (see below)")
-      ->type_name("N");
+  CLI::Option* codePageOption =
+      app.add_option("--codepage", codePage,
+                     "Code page of the 8-bit text in older files (see below)")
+          ->type_name("N");
 
   std::string file, block, pattern, value, type = "text", output;
   bool asJson = false, force = false;
@@ -192,7 +195,8 @@ int TvdApp::Run(const std::vector<std::string>& args) {
     if ((importOutput->count() || convertOutput->count()) && output.empty())
       throw ToolError(ToolError::kUsage, "-o needs a file name");
     if (type != "i4" && type != "r8" && type != "date" && type != "text")
-      throw ToolError(ToolError::kUsage, "--type " + type + " is not a type: use i4, r8, date or text");
+      throw ToolError(ToolError::kUsage,
+                      "--type " + type + " is not a type: use i4, r8, date or text");
     if (dump->parsed()) return Commands::Dump(file, asJson);
     if (import->parsed()) return Commands::Import(file, output);
     if (get->parsed()) return Commands::Get(file, block, pattern);

@@ -217,8 +217,10 @@ std::string ValueText::Quoted(const WString& text) {
           case '\r': out += "\\r"; break;
           case '\t': out += "\\t"; break;
           default:
-            if (c < 0x20 || c == 0x7F || IsHigh(c) || IsLow(c)) AppendEscape(out, c);
-            else AppendUtf8(out, c);
+            if (c < 0x20 || c == 0x7F || IsHigh(c) || IsLow(c))
+              AppendEscape(out, c);
+            else
+              AppendUtf8(out, c);
         }
       });
   return out + "\"";

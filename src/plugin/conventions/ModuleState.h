@@ -30,8 +30,8 @@ class ModuleState {
  private:
   friend class ModuleStateGuard;
 
-  DWORD m_slot;                   // owned: thread-local slot holding the current state
-  HINSTANCE m_instance = nullptr; // borrowed: this library's module, set at attach
+  DWORD m_slot;                    // owned: thread-local slot holding the current state
+  HINSTANCE m_instance = nullptr;  // borrowed: this library's module, set at attach
 };
 
 // The library's one module state, defined with the other globals of the

@@ -14,13 +14,13 @@
 #include <vector>
 
 struct StringSourceScript {
-  bool creatable = true;          // the class object's CreateInstance succeeds
-  bool succeedWithNull = false;   // CreateInstance says S_OK and gives no object
-  bool runnable = true;           // IRunnableObject::Run succeeds
-  bool answersInterface = true;   // QueryInterface(IKivStringSource) succeeds
+  bool creatable = true;         // the class object's CreateInstance succeeds
+  bool succeedWithNull = false;  // CreateInstance says S_OK and gives no object
+  bool runnable = true;          // IRunnableObject::Run succeeds
+  bool answersInterface = true;  // QueryInterface(IKivStringSource) succeeds
   HRESULT loadModuleResult = S_OK;
   HRESULT getStringResult = S_OK;
-  bool nullText = false;           // GetString gives a null BSTR
+  bool nullText = false;  // GetString gives a null BSTR
   std::wstring text = L"Virtual document";
 };
 

@@ -28,7 +28,10 @@ Capture CaptureClient(HWND window) {
   return Capture{surface.width(), surface.height(), surface.Pixels()};
 }
 
-void DeleteTree(HKEY root, const wchar_t* subKey) { ::RegDeleteTreeW(root, subKey); ::RegDeleteKeyW(root, subKey); }
+void DeleteTree(HKEY root, const wchar_t* subKey) {
+  ::RegDeleteTreeW(root, subKey);
+  ::RegDeleteKeyW(root, subKey);
+}
 
 void SetString(HKEY root, const wchar_t* subKey, const wchar_t* name, const std::wstring& value,
                DWORD type) {

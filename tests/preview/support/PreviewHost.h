@@ -18,8 +18,8 @@ extern const wchar_t kHostKey[];
 
 // The build tree's test resource libraries ("KivRes.dll" in each), with a
 // trailing backslash.
-std::wstring ResourceFolder();     // bitmap 208 is 33 x 20, 8 bits
-std::wstring OddResourceFolder();  // bitmap 208 is 35 x 27, 8 bits
+std::wstring ResourceFolder();       // bitmap 208 is 33 x 20, 8 bits
+std::wstring OddResourceFolder();    // bitmap 208 is 35 x 27, 8 bits
 std::wstring No208ResourceFolder();  // no bitmap 208
 
 // A window's client area read back as 0xRRGGBB, top row first.

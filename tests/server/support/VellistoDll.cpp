@@ -35,9 +35,13 @@ HRESULT VellistoDll::GetClassObject(REFCLSID clsid, REFIID iid, void** out) cons
   return m_getClassObject ? m_getClassObject(clsid, iid, out) : E_UNEXPECTED;
 }
 
-HRESULT VellistoDll::CanUnloadNow() const { return m_canUnloadNow ? m_canUnloadNow() : E_UNEXPECTED; }
+HRESULT VellistoDll::CanUnloadNow() const {
+  return m_canUnloadNow ? m_canUnloadNow() : E_UNEXPECTED;
+}
 
-HRESULT VellistoDll::RegisterServer() const { return m_registerServer ? m_registerServer() : E_UNEXPECTED; }
+HRESULT VellistoDll::RegisterServer() const {
+  return m_registerServer ? m_registerServer() : E_UNEXPECTED;
+}
 
 HRESULT VellistoDll::UnregisterServer() const {
   return m_unregisterServer ? m_unregisterServer() : E_UNEXPECTED;
