@@ -44,9 +44,9 @@ ComPtr<IClassFactory> ProcessClassObject::NewFactory(Create create) {
 HRESULT ProcessClassObject::QueryNewObject(IUnknown* object, REFIID iid, void** out) {
   if (!object) return E_OUTOFMEMORY;
   object->AddRef();
-  const HRESULT hr = object->QueryInterface(iid, out);
-  object->Release();
-  return hr;
+  const ComPtr<IUnknown> held(
+      object);  // the object goes with it unless the query takes a reference
+  return held->QueryInterface(iid, out);
 }
 
 ProcessClassObject::ProcessClassObject(const CLSID& clsid, Create create)

@@ -93,21 +93,14 @@ HRESULT CTvdFormat::CreatePreview(HWND parent, const RECT* rect, LONG, LONG,
   return GuardedHostCall([&]() -> HRESULT {
     // Unlike OpenFile, the host's out pointer is left alone until success.
     if (!preview) return E_POINTER;
-    CComObject<CTvdPreview>* object = nullptr;
-    if (FAILED(CComObject<CTvdPreview>::CreateInstance(&object))) return E_OUTOFMEMORY;
-    object->AddRef();
-    HRESULT hr = E_FAIL;
-    try {
-      hr = object->Init(parent, rect);
-    } catch (...) {
-      object->Release();
-      throw;
-    }
-    if (FAILED(hr)) {
-      object->Release();  // destroys the preview
-      return hr;
-    }
-    *preview = object;  // the reference taken above passes to the host
+    CComObject<CTvdPreview>* created = nullptr;
+    if (FAILED(CComObject<CTvdPreview>::CreateInstance(&created))) return E_OUTOFMEMORY;
+    created->AddRef();
+    // Released, which destroys the preview, unless it passes to the host.
+    ComPtr<CComObject<CTvdPreview>> object(created);
+    const HRESULT hr = object->Init(parent, rect);
+    if (FAILED(hr)) return hr;
+    *preview = object.Detach();
     return S_OK;
   });
 }
