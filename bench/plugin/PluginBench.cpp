@@ -7,8 +7,9 @@
 //                               paths agree, no timing worth reading)
 #include "BenchClock.h"
 #include "KivHost.h"
-#include "ProgramFolder.h"
+#include "Records.h"
 #include "Vellisto.h"
+#include "VellistoDll.h"
 #include "VirtualDocument.h"
 
 #include <algorithm>
@@ -59,33 +60,20 @@ std::wstring WriteSampleFile() {
 }
 
 // 20 requests spread over the blocks, some through patterns, two missing.
-void PrepareRecords(ValueRecord* records) {
+void NameRecords(Records& records) {
   for (int i = 0; i < kRecords; ++i) {
-    std::memset(&records[i], 0, sizeof records[i]);
-    VariantInit(&records[i].value);
     const int b = i % 5, a = (i * 3) % 8;
-    records[i].blockName = SysAllocString((L"Block" + std::to_wstring(b)).c_str());
     std::wstring attrib = L"Attribute" + std::to_wstring(a);
     if (i % 5 == 1) attrib = L"*ute" + std::to_wstring(a);
     if (i % 9 == 8) attrib = L"Missing" + std::to_wstring(i);
-    records[i].attribName = SysAllocString(attrib.c_str());
-  }
-}
-
-void FreeRecords(ValueRecord* records) {
-  for (int i = 0; i < kRecords; ++i) {
-    SysFreeString(records[i].blockName);
-    SysFreeString(records[i].attribName);
-    VariantClear(&records[i].value);
+    records.Name(i, (L"Block" + std::to_wstring(b)).c_str(), attrib.c_str());
   }
 }
 
 bool ThroughPlugin(IKivFileFormat* format, const wchar_t* path, ValueRecord* records) {
-  IKivFileNavigator* navigator = nullptr;
-  if (format->OpenFile(path, 0, &navigator) != S_OK) return false;
-  const HRESULT hr = navigator->GetValues(0, 0, 0, kRecords, records);
-  navigator->Release();
-  return hr == S_OK;
+  ComPtr<IKivFileNavigator> navigator;
+  if (format->OpenFile(path, 0, navigator.put()) != S_OK) return false;
+  return navigator->GetValues(0, 0, 0, kRecords, records) == S_OK;
 }
 
 bool Direct(const wchar_t* path, ValueRecord* records) {
@@ -109,60 +97,34 @@ bool SameResults(const ValueRecord* a, const ValueRecord* b) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-  const int rounds = quick ? 3 : 21;
-  const int iterations = quick ? 20 : 1000;
-
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+int Run(int rounds, int iterations) {
   const std::wstring path = WriteSampleFile();
-  HMODULE dll = LoadLibraryW((ProgramFolder() + L"Vellisto.dll").c_str());
-  if (path.empty() || !dll) {
-    std::printf("set-up failed (file %d, library %d)\n", !path.empty(), dll != nullptr);
+  const VellistoDll dll;
+  ComPtr<IKivFileFormat> format;
+  if (path.empty() || !dll.loaded() || FAILED(dll.CreateFormat(format.put()))) {
+    std::printf("set-up failed: no sample file, library or format object\n");
     return 1;
   }
-  typedef HRESULT(WINAPI * GetClassObjectFunc)(REFCLSID, REFIID, void**);
-  auto getClassObject = reinterpret_cast<GetClassObjectFunc>(
-      reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-  IClassFactory* factory = nullptr;
-  IKivFileFormat* format = nullptr;
-  if (!getClassObject ||
-      getClassObject(CLSID_TvdFormat, IID_IClassFactory, reinterpret_cast<void**>(&factory)) !=
-          S_OK ||
-      factory->CreateInstance(nullptr, IID_IKivFileFormat, reinterpret_cast<void**>(&format)) !=
-          S_OK) {
-    std::printf("cannot create the format object\n");
-    return 1;
-  }
-  factory->Release();
-
-  ValueRecord viaPlugin[kRecords], direct[kRecords];
-  PrepareRecords(viaPlugin);
-  PrepareRecords(direct);
+  Records viaPlugin(kRecords), direct(kRecords);
+  NameRecords(viaPlugin);
+  NameRecords(direct);
   WIN32_FILE_ATTRIBUTE_DATA info;
   GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info);
 
-  bool ok = ThroughPlugin(format, path.c_str(), viaPlugin) && Direct(path.c_str(), direct) &&
-            SameResults(viaPlugin, direct);
+  bool ok = ThroughPlugin(format.get(), path.c_str(), viaPlugin.data()) &&
+            Direct(path.c_str(), direct.data()) && SameResults(viaPlugin.data(), direct.data());
   std::vector<double> pluginTimes, directTimes;
   for (int round = 0; ok && round < rounds; ++round) {
     double start = Now();
-    for (int i = 0; ok && i < iterations; ++i) ok = ThroughPlugin(format, path.c_str(), viaPlugin);
+    for (int i = 0; ok && i < iterations; ++i)
+      ok = ThroughPlugin(format.get(), path.c_str(), viaPlugin.data());
     pluginTimes.push_back((Now() - start) / iterations);
     start = Now();
-    for (int i = 0; ok && i < iterations; ++i) ok = Direct(path.c_str(), direct);
+    for (int i = 0; ok && i < iterations; ++i) ok = Direct(path.c_str(), direct.data());
     directTimes.push_back((Now() - start) / iterations);
   }
-  ok = ok && SameResults(viaPlugin, direct);
-
-  FreeRecords(viaPlugin);
-  FreeRecords(direct);
-  format->Release();
-  FreeLibrary(dll);
+  ok = ok && SameResults(viaPlugin.data(), direct.data());
   DeleteFileW(path.c_str());
-  CoUninitialize();
   if (!ok) {
     std::printf("the two paths failed or disagreed\n");
     return 1;
@@ -174,4 +136,14 @@ int main(int argc, char** argv) {
   std::printf("VirtualDocument Load+GetValue+destroy: %.2f us (median)\n", directMedian * 1e6);
   std::printf("ratio plugin/direct: %.3f (goal: at most 1.3)\n", pluginMedian / directMedian);
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const int status = quick ? Run(3, 20) : Run(21, 1000);
+  CoUninitialize();
+  return status;
 }

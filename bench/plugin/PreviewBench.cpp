@@ -4,18 +4,23 @@
 // with DrawDibDraw of the same bitmap and two TextOutW in the icon title
 // font, then destroyed. Also the first preview of the process (resource
 // library and bitmap loaded cold). Rounds alternate; medians are compared.
+// Before timing, both windows are read back: the run fails unless they show
+// the same pixels.
 //
 //   preview_bench [--quick]    (a display is needed: run under xvfb-run)
 #include "BenchClock.h"
+#include "Handles.h"
 #include "HostStringSource.h"
 #include "KivHost.h"
+#include "MemorySurface.h"
 #include "ProgramFolder.h"
+#include "UniqueBstr.h"
 #include "Vellisto.h"
+#include "VellistoDll.h"
 
 #include <windows.h>
 #include <vfw.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,6 +29,8 @@
 namespace {
 
 const wchar_t kHostKey[] = L"Software\\Ferrolanth\\Applications\\Quilmoor Enterprise";
+const wchar_t kCaption[] = L"Virtual Document";
+const wchar_t kNameLine[] = L"(part.tvd)";
 const RECT kRect = {0, 0, 320, 200};
 
 void Pump() {
@@ -31,54 +38,88 @@ void Pump() {
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
 }
 
-// The direct path's window: what the preview paints, without the plugin.
-struct Direct {
-  HBITMAP bitmap = nullptr;
+// What the direct path draws with, made once, outside the timing: the
+// bitmap with its colour table, a DrawDib context and the icon title font.
+struct DirectTools {
+  UniqueModule resources;
+  UniqueBitmap bitmap;
   DIBSECTION section = {};
-  HDRAWDIB drawDib = nullptr;
-  HFONT font = nullptr;
-  int lineHeight = 0;
-} g_direct;
-
-LRESULT CALLBACK DirectProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != WM_PAINT) return DefWindowProcW(window, message, wParam, lParam);
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
-  RECT client;
-  GetClientRect(window, &client);
-  const int w = g_direct.section.dsBm.bmWidth, h = g_direct.section.dsBm.bmHeight;
-  const int cx = client.right / 2, top = client.bottom / 2 - (2 * g_direct.lineHeight + 5 + h) / 2;
   struct {
     BITMAPINFOHEADER header;
     RGBQUAD colors[256];
   } info = {};
-  info.header = g_direct.section.dsBmih;
-  DrawDibDraw(g_direct.drawDib, dc, cx - w / 2, top, w, h, &info.header,
-              g_direct.section.dsBm.bmBits, 0, 0, -1, -1, DDF_BACKGROUNDPAL);
+  UniqueDrawDib drawDib;
+  UniqueFont font;
+  int lineHeight = 0;
+} g_direct;
+
+bool MakeDirectTools(const std::wstring& library) {
+  DirectTools& d = g_direct;
+  d.resources.reset(LoadLibraryW(library.c_str()));
+  d.bitmap.reset(static_cast<HBITMAP>(LoadImageW(d.resources.get(), MAKEINTRESOURCEW(208),
+                                                 IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  if (!d.bitmap || !GetObjectW(d.bitmap.get(), sizeof d.section, &d.section)) return false;
+  d.info.header = d.section.dsBmih;
+  MemorySurface scratch(1, 1);
+  {
+    const SelectedObject selected(scratch.dc(), d.bitmap.get());
+    GetDIBColorTable(scratch.dc(), 0, 256, d.info.colors);
+  }
+  d.drawDib.reset(DrawDibOpen());
+  LOGFONTW logFont = {};
+  DWORD size = sizeof logFont;
+  RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop\\WindowMetrics", L"IconFont", RRF_RT_ANY,
+               nullptr, &logFont, &size);
+  d.font.reset(CreateFontIndirectW(&logFont));
+  const SelectedObject selected(scratch.dc(), d.font.get());
+  SIZE line = {};
+  GetTextExtentPoint32W(scratch.dc(), L"Aj", 2, &line);
+  d.lineHeight = line.cy;
+  return d.drawDib && d.font;
+}
+
+LRESULT CALLBACK DirectProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_PAINT) return DefWindowProcW(window, message, wParam, lParam);
+  const DirectTools& d = g_direct;
+  const PaintDC paint(window);
+  const HDC dc = paint.get();
+  RECT client;
+  GetClientRect(window, &client);
+  const int w = d.section.dsBm.bmWidth, h = d.section.dsBm.bmHeight;
+  const int cx = client.right / 2, top = client.bottom / 2 - (2 * d.lineHeight + 5 + h) / 2;
+  DrawDibDraw(d.drawDib.get(), dc, cx - w / 2, top, w, h,
+              const_cast<BITMAPINFOHEADER*>(&d.info.header), d.section.dsBm.bmBits, 0, 0, -1, -1,
+              DDF_BACKGROUNDPAL);
   const UINT align = SetTextAlign(dc, TA_CENTER | TA_TOP);
-  HGDIOBJ old = SelectObject(dc, g_direct.font);
-  TextOutW(dc, cx, top + h + 5, L"Virtual Document", 16);
-  TextOutW(dc, cx, top + h + 5 + g_direct.lineHeight, L"(part.tvd)", 10);
-  SelectObject(dc, old);
+  const SelectedObject font(dc, d.font.get());
+  TextOutW(dc, cx, top + h + 5, kCaption, int(std::wcslen(kCaption)));
+  TextOutW(dc, cx, top + h + 5 + d.lineHeight, kNameLine, int(std::wcslen(kNameLine)));
   SetTextAlign(dc, align);
-  EndPaint(window, &paint);
   return 0;
 }
 
 // Time spent in each step of the plugin path, summed over the run.
 double g_phases[4];
 
-bool ThroughPlugin(IKivFileFormat* format, HWND pane, BSTR path) {
-  IKivFilePreview* preview = nullptr;
-  double t0 = Now();
-  if (format->CreatePreview(pane, &kRect, 0, 0, &preview) != S_OK) return false;
-  double t1 = Now();
+// The child's pixels, when asked for, are read after its paint.
+bool ThroughPlugin(IKivFileFormat* format, HWND pane, BSTR path,
+                   std::vector<uint32_t>* pixels = nullptr) {
+  ComPtr<IKivFilePreview> preview;
+  const double t0 = Now();
+  if (format->CreatePreview(pane, &kRect, 0, 0, preview.put()) != S_OK) return false;
+  const double t1 = Now();
   const bool ok = preview->ShowFile(0, path, 0, 0) == S_OK;
-  double t2 = Now();
-  UpdateWindow(FindWindowExW(pane, nullptr, nullptr, nullptr));
-  double t3 = Now();
-  preview->Release();
-  double t4 = Now();
+  const double t2 = Now();
+  const HWND child = FindWindowExW(pane, nullptr, nullptr, nullptr);
+  UpdateWindow(child);
+  const double t3 = Now();
+  if (pixels) {
+    MemorySurface surface(kRect.right, kRect.bottom);
+    surface.CopyFrom(child);
+    *pixels = surface.Pixels();
+  }
+  preview.Reset();
+  const double t4 = Now();
   g_phases[0] += t1 - t0;
   g_phases[1] += t2 - t1;
   g_phases[2] += t3 - t2;
@@ -86,36 +127,28 @@ bool ThroughPlugin(IKivFileFormat* format, HWND pane, BSTR path) {
   return ok;
 }
 
-bool Directly(HWND pane) {
-  HWND child = CreateWindowExW(0, L"PreviewBenchDirect", L"", WS_CHILD, 0, 0, 320, 200, pane,
-                               reinterpret_cast<HMENU>(UINT_PTR(0xFFFFFFFF)),
-                               GetModuleHandleW(nullptr), nullptr);
+bool Directly(HWND pane, std::vector<uint32_t>* pixels = nullptr) {
+  const HWND child = CreateWindowExW(
+      0, L"PreviewBenchDirect", L"", WS_CHILD, 0, 0, kRect.right, kRect.bottom, pane,
+      reinterpret_cast<HMENU>(UINT_PTR(0xFFFFFFFF)), GetModuleHandleW(nullptr), nullptr);
   if (!child) return false;
   ShowWindow(child, SW_SHOW);
   UpdateWindow(child);
+  if (pixels) {
+    MemorySurface surface(kRect.right, kRect.bottom);
+    surface.CopyFrom(child);
+    *pixels = surface.Pixels();
+  }
   DestroyWindow(child);
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-  const int rounds = quick ? 3 : 15, iterations = quick ? 10 : 200;
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-
-  const std::wstring folder = ProgramFolder() + L"sample";
-  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kHostKey, L"Location", REG_SZ, folder.c_str(),
-                  DWORD((folder.size() + 1) * sizeof(wchar_t)));
-  HostStringSource strings(L"Virtual Document", true);
-
+HWND MakeWindows() {
   WNDCLASSW paneClass = {};
   paneClass.lpfnWndProc = DefWindowProcW;
   paneClass.hInstance = GetModuleHandleW(nullptr);
   paneClass.lpszClassName = L"PreviewBenchPane";
   RegisterClassW(&paneClass);
-  HWND pane = CreateWindowExW(0, L"PreviewBenchPane", L"", WS_POPUP | WS_VISIBLE, 0, 0, 320, 200,
-                              nullptr, nullptr, paneClass.hInstance, nullptr);
   WNDCLASSW directClass = {};
   directClass.lpfnWndProc = DirectProc;
   directClass.hInstance = GetModuleHandleW(nullptr);
@@ -123,58 +156,45 @@ int main(int argc, char** argv) {
   directClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   directClass.lpszClassName = L"PreviewBenchDirect";
   RegisterClassW(&directClass);
+  return CreateWindowExW(0, L"PreviewBenchPane", L"", WS_POPUP | WS_VISIBLE, 0, 0, kRect.right,
+                         kRect.bottom, nullptr, nullptr, paneClass.hInstance, nullptr);
+}
 
-  HMODULE dll = LoadLibraryW((ProgramFolder() + L"Vellisto.dll").c_str());
-  if (!pane || !dll) {
-    std::printf("set-up failed (window %d, library %d)\n", pane != nullptr, dll != nullptr);
-    return 1;
-  }
-  typedef HRESULT(WINAPI * GetClassObjectFunc)(REFCLSID, REFIID, void**);
-  auto getClassObject = reinterpret_cast<GetClassObjectFunc>(
-      reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-  IClassFactory* factory = nullptr;
-  IKivFileFormat* format = nullptr;
-  if (!getClassObject ||
-      getClassObject(CLSID_TvdFormat, IID_IClassFactory, reinterpret_cast<void**>(&factory)) !=
-          S_OK ||
-      factory->CreateInstance(nullptr, IID_IKivFileFormat, reinterpret_cast<void**>(&format)) !=
-          S_OK) {
-    std::printf("cannot create the format object\n");
-    return 1;
-  }
-  factory->Release();
-  BSTR path = SysAllocString(L"C:\\vault\\part.tvd");
+int Fail(const char* what) {
+  std::printf("%s\n", what);
+  return 1;
+}
+
+int Run(bool quick) {
+  const int rounds = quick ? 3 : 15, iterations = quick ? 10 : 200;
+  const std::wstring folder = ProgramFolder() + L"sample";
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, kHostKey, L"Location", REG_SZ, folder.c_str(),
+                  DWORD((folder.size() + 1) * sizeof(wchar_t)));
+  const HostStringSource strings(kCaption, true);
+  const HWND pane = MakeWindows();
+  const VellistoDll dll;
+  ComPtr<IKivFileFormat> format;
+  if (!pane || !dll.loaded() || FAILED(dll.CreateFormat(format.put())))
+    return Fail("set-up failed: no window, library or format object");
+  const UniqueBstr path(SysAllocString(L"C:\\vault\\part.tvd"));
 
   // The first preview of the process: the cache loads the library and the bitmap.
   double start = Now();
-  bool ok = ThroughPlugin(format, pane, path);
+  std::vector<uint32_t> throughPlugin, direct;
+  if (!ThroughPlugin(format.get(), pane, path.get(), &throughPlugin))
+    return Fail("the first preview failed");
   const double cold = Now() - start;
-
-  // The direct path's one-time work, outside the timing.
-  HMODULE resources = LoadLibraryW((folder + L"\\KivRes.dll").c_str());
-  g_direct.bitmap = static_cast<HBITMAP>(
-      LoadImageW(resources, MAKEINTRESOURCEW(208), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  GetObjectW(g_direct.bitmap, sizeof g_direct.section, &g_direct.section);
-  g_direct.drawDib = DrawDibOpen();
-  LOGFONTW logFont = {};
-  DWORD size = sizeof logFont;
-  RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop\\WindowMetrics", L"IconFont", RRF_RT_ANY,
-               nullptr, &logFont, &size);
-  g_direct.font = CreateFontIndirectW(&logFont);
-  HDC screen = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(screen, g_direct.font);
-  SIZE line = {};
-  GetTextExtentPoint32W(screen, L"Aj", 2, &line);
-  g_direct.lineHeight = line.cy;
-  SelectObject(screen, old);
-  DeleteDC(screen);
-  ok = ok && g_direct.bitmap && Directly(pane);
+  if (!MakeDirectTools(folder + L"\\KivRes.dll") || !Directly(pane, &direct))
+    return Fail("the direct path could not be set up");
+  if (throughPlugin.empty() || throughPlugin != direct)
+    return Fail("the two paths paint different pixels");
 
   std::vector<double> pluginTimes, directTimes;
   for (double& phase : g_phases) phase = 0;
+  bool ok = true;
   for (int round = 0; ok && round < rounds; ++round) {
     start = Now();
-    for (int i = 0; ok && i < iterations; ++i) ok = ThroughPlugin(format, pane, path);
+    for (int i = 0; ok && i < iterations; ++i) ok = ThroughPlugin(format.get(), pane, path.get());
     pluginTimes.push_back((Now() - start) / iterations);
     Pump();
     start = Now();
@@ -182,22 +202,11 @@ int main(int argc, char** argv) {
     directTimes.push_back((Now() - start) / iterations);
     Pump();
   }
+  if (!ok) return Fail("a preview failed");
 
-  SysFreeString(path);
-  format->Release();
-  FreeLibrary(dll);
-  DrawDibClose(g_direct.drawDib);
-  DeleteObject(g_direct.font);
-  DeleteObject(g_direct.bitmap);
-  FreeLibrary(resources);
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kHostKey);
-  RegDeleteKeyW(HKEY_LOCAL_MACHINE, kHostKey);
-  if (!ok) {
-    std::printf("a preview failed\n");
-    return 1;
-  }
   const double pluginMedian = Median(pluginTimes), directMedian = Median(directTimes);
-  std::printf("%d rounds of %d, 320 x 200 window, 48 x 48 icon\n", rounds, iterations);
+  std::printf("%d rounds of %d, 320 x 200 window, %ld x %ld icon\n", rounds, iterations,
+              g_direct.section.dsBm.bmWidth, g_direct.section.dsBm.bmHeight);
   std::printf("first preview of the process (cold): %.1f us\n", cold * 1e6);
   std::printf("CreatePreview+ShowFile+paint+Release: %.1f us (median)\n", pluginMedian * 1e6);
   std::printf("direct child window+DrawDibDraw+2 TextOutW+destroy: %.1f us (median)\n",
@@ -208,4 +217,16 @@ int main(int argc, char** argv) {
               g_phases[3] / runs * 1e6);
   std::printf("ratio plugin/direct: %.3f (goal: at most 1.3)\n", pluginMedian / directMedian);
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const int status = Run(argc > 1 && std::strcmp(argv[1], "--quick") == 0);
+  g_direct = DirectTools();
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kHostKey);
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, kHostKey);
+  CoUninitialize();
+  return status;
 }
