@@ -73,8 +73,10 @@ BOOL CDib::MakePalette(UniquePalette& target) const {
 }
 
 UINT CDib::GetColorTable(RGBQUAD* table, UINT maxEntries) const {
-  WindowDC screen(nullptr);
-  UniqueMemoryDC memory(::CreateCompatibleDC(screen.get()));
+  // A memory DC made for no DC is compatible with the screen already; taking
+  // the screen's own DC first would cost two more trips to the window system
+  // on every draw, for the same colour table.
+  UniqueMemoryDC memory(::CreateCompatibleDC(nullptr));
   if (!memory) return 0;
   SelectedObject selected(memory.get(), m_bitmap.get());
   if (!selected.ok()) return 0;

@@ -129,7 +129,9 @@ LRESULT CALLBACK CWnd::WindowProcedure(HWND window, UINT message, WPARAM wParam,
     // Messages before WM_NCCREATE, or after the object let go of the window.
     if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
     const LRESULT result = self->WindowProc(message, wParam, lParam);
-    if (message == WM_NCDESTROY) self->Detach();
+    // The last message: the window is gone with it, so only the object lets
+    // go (clearing the extra bytes too would be one more server call).
+    if (message == WM_NCDESTROY) self->m_hWnd = nullptr;
     return result;
   } catch (...) {
     // Nobody to report to: the message counts as failed (creation fails at
