@@ -48,7 +48,9 @@ void PreviewWnd::SetFile(const wchar_t* path) {
   const Path parsed(path);
   std::wstring name = parsed.GetFileName() + parsed.GetExtension();
   m_name.swap(name);
-  Invalidate(true);
+  // A hidden window is painted whole when it is shown: only a visible one
+  // needs the invalidation (a round trip to the window system under Wine).
+  if (::IsWindowVisible(GetSafeHwnd())) Invalidate(true);
 }
 
 void PreviewWnd::OnPaint() {
