@@ -1,17 +1,59 @@
 """The Windows package end to end: CPack's zip unpacked into a folder whose
 path holds a blank and a single quote, the DLL registered from there with
 regsvr32, driven through its ProgID by the packaged tvdhost, checked with
-the packaged tvd, and unregistered, leaving the classes root as it was."""
+the packaged tvd, its preview rendered to a PNG with the packaged sample
+resource library as the host's installation, and unregistered, leaving the
+classes root as it was."""
 import argparse
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import struct
 import unittest
 import zipfile
+import zlib
 
 ARGS = None
+HOST_KEY = "HKLM\\Software\\Ferrolanth\\Applications\\Quilmoor Enterprise"
+
+
+def read_png(path):
+    """Width, height and rows of (r, g, b) tuples of an 8-bit RGB PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+    at, idat = 8, b""
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
+            assert (depth, colour, interlace) == (8, 2, 0), "not 8-bit RGB"
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    raw, stride, rows, previous = zlib.decompress(idat), width * 3, [], bytearray(width * 3)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - 3] if i >= 3 else 0
+            b = previous[i]
+            c = previous[i - 3] if i >= 3 else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 0xFF
+            elif kind == 2:
+                line[i] = (line[i] + b) & 0xFF
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 0xFF
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 0xFF
+        rows.append([tuple(line[x * 3:x * 3 + 3]) for x in range(width)])
+        previous = line
+    return width, height, rows
 
 
 def windows_path(path):
@@ -66,9 +108,36 @@ class PackageTest(unittest.TestCase):
             self.assertIn("Mass/*kg: found=1 r8 12.5", lines)
             code, lines = self.wine(os.path.join(home, "tvd.exe"), "get", document, "Mass", "Weight kg")
             self.assertEqual((0, ["12.5"]), (code, lines))
+            self.check_preview(home, document)
         finally:
             self.assertEqual(0, self.wine("regsvr32", "/s", "/u", dll)[0])
         self.assertEqual(before, self.classes_root("after.reg"))
+
+    def check_preview(self, home, document):
+        # The host's installation entry names the unpacked sample folder,
+        # whose KivRes.dll holds the document-type icon.
+        sample = windows_path(os.path.join(home, "sample"))
+        self.assertEqual(0, self.wine("reg", "add", HOST_KEY, "/v", "Location", "/d", sample, "/f")[0])
+        try:
+            png = os.path.join(self.dir, "preview.png")
+            code, lines = self.wine(os.path.join(home, "tvdhost.exe"), "preview", document,
+                                    "--size", "320x200", "--caption", "Tavorin Virtual Document",
+                                    "--png", windows_path(png))
+            self.assertEqual(0, code, lines)
+        finally:
+            self.wine("reg", "delete", HOST_KEY, "/f")
+        width, height, rows = read_png(png)
+        self.assertEqual((320, 200), (width, height))
+        white = (255, 255, 255)
+        self.assertEqual(white, rows[0][0])
+        self.assertEqual(white, rows[height - 1][width - 1])
+        # The icon sits in the middle of the block above the two text lines.
+        drawn = [y for y in range(height) if any(p != white for p in rows[y])]
+        self.assertTrue(drawn, "the preview is blank")
+        middle = (drawn[0] + drawn[-1]) // 2
+        self.assertLess(abs(middle - height // 2), 4, (drawn[0], drawn[-1]))
+        self.assertTrue(any(p != white and len(set(p)) > 1 for row in rows for p in row),
+                        "the icon's colours are missing")
 
 
 if __name__ == "__main__":
