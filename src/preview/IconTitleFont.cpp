@@ -1,14 +1,25 @@
 #include "IconTitleFont.h"
 
-#include <shlwapi.h>
+#include "SharedKey.h"
+
+namespace {
+
+// "IconFont" into logFont, whatever its type. Zeroed first: a short value
+// must not leave stack contents in the record.
+bool ReadIconFont(LOGFONTW& logFont) {
+  static SharedKey metrics(HKEY_CURRENT_USER, L"Control Panel\\Desktop\\WindowMetrics");
+  return metrics.Read([&](Registry& key) {
+    logFont = LOGFONTW();
+    DWORD size = sizeof logFont;
+    return key.QueryValue(L"IconFont", nullptr, reinterpret_cast<BYTE*>(&logFont), &size);
+  });
+}
+
+}  // namespace
 
 UniqueFont IconTitleFont() {
-  // Zeroed first: a short value must not leave stack contents in the record.
-  LOGFONTW logFont = {};
-  DWORD size = sizeof logFont;
-  if (::SHGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop\\WindowMetrics", L"IconFont",
-                    nullptr, &logFont, &size) != ERROR_SUCCESS)
-    return UniqueFont();
+  LOGFONTW logFont;
+  if (!ReadIconFont(logFont)) return UniqueFont();
   // The face name ends within its field, whatever the value held.
   logFont.lfFaceName[LF_FACESIZE - 1] = L'\0';
   if (HFONT font = ::CreateFontIndirectW(&logFont)) return UniqueFont(font);

@@ -1,7 +1,7 @@
 #include "PreviewIcon.h"
 
 #include "DibHolder.h"
-#include "Registry.h"
+#include "SharedKey.h"
 
 #include <shlwapi.h>
 
@@ -39,11 +39,10 @@ std::wstring ResourceLibraryPath(const std::wstring& folder) {
 }
 
 CDib* PreviewIcon() {
-  Registry key;
-  if (!key.Open(HKEY_LOCAL_MACHINE, kHostKey, KEY_READ)) return nullptr;
+  static SharedKey host(HKEY_LOCAL_MACHINE, kHostKey);
   std::wstring folder;
-  if (!key.QueryString(L"Location", folder)) return nullptr;
-  key.Close();
+  if (!host.Read([&](Registry& key) { return key.QueryString(L"Location", folder); }))
+    return nullptr;
   const std::wstring library = ResourceLibraryPath(folder);
   if (library.empty()) return nullptr;
   return g_dibHolder.GetDib(kIconBitmap, library.c_str());

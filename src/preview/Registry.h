@@ -25,6 +25,7 @@ class Registry {
   bool QueryString(const wchar_t* name, std::wstring& text);
 
   LONG LastError() const { return m_lastError; }
+  bool IsOpen() const { return m_hKey.get() != nullptr; }
 
  private:
   bool ReadString(const wchar_t* name, std::wstring& text);

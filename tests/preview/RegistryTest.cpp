@@ -2,6 +2,7 @@
 // own that is removed afterwards.
 #include "ReadRegistryString.h"
 #include "Registry.h"
+#include "SharedKey.h"
 
 #include <gtest/gtest.h>
 
@@ -237,6 +238,46 @@ TEST_F(ReadRegistryStringTest, ValueFillingAll1024BytesIsReadWithoutOverrun) {
   EXPECT_EQ(text, full);
   EXPECT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, kTestKey, L"Fits", text));
   EXPECT_EQ(text, std::wstring(511, L'f'));
+}
+
+class SharedKeyTest : public RegistryTest {
+ protected:
+  // The value "Location" as the shared key reads it; "(none)" when it cannot
+  // be read.
+  std::wstring Location() {
+    std::wstring text;
+    return m_shared.Read([&](Registry& key) { return key.QueryString(L"Location", text); })
+               ? text
+               : L"(none)";
+  }
+  void Recreate(const wchar_t* location) {
+    m_key.reset();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);  // the key too, if it is there
+    if (!location) return;
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                &key, nullptr),
+              ERROR_SUCCESS);
+    m_key.reset(key);
+    SetString(L"Location", REG_SZ, location);
+  }
+  SharedKey m_shared{HKEY_CURRENT_USER, kTestKey};
+};
+
+TEST_F(SharedKeyTest, EveryReadSeesTheKeyTheNameNamesNow) {
+  SetString(L"Location", REG_SZ, L"C:\\One");
+  EXPECT_EQ(Location(), L"C:\\One");
+  SetString(L"Location", REG_SZ, L"C:\\Two");
+  EXPECT_EQ(Location(), L"C:\\Two") << "a changed value";
+  ::RegDeleteValueW(m_key.get(), L"Location");
+  EXPECT_EQ(Location(), L"(none)") << "a deleted value";
+  Recreate(nullptr);
+  EXPECT_EQ(Location(), L"(none)") << "a deleted key";
+  EXPECT_EQ(Location(), L"(none)") << "still deleted";
+  Recreate(L"C:\\Three");
+  EXPECT_EQ(Location(), L"C:\\Three") << "a key made again";
+  Recreate(L"C:\\Four");
+  EXPECT_EQ(Location(), L"C:\\Four") << "deleted and made again between two reads";
 }
 
 }  // namespace
