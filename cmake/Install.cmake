@@ -32,6 +32,5 @@ if(VELLISTO_TESTS)
   # The installed tree runs its own tests under Wine, as it would on Windows.
   add_test(NAME installed_tree
            COMMAND ${CMAKE_SOURCE_DIR}/scripts/test-installed.sh ${CMAKE_BINARY_DIR})
-  set_tests_properties(installed_tree PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 900
-                       ENVIRONMENT "VELLISTO_WINEPREFIX=${VELLISTO_WINEPREFIX}")
+  vellisto_runs_under_wine(installed_tree 900)
 endif()

@@ -1,6 +1,7 @@
 # What a user installs, and the packages CPack makes of it:
-#   win32:  Vellisto-<version>-win32.zip  Vellisto.dll, tvd.exe, tvdhost.exe,
-#           the sample resource library (KivRes.dll) and document, INSTALL.txt
+#   Windows: Vellisto-<version>-win32.zip or -win64.zip, by the build's
+#           architecture: Vellisto.dll, tvd.exe, tvdhost.exe, the sample
+#           resource library (KivRes.dll) and document, INSTALL.txt
 #   native: Vellisto-<version>-linux.tar.gz  bin/tvd and its help text
 # The Windows program files come from cmake/Install.cmake (its "runtime"
 # component); the zip holds that component and nothing of the tests.
@@ -18,7 +19,7 @@ if(WIN32)
           DESTINATION sample COMPONENT runtime)
   set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};Vellisto;runtime;/")
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME Vellisto-${PROJECT_VERSION}-win32)
+  set(CPACK_PACKAGE_FILE_NAME Vellisto-${PROJECT_VERSION}-${VELLISTO_WINDOWS_ARCH})
 else()
   install(TARGETS tvd RUNTIME DESTINATION bin)
   # tvd's own help for the tool and each command, in one page.

@@ -1,17 +1,29 @@
 #!/usr/bin/env bash
-# Creates a fresh 32-bit Wine prefix for one test run and starts its server
-# detached, so that no test waits on Wine's service processes.
+# Creates a fresh Wine prefix for one test run (of the architecture that
+# VELLISTO_WINE_ARCH names) and starts its server detached, so that no test
+# waits on Wine's service processes. When Wine cannot start, it says why:
+# Wine's own output, and whether this machine can run 32-bit code at all.
 set -eu
-export WINEPREFIX="${VELLISTO_WINEPREFIX:-${TMPDIR:-/tmp}/vellisto-wine-$(id -u)}"
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+scripts=$(dirname "${BASH_SOURCE[0]}")
+. "$scripts/wine-env.sh"
+log=$(mktemp "${TMPDIR:-/tmp}/vellisto-wineboot.XXXXXX")
+trap 'rm -f "$log"' EXIT
+fail() {
+  echo "wine-prefix: $1 ($WINEARCH, $WINEPREFIX); Wine said:" >&2
+  sed 's/^/  /' "$log" >&2
+  if [ "$WINEARCH" = win32 ]; then
+    "$scripts/probe-32bit.sh" >&2 || true
+  fi
+  exit 1
+}
 if [ "${1:-}" = "--fresh" ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineserver -k </dev/null >/dev/null 2>&1 || true
+  "$wine_server" -k </dev/null >/dev/null 2>&1 || true
   rm -rf "$WINEPREFIX"
-  wineboot -i </dev/null >/dev/null 2>&1
+  "$wine_loader" wineboot -i </dev/null >"$log" 2>&1 || fail "wineboot failed"
   # wineboot leaves a server behind that quits as soon as it is idle, and a
   # second server cannot start beside it: wait for it to go, so that the
   # one below stays between tests.
-  wineserver -w </dev/null >/dev/null 2>&1 || true
+  "$wine_server" -w </dev/null >/dev/null 2>&1 || true
 fi
-wineserver -p30 </dev/null >/dev/null 2>&1 || true
-wine cmd /c exit </dev/null >/dev/null 2>&1
+"$wine_server" -p30 </dev/null >/dev/null 2>&1 || true
+"$wine_loader" cmd /c exit </dev/null >"$log" 2>&1 || fail "Wine cannot run a program"

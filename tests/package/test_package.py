@@ -60,6 +60,15 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def pe_platform(path):
+    """win32 or win64, from a Windows binary's machine field."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    pe = struct.unpack_from("<I", head, 0x3C)[0]
+    machine = struct.unpack_from("<H", head, pe + 4)[0]
+    return {0x14C: "win32", 0x8664: "win64"}.get(machine, hex(machine))
+
+
 class PackageTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="vellisto-package-")
@@ -83,7 +92,7 @@ class PackageTest(unittest.TestCase):
         out = os.path.join(self.dir, "out")
         subprocess.run([ARGS.cpack, "--config", os.path.join(ARGS.build_dir, "CPackConfig.cmake"), "-B", out],
                        check=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
-        name = "Vellisto-%s-win32" % ARGS.version
+        name = "Vellisto-%s-%s" % (ARGS.version, ARGS.arch)
         archive = zipfile.ZipFile(os.path.join(out, name + ".zip"))
         self.assertEqual(sorted([name + "/INSTALL.txt", name + "/Vellisto.dll", name + "/tvd.exe",
                                  name + "/tvdhost.exe", name + "/sample/KivRes.dll",
@@ -92,6 +101,8 @@ class PackageTest(unittest.TestCase):
         folder = os.path.join(self.dir, "Bob's programs")
         archive.extractall(folder)
         home = os.path.join(folder, name)
+        for program in ("Vellisto.dll", "tvd.exe", "tvdhost.exe"):
+            self.assertEqual(ARGS.arch, pe_platform(os.path.join(home, program)), program)
         dll = windows_path(os.path.join(home, "Vellisto.dll"))
         document = windows_path(os.path.join(home, "sample", "sample.tvd"))
 
@@ -146,5 +157,6 @@ if __name__ == "__main__":
     parser.add_argument("--cpack", required=True)
     parser.add_argument("--build-dir", required=True)
     parser.add_argument("--version", required=True)
+    parser.add_argument("--arch", required=True, choices=["win32", "win64"])
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0], "-v", *rest])

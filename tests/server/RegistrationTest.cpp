@@ -153,7 +153,8 @@ TEST_F(RegistrationTest, RegistersTheTypeLibraryAndTheProxyStub) {
   ASSERT_EQ(0u, Regsvr32(m_dll));
   const Lines lines = OurEntries();
   const std::string lib = "TypeLib\\" + Utf8(Text(LIBID_VELLISTOLib));
-  EXPECT_TRUE(Contains(lines, lib + "\\1.0\\409\\win32\\[]=" + Utf8(m_dll)));
+  EXPECT_TRUE(
+      Contains(lines, lib + "\\1.0\\409\\" + VellistoDll::kPlatform + "\\[]=" + Utf8(m_dll)));
   const std::string ps = Utf8(Text(CLSID_VellistoProxyStub));
   for (const GUID* iid : {&IID_ITvdFormat, &IID_ITvdFile, &IID_ITvdPreview})
     EXPECT_TRUE(Contains(lines, "Interface\\" + Utf8(Text(*iid)) + "\\ProxyStubClsid32\\[]=" + ps));
@@ -226,8 +227,8 @@ TEST_F(RegistrationTest, AFolderWithABlankAndAQuoteIsWrittenAsItIs) {
   EXPECT_EQ(ClassRows("TvdFile", CLSID_TvdFile, "Apartment", m_dll),
             Only(lines, {"Vellisto.TvdFile", "Vellisto.TvdFile.1",
                          "CLSID\\" + Utf8(Text(CLSID_TvdFile))}));
-  EXPECT_TRUE(Contains(
-      lines, "TypeLib\\" + Utf8(Text(LIBID_VELLISTOLib)) + "\\1.0\\409\\win32\\[]=" + Utf8(m_dll)));
+  EXPECT_TRUE(Contains(lines, "TypeLib\\" + Utf8(Text(LIBID_VELLISTOLib)) + "\\1.0\\409\\" +
+                                  VellistoDll::kPlatform + "\\[]=" + Utf8(m_dll)));
   EXPECT_EQ(0u, Regsvr32(m_dll, true));
   EXPECT_EQ(Lines(), OurEntries());
 }

@@ -18,7 +18,7 @@ TEST(TypeLibraryTest, DescribesTheClassesAndTheirInterfacesInOrder) {
   EXPECT_EQ(1, attr->wMajorVerNum);
   EXPECT_EQ(0, attr->wMinorVerNum);
   EXPECT_EQ(0x409u, attr->lcid);
-  EXPECT_EQ(SYS_WIN32, attr->syskind);
+  EXPECT_EQ(VellistoDll::kSysKind, attr->syskind);
   lib->ReleaseTLibAttr(attr);
 
   struct Expected {

@@ -17,6 +17,10 @@ class VellistoDll {
   VellistoDll& operator=(const VellistoDll&) = delete;
 
   static std::wstring Path();
+  // The platform the library is built for, as its type library and its
+  // registration name it: "win64" in a 64-bit build, "win32" in a 32-bit one.
+  static constexpr const char* kPlatform = sizeof(void*) == 8 ? "win64" : "win32";
+  static constexpr SYSKIND kSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
   bool loaded() const { return m_module != nullptr; }
   HMODULE module() const { return m_module; }
   // Unloads now; true when the library is gone from the process afterwards.
