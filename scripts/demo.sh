@@ -5,18 +5,37 @@
 # it: in a fresh prefix with the host's installation entry, registered with
 # regsvr32, found by its ProgID by the reference host exactly as the host
 # application finds it, and unregistered at the end.
+# The 32-bit plugin where this machine runs 32-bit Wine, else the 64-bit one;
+# `scripts/demo.sh win32` or `scripts/demo.sh win64` chooses.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
 root=$PWD
-cmake --preset native -G Ninja >/dev/null
+arch=${1:-}
+if [ -z "$arch" ]; then
+  arch=win64
+  if scripts/probe-32bit.sh >/dev/null && command -v wine >/dev/null; then
+    arch=win32
+  fi
+fi
+case "$arch" in
+  win32 | win64) ;;
+  *) echo "usage: scripts/demo.sh [win32|win64]" >&2; exit 2 ;;
+esac
+bits=${arch#win}
+echo "== the $arch plugin: the $bits-bit Vellisto.dll under $bits-bit Wine"
+if [ "$arch" = win64 ]; then
+  scripts/probe-32bit.sh | sed 's/^/   /' || true
+fi
+cmake --preset native >/dev/null
 cmake --build --preset native -j "$(nproc)" --target tvd sample
-cmake --preset win32 -G Ninja >/dev/null
-cmake --build --preset win32 -j "$(nproc)" --target Vellisto tvdhost sample_resource_library
+cmake --preset "$arch" >/dev/null
+cmake --build --preset "$arch" -j "$(nproc)" --target Vellisto tvdhost sample_resource_library
 
 tvd=$root/build/native/tools/tvd/tvd
 work=$(mktemp -d)
-trap 'WINEPREFIX="$work/wineprefix" wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+export VELLISTO_WINEPREFIX=$work/wineprefix VELLISTO_WINE_ARCH=$arch
+trap '(. "$root/scripts/wine-env.sh" && "$wine_server" -k) >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 cp "$root/build/native/sample.tvd" "$work/sample.tvd"
 cd "$work"
 
@@ -29,24 +48,23 @@ set -x
 "$tvd" get sample.tvd Card Title
 { set +x; } 2>/dev/null
 
-echo "== Vellisto.dll under Wine: registered, and found by its ProgID by the reference host"
+echo "== Vellisto.dll ($arch) under Wine: registered, and found by its ProgID by the reference host"
 # A fresh prefix of the demo's own, inside one X server for the preview
 # (24-bit, so colours are exact).
-export VELLISTO_WINEPREFIX=$work/wineprefix
-run=$root/scripts/wine-run.sh  # honours VELLISTO_WINEPREFIX
-export run root work
+run=$root/scripts/wine-run.sh  # honours VELLISTO_WINEPREFIX and VELLISTO_WINE_ARCH
+export run root work arch
 xvfb-run -a -s '-screen 0 1024x768x24' bash -euo pipefail -c '
 "$root/scripts/wine-prefix.sh" --fresh
 winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d "\r"; }
 # The host installation: its folder holds the resource library whose bitmap
 # 208 is the document-type icon.
 mkdir -p "$work/Quilmoor"
-cp "$root/build/win32/bin/sample/KivRes.dll" "$work/Quilmoor/"
+cp "$root/build/$arch/bin/sample/KivRes.dll" "$work/Quilmoor/"
 "$run" reg add "HKLM\\Software\\Ferrolanth\\Applications\\Quilmoor Enterprise" \
   /v Location /d "$(winpath "$work/Quilmoor")" /f >/dev/null
-dll=$(winpath "$root/build/win32/bin/Vellisto.dll")
+dll=$(winpath "$root/build/$arch/bin/Vellisto.dll")
 file=$(winpath "$work/sample.tvd")
-host=$root/build/win32/bin/tvdhost.exe
+host=$root/build/$arch/bin/tvdhost.exe
 set -x
 "$run" regsvr32 /s "$dll"
 { set +x; } 2>/dev/null
@@ -56,7 +74,7 @@ printf "info\nopen %s\nget Card Title Number \"Part No\"\nget Revision Date*\nse
 "$root/build/native/tools/tvd/tvd" get "$work/sample.tvd" Mass "Weight kg"
 
 echo "== the preview, as the host preview pane shows it"
-png=$root/build/win32/demo/preview.png
+png=$root/build/$arch/demo/preview.png
 mkdir -p "$(dirname "$png")"
 rm -f "$png"
 "$run" "$host" preview "$file" --size 320x200 --caption "Tavorin Virtual Document" \
@@ -70,6 +88,5 @@ if "$run" reg query "HKCR\\Vellisto.TvdFormat" >/dev/null 2>&1; then
   exit 1
 fi
 echo "unregistered: no Vellisto.TvdFormat below HKEY_CLASSES_ROOT"
-WINEPREFIX=$VELLISTO_WINEPREFIX wineserver -k 2>/dev/null || true
-echo "preview: $png"
+echo "preview: $png ($arch)"
 '
