@@ -12,7 +12,21 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Virtual document (.tvd) plugin and tools"
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 
 if(WIN32)
-  install(FILES ${CMAKE_SOURCE_DIR}/src/server/INSTALL.txt DESTINATION . COMPONENT runtime)
+  # The installation notes name the architecture and the registry view its
+  # plugin reads on 64-bit Windows.
+  if(VELLISTO_WINDOWS_ARCH STREQUAL win64)
+    set(VELLISTO_ARCH_TEXT "x64 (64-bit)")
+    set(VELLISTO_HOST_TEXT "64-bit hosts")
+    set(VELLISTO_BITS 64)
+  else()
+    set(VELLISTO_ARCH_TEXT "x86 (32-bit)")
+    set(VELLISTO_HOST_TEXT "32-bit hosts, on 32-bit or 64-bit Windows")
+    set(VELLISTO_BITS 32)
+  endif()
+  set(VELLISTO_REG_VIEW /reg:${VELLISTO_BITS})
+  configure_file(${CMAKE_SOURCE_DIR}/src/server/INSTALL.txt.in ${CMAKE_BINARY_DIR}/INSTALL.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_BINARY_DIR}/INSTALL.txt DESTINATION . COMPONENT runtime)
   # The sample document and the sample host resource library with the
   # document-type icon (bitmap 208).
   install(FILES ${VELLISTO_SAMPLE} ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/sample/KivRes.dll
