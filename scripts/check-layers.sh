@@ -1,37 +1,44 @@
 #!/usr/bin/env bash
-# Fails when a folder includes a header of a folder above it: the preview
-# builds on the host conventions (src/plugin/conventions) but never on the
-# plugin objects, which build on the preview; the conventions build on
-# neither. The object templates of src/server (CCom*, CAtlModule,
-# ComThreadModel: the framework every component class derives from) are
-# below all three, not above.
+# Fails when a source folder includes a header of a folder that is not below
+# it. The folders form one ladder, each building only on those below:
+#
+#   server      the exports, the object map, the application, the registrar
+#   plugin      the format object and the file navigator
+#   preview     the preview object, its window and its settings
+#   document    bitmaps    framework     (none of the three includes another)
+#   compat      resources
+#
+# Every offending include is named with its file and line.
 #   check-layers.sh [SOURCE_DIR]
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 
-status=0
-# FOLDER, then the folders whose own headers it must not include.
-check() {
-  local folder=$1
-  shift
-  local forbidden=()
-  for above in "$@"; do
-    while IFS= read -r header; do forbidden+=("$(basename "$header")"); done \
-      < <(find "$above" -maxdepth 1 -name '*.h' ! -name 'CCom*' ! -name 'CAtlModule.h' ! -name 'ComThreadModel.h')
-  done
-  [ ${#forbidden[@]} -eq 0 ] && return
-  while IFS= read -r line; do
-    local file=${line%%:*} included
-    included=$(sed -E 's/.*#include "([^"]+)".*/\1/' <<<"${line#*:}")
-    for header in "${forbidden[@]}"; do
-      if [ "$(basename "$included")" = "$header" ]; then
-        echo "$file includes $included from a folder above it (${*})"
-        status=1
-      fi
-    done
-  done < <(grep -rn '#include "' "$folder" --include='*.h' --include='*.cpp' || true)
-}
+declare -A level=([compat]=0 [resources]=0 [document]=1 [bitmaps]=1 [framework]=1 [preview]=2
+  [plugin]=3 [server]=4)
 
-check src/preview src/plugin src/server
-check src/plugin/conventions src/plugin src/preview src/server
+# Which folder each header belongs to (the registrar counts as the server's).
+declare -A owner=()
+for folder in "${!level[@]}"; do
+  while IFS= read -r header; do
+    owner[${header##*/}]=$folder
+  done < <(find "src/$folder" -name '*.h')
+done
+
+status=0
+for folder in "${!level[@]}"; do
+  while IFS= read -r line; do
+    file=${line%%:*}
+    rest=${line#*:}
+    number=${rest%%:*}
+    [[ ${rest#*:} =~ \"([^\"]+)\" ]] && included=${BASH_REMATCH[1]}
+    from=${owner[${included##*/}]:-}
+    [ -z "$from" ] || [ "$from" = "$folder" ] && continue
+    if [ "${level[$from]}" -ge "${level[$folder]}" ]; then
+      echo "$file:$number: includes $included from src/$from, which is not below src/$folder"
+      status=1
+    fi
+  done < <(grep -rn '^[[:space:]]*#[[:space:]]*include "' "src/$folder" \
+             --include='*.h' --include='*.cpp' --include='*.c' || true)
+done
+[ $status -eq 0 ] && echo "layers: every include goes down the ladder"
 exit $status

@@ -1,68 +1,17 @@
 #include "CComModule.h"
 
-#include "CRegObject.h"
 #include "ComPtr.h"
 #include "CriticalSectionLock.h"
-#include "SystemRegistry.h"
 #include "UniqueBstr.h"
 
 #include <string>
 
 namespace {
 
-// The platform registrar's answer to a script it cannot read.
-constexpr HRESULT kScriptFault = DISP_E_EXCEPTION;
-
-// The library's full path; fails with the last error, or with
-// ERROR_FILENAME_EXCED_RANGE (0x8007007A) when it fills the whole buffer.
-HRESULT ModulePath(HINSTANCE instance, std::wstring& path) {
-  wchar_t buffer[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(instance, buffer, MAX_PATH);
-  if (length == 0) {
-    const DWORD error = GetLastError();
-    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-  }
-  if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-  path.assign(buffer, length);
-  return S_OK;
-}
-
-std::u16string Utf16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
-
-std::u16string DoubleQuotes(const std::wstring& text) {
-  std::u16string out;
-  for (wchar_t c : text) {
-    out += static_cast<char16_t>(c);
-    if (c == L'\'') out += u'\'';
-  }
-  return out;
-}
-
-// The text of one "REGISTRY" resource of the library (ASCII or UTF-8),
-// up to its end or its first NUL.
-HRESULT LoadScript(HINSTANCE instance, UINT resourceId, std::u16string& script) {
-  HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), L"REGISTRY");
-  if (!found) return HRESULT_FROM_WIN32(GetLastError());
-  HGLOBAL loaded = LoadResource(instance, found);  // resources are not freed
-  const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
-  if (!bytes) return HRESULT_FROM_WIN32(GetLastError());
-  int size = static_cast<int>(SizeofResource(instance, found));
-  for (int i = 0; i < size; ++i)
-    if (bytes[i] == '\0') size = i;
-  script.clear();
-  if (size == 0) return S_OK;
-  const int length = MultiByteToWideChar(CP_UTF8, 0, bytes, size, nullptr, 0);
-  if (length <= 0) return kScriptFault;
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes, size, &wide[0], length);
-  script = Utf16(wide);
-  return S_OK;
-}
-
 // The type library from the library's file, or else from the ".tlb" file
 // beside it; path receives the file it came from.
 HRESULT LoadOwnTypeLib(HINSTANCE instance, ComPtr<ITypeLib>& lib, std::wstring& path) {
-  HRESULT hr = ModulePath(instance, path);
+  HRESULT hr = CComModule::ModulePath(instance, path);
   if (FAILED(hr)) return hr;
   hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
   if (SUCCEEDED(hr)) return hr;
@@ -74,6 +23,18 @@ HRESULT LoadOwnTypeLib(HINSTANCE instance, ComPtr<ITypeLib>& lib, std::wstring& 
 }
 
 }  // namespace
+
+HRESULT CComModule::ModulePath(HINSTANCE instance, std::wstring& path) {
+  wchar_t buffer[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(instance, buffer, MAX_PATH);
+  if (length == 0) {
+    const DWORD error = GetLastError();
+    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+  }
+  if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  path.assign(buffer, length);
+  return S_OK;
+}
 
 CComModule::CComModule() { InitializeCriticalSection(&m_objectMapLock); }
 
@@ -144,25 +105,6 @@ HRESULT CComModule::UnregisterServer(BOOL unregisterTypeLib, const CLSID* clsid)
   }
   if (unregisterTypeLib) hr = UnregisterTypeLibrary();
   return hr;
-}
-
-HRESULT CComModule::RunScript(UINT resourceId, BOOL doRegister) {
-  SystemRegistry classes(HKEY_CLASSES_ROOT, std::wstring());
-  CRegObject registrar(classes);
-  registrar.AddReplacement(u"APPID", u"");
-  std::wstring path;
-  HRESULT hr = ModulePath(m_instance, path);
-  if (FAILED(hr)) return hr;
-  // The script quotes the path; a quote in it is written twice there. The
-  // library is not the process's program, so no double quotes around it.
-  registrar.AddReplacement(u"Module", DoubleQuotes(path));
-  registrar.AddReplacement(u"Module_Raw", DoubleQuotes(path));
-  std::u16string script;
-  if (FAILED(hr = LoadScript(m_instance, resourceId, script))) return hr;
-  const RegResult result = registrar.RunScript(script, doRegister != FALSE);
-  if (result.ok()) return S_OK;
-  if (result.fault == RegFault::Registry) return HRESULT_FROM_WIN32(result.systemError);
-  return kScriptFault;
 }
 
 HRESULT CComModule::RegisterTypeLibrary() {

@@ -5,6 +5,8 @@
 #include "CAtlModule.h"
 #include "ObjectMapEntry.h"
 
+#include <string>
+
 class CComModule : public CAtlModule {
  public:
   CComModule();
@@ -20,16 +22,16 @@ class CComModule : public CAtlModule {
   // The class object of clsid, created on first request, queried for iid.
   HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out);
 
-  // Self-registration: each class's script (of clsid only, when given) in
-  // the map's order, stopping at the first failure, then the type library.
+  // Self-registration: each class's updateRegistry (of clsid only, when
+  // given) in the map's order, stopping at the first failure, then the type
+  // library.
   HRESULT RegisterServer(BOOL registerTypeLib, const CLSID* clsid = nullptr);
   HRESULT UnregisterServer(BOOL unregisterTypeLib, const CLSID* clsid = nullptr);
-  // Runs the "REGISTRY" resource resourceId of the library against the
-  // classes root, with %MODULE% the library's path. A registration that
-  // fails part-way is removed again before the failure is returned.
-  HRESULT RunScript(UINT resourceId, BOOL doRegister);
 
   HINSTANCE instance() const { return m_instance; }
+  // The full path of module instance; fails with the last error, or with
+  // ERROR_FILENAME_EXCED_RANGE (0x8007007A) when it fills the whole buffer.
+  static HRESULT ModulePath(HINSTANCE instance, std::wstring& path);
   const GUID* libid() const { return m_libid; }
 
  private:

@@ -6,12 +6,13 @@
 #include "CTvdFormat.h"
 #include "CTvdPreview.h"
 #include "Globals.h"
+#include "RegistryScript.h"
 
 namespace {
 
 template <class T>
 HRESULT WINAPI UpdateRegistryOf(BOOL doRegister) {
-  return g_module.RunScript(T::kRegistryScript, doRegister);
+  return RunRegistryScript(g_module.instance(), T::kRegistryScript, doRegister);
 }
 
 const wchar_t* WINAPI NoDescription() { return nullptr; }
