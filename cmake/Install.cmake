@@ -7,8 +7,10 @@ install(TARGETS Vellisto tvd tvdhost RUNTIME DESTINATION . COMPONENT runtime)
 
 if(VELLISTO_TESTS)
   get_property(test_programs GLOBAL PROPERTY VELLISTO_TEST_PROGRAMS)
-  # save_loop is not a test of its own: the killed-save test starts it.
-  install(TARGETS ${test_programs} save_loop RUNTIME DESTINATION . COMPONENT tests)
+  # save_loop and exit_with_preview are not tests of their own: the killed-save
+  # and the preview lifetime tests start them.
+  install(TARGETS ${test_programs} save_loop exit_with_preview RUNTIME DESTINATION .
+          COMPONENT tests)
   install(FILES ${VELLISTO_TEST_KIVRES} ${VELLISTO_SAMPLE} DESTINATION . COMPONENT tests)
   foreach(folder odd no208)
     install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${folder}/KivRes.dll DESTINATION ${folder}

@@ -9,12 +9,20 @@
 // answers every request with null, rather than ending the host's process
 // while the library starts.
 DibHolder::DibHolder() noexcept
-    : m_ready(::InitializeCriticalSectionAndSpinCount(&m_lock, 0) != FALSE) {}
+    : m_entries(new (std::nothrow) Entries),
+      m_ready(m_entries && ::InitializeCriticalSectionAndSpinCount(&m_lock, 0) != FALSE) {}
 
 DibHolder::~DibHolder() {
-  if (!m_ready) return;
+  if (!m_ready) return;  // never set up, or abandoned: nothing is touched
   RemoveAll();
   ::DeleteCriticalSection(&m_lock);
+}
+
+void DibHolder::Abandon() {
+  // Called while no other thread runs: the lock is not needed, and the
+  // critical section is left as it is with the rest.
+  m_ready = false;
+  (void)m_entries.release();
 }
 
 CDib* DibHolder::GetDib(UINT id, const wchar_t* name) {
@@ -24,11 +32,12 @@ CDib* DibHolder::GetDib(UINT id, const wchar_t* name) {
   std::wstring key(name);
   if (!key.empty()) ::CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
 
-  auto found = m_byName.find(key);
-  if (found == m_byName.end()) {
+  auto& byName = m_entries->byName;
+  auto found = byName.find(key);
+  if (found == byName.end()) {
     // Entered before the load, so that a module that cannot be loaded is not
     // tried again under this name.
-    found = m_byName.emplace(std::move(key), std::make_unique<Instance>()).first;
+    found = byName.emplace(std::move(key), std::make_unique<Instance>()).first;
     Instance& fresh = *found->second;
     fresh.m_hInst.reset(::LoadLibraryW(name));  // as the caller spelt it
     if (!fresh.m_hInst) return nullptr;
@@ -40,9 +49,10 @@ CDib* DibHolder::GetDib(UINT id, const wchar_t* name) {
 CDib* DibHolder::GetDib(UINT id, HINSTANCE module) {
   if (!m_ready) return nullptr;
   CriticalSectionLock lock(m_lock);
-  auto found = m_byHandle.find(module);
-  if (found == m_byHandle.end()) {
-    found = m_byHandle.emplace(module, std::make_unique<Instance>()).first;
+  auto& byHandle = m_entries->byHandle;
+  auto found = byHandle.find(module);
+  if (found == byHandle.end()) {
+    found = byHandle.emplace(module, std::make_unique<Instance>()).first;
   }
   return FindOrLoad(*found->second, module, id);
 }
@@ -60,11 +70,11 @@ void DibHolder::RemoveAll() {
   if (!m_ready) return;
   CriticalSectionLock lock(m_lock);
   // Modules given by handle belong to their callers and are left loaded.
-  m_byHandle.clear();
-  for (auto& entry : m_byName) {
+  m_entries->byHandle.clear();
+  for (auto& entry : m_entries->byName) {
     // The bitmaps are copies in memory of their own: the module may go first.
     entry.second->m_hInst.reset();
     entry.second->m_dibs.clear();
   }
-  m_byName.clear();
+  m_entries->byName.clear();
 }

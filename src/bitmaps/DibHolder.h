@@ -32,6 +32,11 @@ class DibHolder {
   CDib* GetDib(UINT id, HINSTANCE module);
   // Destroys every bitmap and frees every module the cache loaded.
   void RemoveAll();
+  // For the end of the process: the cache lets go of everything it holds
+  // without destroying it, so that its destruction makes no GDI or loader
+  // call and takes no lock (a thread the system ended may hold what those
+  // need). The system takes the bitmaps and modules back with the process.
+  void Abandon();
 
  private:
   // One module and the bitmaps loaded from it so far.
@@ -43,10 +48,14 @@ class DibHolder {
 
   CDib* FindOrLoad(Instance& instance, HINSTANCE module, UINT id);
 
-  std::unordered_map<HINSTANCE, std::unique_ptr<Instance>> m_byHandle;   // owned; modules borrowed
-  std::unordered_map<std::wstring, std::unique_ptr<Instance>> m_byName;  // owned; keys lower-cased
-  CRITICAL_SECTION m_lock;  // guards both maps, every Instance and every CDib's life
-  const bool m_ready;       // the lock was set up
+  struct Entries {
+    std::unordered_map<HINSTANCE, std::unique_ptr<Instance>> byHandle;   // modules borrowed
+    std::unordered_map<std::wstring, std::unique_ptr<Instance>> byName;  // keys lower-cased
+  };
+
+  std::unique_ptr<Entries> m_entries;  // owned; let go of, not destroyed, by Abandon
+  CRITICAL_SECTION m_lock;             // guards the entries, every Instance and every CDib's life
+  bool m_ready;                        // the lock and the entries were set up, and not abandoned
 };
 
 // The one cache of the process (defined with the library's other globals).

@@ -1,5 +1,6 @@
 // The library's entry point and its four exports (undecorated through
 // Vellisto.def).
+#include "DibHolder.h"
 #include "Globals.h"
 #include "HResultFromCaughtException.h"
 #include "ModuleState.h"
@@ -28,13 +29,30 @@ void Detach() {
   g_attached = false;
 }
 
+// The process is ending (ExitProcess): the system has already ended every
+// other thread, wherever it was, and what such a thread held (the window
+// system's lock, a COM apartment, a lock of ours) stays held. So nothing is
+// released, unregistered or freed here or by the destruction of the
+// globals that follows: the system takes it all back with the process.
+void ProcessEnds() {
+  g_attached = false;
+  g_dibHolder.Abandon();
+}
+
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved) {
   try {
     switch (reason) {
       case DLL_PROCESS_ATTACH: return Attach(instance);
-      case DLL_PROCESS_DETACH: Detach(); break;
+      case DLL_PROCESS_DETACH:
+        // reserved is null for FreeLibrary, and not null at process exit.
+        if (reserved) {
+          ProcessEnds();
+        } else {
+          Detach();
+        }
+        break;
       default: break;  // nothing of the library is kept per thread
     }
     return TRUE;

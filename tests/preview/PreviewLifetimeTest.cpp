@@ -1,9 +1,11 @@
 // The preview's lifetime in the process: what unloading the library leaves
 // behind (nothing: no resource library, no window class), loading it again,
-// and a thousand previews that leave the GDI and USER object counts as they
-// were.
+// a thousand previews that leave the GDI and USER object counts as they
+// were, and a host process that ends with a preview shown.
 #include "PreviewHost.h"
+#include "ProgramFolder.h"
 #include "TestBitmapData.h"
+#include "UniqueHandle.h"
 
 #include <gtest/gtest.h>
 
@@ -108,3 +110,32 @@ TEST_F(PreviewLifetimeTest, AThousandPreviewsLeaveTheGdiAndUserObjectCountsAsThe
 }
 
 }  // namespace
+
+// At process exit the system has ended the host's other threads wherever they
+// were; one in the middle of window work leaves the window system's lock
+// held. A library that unregisters its window class or frees its resource
+// library then would wait for ever.
+TEST_F(PreviewLifetimeTest, AHostThatExitsWithAPreviewShownWhileAnotherThreadDoesWindowWorkEnds) {
+  SetLocation(ResourceFolder());  // so that the cache holds the resource library
+  constexpr int kRuns = 20;
+  int hung = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    std::wstring command = L"\"" + ProgramFolder() + L"exit_with_preview.exe\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info;
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &info));
+    UniqueKernelHandle process(info.hProcess), thread(info.hThread);
+    if (WaitForSingleObject(process.get(), 20000) == WAIT_TIMEOUT) {
+      ++hung;
+      TerminateProcess(process.get(), 9);
+      WaitForSingleObject(process.get(), INFINITE);
+      continue;
+    }
+    DWORD code = 1;
+    GetExitCodeProcess(process.get(), &code);
+    EXPECT_EQ(0u, code) << "run " << run;
+  }
+  EXPECT_EQ(0, hung) << "of " << kRuns << " processes";
+}
