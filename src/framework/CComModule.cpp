@@ -31,7 +31,7 @@ HRESULT CComModule::ModulePath(HINSTANCE instance, std::wstring& path) {
     const DWORD error = GetLastError();
     return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
   }
-  if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
   path.assign(buffer, length);
   return S_OK;
 }

@@ -30,7 +30,8 @@ class CComModule : public CAtlModule {
 
   HINSTANCE instance() const { return m_instance; }
   // The full path of module instance; fails with the last error, or with
-  // ERROR_FILENAME_EXCED_RANGE (0x8007007A) when it fills the whole buffer.
+  // ERROR_INSUFFICIENT_BUFFER (0x8007007A) when it does not fit in MAX_PATH
+  // characters with its terminating NUL.
   static HRESULT ModulePath(HINSTANCE instance, std::wstring& path);
   const GUID* libid() const { return m_libid; }
 

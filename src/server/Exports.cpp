@@ -39,6 +39,13 @@ void ProcessEnds() {
   g_dibHolder.Abandon();
 }
 
+// Every step names the library by its full path: a path that does not fit
+// is refused before anything is written or removed.
+HRESULT CheckModulePath() {
+  std::wstring path;
+  return CComModule::ModulePath(g_module.instance(), path);
+}
+
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved) {
@@ -89,7 +96,9 @@ extern "C" HRESULT WINAPI DllCanUnloadNow() {
 // What is registered before a later failure stays registered.
 extern "C" HRESULT WINAPI DllRegisterServer() {
   try {
-    const HRESULT hr = ProxyStubRegister();
+    HRESULT hr = CheckModulePath();
+    if (FAILED(hr)) return hr;
+    hr = ProxyStubRegister();
     if (FAILED(hr)) return hr;
     return g_module.RegisterServer(TRUE);
   } catch (...) {
@@ -101,6 +110,8 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
 // type library's do.
 extern "C" HRESULT WINAPI DllUnregisterServer() {
   try {
+    const HRESULT hr = CheckModulePath();
+    if (FAILED(hr)) return hr;
     ProxyStubUnregister();
     return g_module.UnregisterServer(TRUE);
   } catch (...) {

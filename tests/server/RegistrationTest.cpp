@@ -233,7 +233,12 @@ TEST_F(RegistrationTest, AFolderWithABlankAndAQuoteIsWrittenAsItIs) {
   EXPECT_EQ(Lines(), OurEntries());
 }
 
+// Refused before anything is written: an installed copy's registration stays
+// as it was.
 TEST_F(RegistrationTest, APathThatFillsTheWholeBufferIsRefused) {
+  ASSERT_EQ(0u, Regsvr32(m_dll));
+  const Lines installed = OurEntries();
+  const std::wstring installedDll = m_dll;
   TempFolder dir;
   std::wstring folder = dir.path();
   while (folder.size() < MAX_PATH - 20) {
@@ -251,13 +256,12 @@ TEST_F(RegistrationTest, APathThatFillsTheWholeBufferIsRefused) {
         reinterpret_cast<void*>(GetProcAddress(dll.get(), "DllRegisterServer")));
     const auto unregisterServer = reinterpret_cast<Export>(
         reinterpret_cast<void*>(GetProcAddress(dll.get(), "DllUnregisterServer")));
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), registerServer());
-    // No script ran; the proxy/stub step before them stays until removal.
-    const Lines lines = OurEntries();
-    for (const std::string& line : lines)
-      EXPECT_EQ(std::string::npos, line.find("Vellisto.Tvd")) << line;
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), unregisterServer());
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), registerServer());
+    EXPECT_EQ(installed, OurEntries());
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), unregisterServer());
+    EXPECT_EQ(installed, OurEntries());
   }
+  ASSERT_EQ(0u, Regsvr32(installedDll, true));
   EXPECT_EQ(Lines(), OurEntries());
 }
 
