@@ -14,7 +14,11 @@ CAtlModule::~CAtlModule() {
 
 LONG CAtlModule::Lock() { return InterlockedIncrement(&m_lockCount); }
 
-LONG CAtlModule::Unlock() { return InterlockedDecrement(&m_lockCount); }
+LONG CAtlModule::Unlock() {
+  const LONG count = InterlockedDecrement(&m_lockCount);
+  if (count == 0 && m_idleHandler) m_idleHandler();
+  return count;
+}
 
 LONG CAtlModule::GetLockCount() const {
   return InterlockedCompareExchange(const_cast<LONG*>(&m_lockCount), 0, 0);

@@ -17,6 +17,10 @@ class CAtlModule {
   LONG Unlock();
   LONG GetLockCount() const;
 
+  // Called by Unlock, on whatever thread, each time the count falls to 0:
+  // the library has no live object left. Set once at start-up.
+  void SetIdleHandler(void (*handler)()) { m_idleHandler = handler; }
+
   // IClassFactory::LockServer. An unlock without a matching lock is ignored,
   // so that a host's stray unlock cannot take a lock that a live object holds
   // and let the library unload under it.
@@ -29,6 +33,7 @@ class CAtlModule {
  private:
   LONG m_lockCount = 0;
   LONG m_serverLocks = 0;  // the part of m_lockCount that LockServer took
+  void (*m_idleHandler)() = nullptr;
 };
 
 // Holds one module lock for its scope: around an object's destruction, the

@@ -41,6 +41,28 @@ int Windows() {
   return count;
 }
 
+// How many registry keys this process holds open whose full names end in
+// ending (each open handle counts, found by walking the handle values).
+int OpenKeysEndingIn(const std::wstring& ending) {
+  typedef LONG(WINAPI * QueryKey)(HANDLE, int, void*, ULONG, ULONG*);
+  const auto query = reinterpret_cast<QueryKey>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+  const int kKeyNameInformation = 3;
+  int count = 0;
+  for (UINT_PTR value = 4; value < 0x10000; value += 4) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(value);
+    DWORD flags = 0;
+    if (!GetHandleInformation(handle, &flags)) continue;
+    ULONG buffer[1024];  // the name's length in bytes, then the name
+    ULONG size = 0;
+    if (query(handle, kKeyNameInformation, buffer, sizeof buffer, &size) != 0) continue;
+    const std::wstring name(reinterpret_cast<const wchar_t*>(buffer + 1), buffer[0] / 2);
+    count += name.size() >= ending.size() &&
+             _wcsicmp(name.c_str() + name.size() - ending.size(), ending.c_str()) == 0;
+  }
+  return count;
+}
+
 class PreviewLifetimeTest : public PreviewTest {
  protected:
   void OnePreview() {
@@ -138,4 +160,24 @@ TEST_F(PreviewLifetimeTest, AHostThatExitsWithAPreviewShownWhileAnotherThreadDoe
     EXPECT_EQ(0u, code) << "run " << run;
   }
   EXPECT_EQ(0, hung) << "of " << kRuns << " processes";
+}
+
+// An open key of HKEY_CURRENT_USER keeps the user's hive loaded: the preview
+// keeps its settings keys open between windows, and only while some object
+// of the library lives.
+TEST_F(PreviewLifetimeTest, WithNoObjectAliveTheLibraryHoldsNoRegistryKey) {
+  SetLocation(ResourceFolder());
+  // The system keeps keys of its own open too (the window metrics).
+  const int metrics = OpenKeysEndingIn(L"\\WindowMetrics");
+  const int host = OpenKeysEndingIn(L"\\Quilmoor Enterprise");
+  {
+    ComPtr<IKivFilePreview> preview = NewPreview();
+    ASSERT_TRUE(preview);
+    ShowAndPaint(preview.get(), L"part.tvd");
+    ASSERT_EQ(metrics + 1, OpenKeysEndingIn(L"\\WindowMetrics")) << "the walk finds the keys";
+    ASSERT_EQ(host + 1, OpenKeysEndingIn(L"\\Quilmoor Enterprise"));
+  }
+  m_format.Reset();
+  EXPECT_EQ(metrics, OpenKeysEndingIn(L"\\WindowMetrics"));
+  EXPECT_EQ(host, OpenKeysEndingIn(L"\\Quilmoor Enterprise"));
 }
