@@ -10,8 +10,10 @@ import json
 import math
 import os
 import random
+import resource
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -739,6 +741,15 @@ class NonAsciiFileNames(TvdTestCase):
 
 
 
+def FILE_SIZE_LIMIT(size):
+    """preexec_fn that lets the tool write files of at most `size` bytes: a
+    write beyond fails with EFBIG ("File too large") instead of the signal."""
+    def limit():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (size, size))
+    return limit
+
+
 class FileAccessReasons(TvdTestCase):
     """Links, things that are not files, and the reason a failure names."""
 
@@ -776,6 +787,26 @@ class FileAccessReasons(TvdTestCase):
         self.assertIn("(cannot make a new file in its folder: ", err)
         self.assertEqual(self.read(os.path.join("locked", "a.tvd")), EMPTY_V2)
         self.assertEqual(os.listdir(self.path("locked")), ["a.tvd"])
+
+    def test_a_symbolic_link_to_a_missing_file_is_refused_and_stays(self):
+        os.symlink("missing.tvd", self.path("link.tvd"))
+        for args in (["new", "--force", "link.tvd"], ["convert", "a.tvd", "-o", "link.tvd"]):
+            with self.subTest(args=args):
+                self.assertIn("cannot write link.tvd (a symbolic link to a missing file)",
+                              self.fails(1, *args))
+        self.assertEqual(os.readlink(self.path("link.tvd")), "missing.tvd")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["a.tvd", "link.tvd"])
+
+    def test_a_write_that_fails_midway_names_the_system_reason(self):
+        if WINDOWS_BUILD():
+            self.skipTest("the file size limit would bind Wine's own processes")
+        result = subprocess.run(TVD + ["set", "a.tvd", "Block", "Name", "x" * 100],
+                                cwd=self.dir, capture_output=True, timeout=120,
+                                preexec_fn=FILE_SIZE_LIMIT(50))
+        self.assertEqual((result.returncode, result.stderr.decode()), (
+            1, "tvd: writing a.tvd failed (File too large); the file is as it was before\n"))
+        self.assertEqual(self.read("a.tvd"), EMPTY_V2)
+        self.assertEqual(os.listdir(self.dir), ["a.tvd"])
 
     def test_a_file_larger_than_the_reader_takes_is_too_large(self):
         limit = (1024 if POINTER_BITS() == 64 else 256) << 20
