@@ -816,6 +816,54 @@ class FileAccessReasons(TvdTestCase):
         self.assertIn("cannot open big.tvd (too large)", self.fails(1, "dump", "big.tvd"))
 
 
+class FailingOutput(TvdTestCase):
+    """Standard output that does not take all the tool writes: the command fails."""
+
+    def setUp(self):
+        super().setUp()
+        self.write("a.tvd", FileBuilder().blocks(AWKWARD_BLOCKS))
+
+    def run_into(self, stdout, *args, preexec_fn=None):
+        """(exit code, stderr) of a run whose standard output is stdout."""
+        result = subprocess.run(TVD + list(args), cwd=self.dir, stdout=stdout,
+                                stderr=subprocess.PIPE, preexec_fn=preexec_fn, timeout=120)
+        return result.returncode, result.stderr.decode("utf-8").replace("\r\n", "\n")
+
+    def test_every_command_that_writes_fails_on_a_full_device(self):
+        if not os.path.exists("/dev/full"):
+            self.skipTest("needs /dev/full")
+        with open("/dev/full", "wb") as full:
+            for args in (["dump", "a.tvd"], ["dump", "--json", "a.tvd"], ["check", "a.tvd"],
+                         ["get", "a.tvd", "Card", "Title"], ["--help"], ["--version"]):
+                with self.subTest(args=args):
+                    self.assertEqual(self.run_into(full, *args), (
+                        1, "tvd: writing standard output failed: No space left on device\n"))
+
+    def test_output_cut_short_keeps_what_was_written_and_fails(self):
+        if WINDOWS_BUILD():
+            self.skipTest("the file size limit would bind Wine's own processes")
+        self.write("big.tvd", FileBuilder().blocks(
+            [("Big", [("Name %d" % i, (TEXT, "value %d" % i)) for i in range(5000)])]))
+        whole = self.ok("dump", "--json", "big.tvd").encode()
+        self.assertGreater(len(whole), 200000)  # several pieces of output
+        with open(self.path("out.json"), "wb") as out:
+            self.assertEqual(
+                self.run_into(out, "dump", "--json", "big.tvd",
+                              preexec_fn=FILE_SIZE_LIMIT(100000)),
+                (1, "tvd: writing standard output failed: File too large\n"))
+        self.assertEqual(self.read("out.json"), whole[:100000])
+
+    def test_a_closed_output_fails_only_a_command_that_writes(self):
+        if WINDOWS_BUILD():
+            self.skipTest("under Wine a closed descriptor 1 is Wine's to deal with")
+        close = lambda: os.close(1)  # noqa: E731
+        self.assertEqual(self.run_into(None, "dump", "a.tvd", preexec_fn=close),
+                         (1, "tvd: writing standard output failed: Bad file descriptor\n"))
+        self.assertEqual(self.run_into(None, "set", "a.tvd", "B", "A", "x", preexec_fn=close),
+                         (0, ""))
+        self.assertEqual(self.ok("get", "a.tvd", "B", "A"), "x\n")
+
+
 if __name__ == "__main__":
     argv = sys.argv[1:]
     split = argv.index("--") if "--" in argv else len(argv)
