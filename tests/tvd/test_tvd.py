@@ -854,8 +854,6 @@ class FailingOutput(TvdTestCase):
         self.assertEqual(self.read("out.json"), whole[:100000])
 
     def test_a_closed_output_fails_only_a_command_that_writes(self):
-        if WINDOWS_BUILD():
-            self.skipTest("under Wine a closed descriptor 1 is Wine's to deal with")
         close = lambda: os.close(1)  # noqa: E731
         self.assertEqual(self.run_into(None, "dump", "a.tvd", preexec_fn=close),
                          (1, "tvd: writing standard output failed: Bad file descriptor\n"))

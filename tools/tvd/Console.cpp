@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -96,7 +97,8 @@ void Console::Out(const std::string& utf8) {
 #else
   const int fd = STDOUT_FILENO;
 #endif
-  if (!WriteAll(fd, utf8)) OutFailed(SystemErrorText(static_cast<uint32_t>(errno)));
+  // errno is the C library's on Windows too: its words, not the system's.
+  if (!WriteAll(fd, utf8)) OutFailed(std::strerror(errno));
 }
 
 void Console::CloseOut() {
@@ -109,7 +111,7 @@ void Console::CloseOut() {
 #else
   const bool closed = close(STDOUT_FILENO) == 0;
 #endif
-  if (!closed) OutFailed(SystemErrorText(static_cast<uint32_t>(errno)));
+  if (!closed) OutFailed(std::strerror(errno));
 }
 
 void Console::Err(const std::string& utf8) {
