@@ -1,6 +1,8 @@
 // Why the last read or save of a file failed: the step that failed and the
 // system's error code at that moment (errno natively, GetLastError() on
-// Windows; 0 when the step has none).
+// Windows; SystemErrorText() words it). A failed save always has a code,
+// except for the steps that are a reason by themselves: NotAFile,
+// NoTextForm and TooLarge may have none.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +11,7 @@ struct FileFailure {
   enum class Step {
     None,
     Open,             // the file could not be opened (or, for a new file, made)
+    BrokenLink,       // a symbolic link to a file that is not there
     Locked,           // another program holds it
     Folder,           // the path names a folder
     NotAFile,         // a FIFO, a device or anything else that is not a disk file

@@ -121,6 +121,10 @@ bool FileSaver::Open(const OLECHAR* path) {
     if (error == EACCES && stat(m_target.c_str(), &st) == 0 && (st.st_mode & 0222) == 0)
       return Fail(Step::ReadOnly, EACCES);
     if (error != ENOENT) return Fail(Step::Open, error);
+    // The name is taken by a link that leads nowhere: there is no file to
+    // rewrite, and the link must stay.
+    if (lstat(m_target.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+      return Fail(Step::BrokenLink, ENOENT);
     // A new file: its folder must be there.
     if (stat(m_folder.empty() ? "." : m_folder.c_str(), &st) != 0) return Fail(Step::Open, Errno());
     return S_ISDIR(st.st_mode) || Fail(Step::Open, ENOTDIR);
@@ -131,7 +135,7 @@ bool FileSaver::Open(const OLECHAR* path) {
   if (!S_ISREG(st.st_mode)) return Fail(Step::NotAFile, 0);
   // A file without write permission is read-only to us even where the
   // system would let us write it (as root), as the read-only attribute is on Windows.
-  if ((st.st_mode & 0222) == 0) return Fail(Step::ReadOnly, 0);
+  if ((st.st_mode & 0222) == 0) return Fail(Step::ReadOnly, EACCES);
   m_kept->mode = st.st_mode & 07777;
   m_kept->uid = st.st_uid;
   m_kept->gid = st.st_gid;

@@ -86,14 +86,19 @@ bool FileSaver::Open(const OLECHAR* path) {
     // A new file: prove that the name can be made, then leave it free.
     UniqueFile probe(CreateFileW(m_target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    return static_cast<bool>(probe) || Fail(Step::Open, GetLastError());
+    if (probe) return true;
+    // No file opened, yet the name is taken: a symbolic link to a file that
+    // is not there. The link must stay, and there is no file to rewrite.
+    const DWORD probeError = GetLastError();
+    return Fail(probeError == ERROR_FILE_EXISTS ? Step::BrokenLink : Step::Open, probeError);
   }
   // Pipes, consoles and devices open too; only disk files are documents.
   if (GetFileType(m_held.get()) != FILE_TYPE_DISK) return Fail(Step::NotAFile, 0);
   if (!GetFileInformationByHandleEx(m_held.get(), FileBasicInfo, &m_kept->basic,
                                     sizeof m_kept->basic))
     return Fail(Step::Open, GetLastError());
-  if (m_kept->basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) return Fail(Step::Folder, 0);
+  if (m_kept->basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    return Fail(Step::Folder, ERROR_DIRECTORY);
   // The file a symbolic link names is the one replaced; the link stays.
   const std::wstring final = FinalPath(m_held.get());
   if (!final.empty()) {

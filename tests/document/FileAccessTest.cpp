@@ -224,12 +224,14 @@ TEST(FileAccess, FailuresAreRecordedWhenTheyHappen) {
   EXPECT_EQ(doc.Save(), DocStatus::WriteFailed);
   FileSaver::SetWriteLimitForTesting(-1);
   EXPECT_EQ(doc.fileFailure().step, Step::Write);
+  EXPECT_NE(doc.fileFailure().error, 0u);
   EXPECT_EQ(doc.Save(), DocStatus::Ok);
   EXPECT_EQ(doc.fileFailure().step, Step::None);
   fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   EXPECT_EQ(doc.Save(), DocStatus::CannotOpen);
   EXPECT_EQ(doc.fileFailure().step, Step::ReadOnly);  // as root too
+  EXPECT_NE(doc.fileFailure().error, 0u);
 }
 
 #ifdef _WIN32
@@ -280,6 +282,20 @@ std::string Attribute(const fs::path& file, const char* name) {
 
 // The mask of an ACL lives in the group bits: a save that dropped the ACL
 // would give the group write access and take it from the named user.
+// A link that leads nowhere names no file to rewrite, and must stay a link.
+TEST(FileAccess, ASaveOntoALinkToAMissingFileIsRefused) {
+  TempFolder scratch;
+  const fs::path link = scratch.Path("link.tvd");
+  fs::create_symlink("missing.tvd", link);
+  VirtualDocument doc;
+  doc.SetPath(Wide(link).c_str());
+  EXPECT_EQ(doc.Save(), DocStatus::CannotOpen);
+  EXPECT_EQ(doc.fileFailure().step, Step::BrokenLink);
+  EXPECT_NE(doc.fileFailure().error, 0u);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(std::distance(fs::directory_iterator(scratch.root()), fs::directory_iterator()), 1);
+}
+
 TEST(FileAccess, SavingKeepsTheAclAndExtendedAttributes) {
   TempFolder scratch;
   const fs::path folder = scratch.Path("f"), file = scratch.Path("f/doc.tvd");

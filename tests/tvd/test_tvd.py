@@ -10,8 +10,10 @@ import json
 import math
 import os
 import random
+import resource
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -739,6 +741,15 @@ class NonAsciiFileNames(TvdTestCase):
 
 
 
+def FILE_SIZE_LIMIT(size):
+    """preexec_fn that lets the tool write files of at most `size` bytes: a
+    write beyond fails with EFBIG ("File too large") instead of the signal."""
+    def limit():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (size, size))
+    return limit
+
+
 class FileAccessReasons(TvdTestCase):
     """Links, things that are not files, and the reason a failure names."""
 
@@ -777,12 +788,78 @@ class FileAccessReasons(TvdTestCase):
         self.assertEqual(self.read(os.path.join("locked", "a.tvd")), EMPTY_V2)
         self.assertEqual(os.listdir(self.path("locked")), ["a.tvd"])
 
+    def test_a_symbolic_link_to_a_missing_file_is_refused_and_stays(self):
+        os.symlink("missing.tvd", self.path("link.tvd"))
+        for args in (["new", "--force", "link.tvd"], ["convert", "a.tvd", "-o", "link.tvd"]):
+            with self.subTest(args=args):
+                self.assertIn("cannot write link.tvd (a symbolic link to a missing file)",
+                              self.fails(1, *args))
+        self.assertEqual(os.readlink(self.path("link.tvd")), "missing.tvd")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["a.tvd", "link.tvd"])
+
+    def test_a_write_that_fails_midway_names_the_system_reason(self):
+        if WINDOWS_BUILD():
+            self.skipTest("the file size limit would bind Wine's own processes")
+        result = subprocess.run(TVD + ["set", "a.tvd", "Block", "Name", "x" * 100],
+                                cwd=self.dir, capture_output=True, timeout=120,
+                                preexec_fn=FILE_SIZE_LIMIT(50))
+        self.assertEqual((result.returncode, result.stderr.decode()), (
+            1, "tvd: writing a.tvd failed (File too large); the file is as it was before\n"))
+        self.assertEqual(self.read("a.tvd"), EMPTY_V2)
+        self.assertEqual(os.listdir(self.dir), ["a.tvd"])
+
     def test_a_file_larger_than_the_reader_takes_is_too_large(self):
         limit = (1024 if POINTER_BITS() == 64 else 256) << 20
         with open(self.path("big.tvd"), "wb") as f:
             f.write(EMPTY_V2)
             f.truncate(limit + 1)  # sparse
         self.assertIn("cannot open big.tvd (too large)", self.fails(1, "dump", "big.tvd"))
+
+
+class FailingOutput(TvdTestCase):
+    """Standard output that does not take all the tool writes: the command fails."""
+
+    def setUp(self):
+        super().setUp()
+        self.write("a.tvd", FileBuilder().blocks(AWKWARD_BLOCKS))
+
+    def run_into(self, stdout, *args, preexec_fn=None):
+        """(exit code, stderr) of a run whose standard output is stdout."""
+        result = subprocess.run(TVD + list(args), cwd=self.dir, stdout=stdout,
+                                stderr=subprocess.PIPE, preexec_fn=preexec_fn, timeout=120)
+        return result.returncode, result.stderr.decode("utf-8").replace("\r\n", "\n")
+
+    def test_every_command_that_writes_fails_on_a_full_device(self):
+        if not os.path.exists("/dev/full"):
+            self.skipTest("needs /dev/full")
+        with open("/dev/full", "wb") as full:
+            for args in (["dump", "a.tvd"], ["dump", "--json", "a.tvd"], ["check", "a.tvd"],
+                         ["get", "a.tvd", "Card", "Title"], ["--help"], ["--version"]):
+                with self.subTest(args=args):
+                    self.assertEqual(self.run_into(full, *args), (
+                        1, "tvd: writing standard output failed: No space left on device\n"))
+
+    def test_output_cut_short_keeps_what_was_written_and_fails(self):
+        if WINDOWS_BUILD():
+            self.skipTest("the file size limit would bind Wine's own processes")
+        self.write("big.tvd", FileBuilder().blocks(
+            [("Big", [("Name %d" % i, (TEXT, "value %d" % i)) for i in range(5000)])]))
+        whole = self.ok("dump", "--json", "big.tvd").encode()
+        self.assertGreater(len(whole), 200000)  # several pieces of output
+        with open(self.path("out.json"), "wb") as out:
+            self.assertEqual(
+                self.run_into(out, "dump", "--json", "big.tvd",
+                              preexec_fn=FILE_SIZE_LIMIT(100000)),
+                (1, "tvd: writing standard output failed: File too large\n"))
+        self.assertEqual(self.read("out.json"), whole[:100000])
+
+    def test_a_closed_output_fails_only_a_command_that_writes(self):
+        close = lambda: os.close(1)  # noqa: E731
+        self.assertEqual(self.run_into(None, "dump", "a.tvd", preexec_fn=close),
+                         (1, "tvd: writing standard output failed: Bad file descriptor\n"))
+        self.assertEqual(self.run_into(None, "set", "a.tvd", "B", "A", "x", preexec_fn=close),
+                         (0, ""))
+        self.assertEqual(self.ok("get", "a.tvd", "B", "A"), "x\n")
 
 
 if __name__ == "__main__":

@@ -76,8 +76,9 @@ void SaveAs(VirtualDocument& doc, const std::string& file) {
       throw ToolError(ToolError::kFileProblem,
                       "cannot write " + file + " (" + FileAccess::WhyCannotWrite(doc) + ")");
     default:
-      throw ToolError(ToolError::kFileProblem,
-                      "writing " + file + " failed; the file is as it was before");
+      throw ToolError(ToolError::kFileProblem, "writing " + file + " failed (" +
+                                                   FileAccess::WhyWriteFailed(doc) +
+                                                   "); the file is as it was before");
   }
 }
 

@@ -1,48 +1,128 @@
 #include "Console.h"
 
+#include "SystemError.h"
+#include "ToolError.h"
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
 
+// Standard output is written without a buffer of the C library's, so that
+// every write is checked where it happens and nothing is left to write at exit.
+bool g_outWritten = false;
+bool g_outFailed = false;  // nothing more is written after the first failure
+
+[[noreturn]] void OutFailed(const std::string& reason) {
+  g_outFailed = true;
+  throw ToolError(ToolError::kFileProblem, "writing standard output failed: " + reason);
+}
+
 #ifdef _WIN32
 
-// True when the text went to a console window through the wide API.
-bool WriteToConsole(DWORD which, const std::string& utf8) {
+// The console window behind a standard handle; null for a pipe or a file.
+HANDLE ConsoleOf(DWORD which) {
   HANDLE h = GetStdHandle(which);
   DWORD mode = 0;
-  if (h == INVALID_HANDLE_VALUE || h == nullptr || !GetConsoleMode(h, &mode)) return false;
+  return h != INVALID_HANDLE_VALUE && h != nullptr && GetConsoleMode(h, &mode) ? h : nullptr;
+}
+
+// Through the wide API, so that every character shows; false with
+// GetLastError() set when the console refuses it.
+bool WriteConsoleText(HANDLE console, const std::string& utf8) {
   if (utf8.empty()) return true;
   const int n =
       MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   if (n <= 0) return false;
   std::wstring wide(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
-  DWORD written = 0;
-  return WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
+  for (size_t at = 0; at < wide.size();) {
+    DWORD written = 0;
+    if (!WriteConsoleW(console, wide.data() + at, static_cast<DWORD>(wide.size() - at), &written,
+                       nullptr))
+      return false;
+    if (written == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    at += written;
+  }
+  return true;
 }
 
 #endif
 
-void Write(FILE* stream, const std::string& utf8) {
+// All of bytes to a file descriptor (in text mode on Windows, which turns
+// "\n" into "\r\n"); false with errno set when a write fails.
+bool WriteAll(int fd, const std::string& bytes) {
+  for (size_t at = 0; at < bytes.size();) {
+    const size_t piece = std::min(bytes.size() - at, size_t{1} << 30);
 #ifdef _WIN32
-  fflush(stream);
-  if (WriteToConsole(stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE, utf8)) return;
+    const int n = _write(fd, bytes.data() + at, static_cast<unsigned>(piece));
+#else
+    const ssize_t n = write(fd, bytes.data() + at, piece);
+    if (n < 0 && errno == EINTR) continue;
 #endif
-  fwrite(utf8.data(), 1, utf8.size(), stream);
-  fflush(stream);
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    at += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 }  // namespace
 
-void Console::Out(const std::string& utf8) { Write(stdout, utf8); }
+void Console::Out(const std::string& utf8) {
+  if (g_outFailed) return;
+  g_outWritten = true;
+#ifdef _WIN32
+  if (HANDLE console = ConsoleOf(STD_OUTPUT_HANDLE)) {
+    if (!WriteConsoleText(console, utf8)) OutFailed(SystemErrorText(GetLastError()));
+    return;
+  }
+  const int fd = _fileno(stdout);
+#else
+  const int fd = STDOUT_FILENO;
+#endif
+  // errno is the C library's on Windows too: its words, not the system's.
+  if (!WriteAll(fd, utf8)) OutFailed(std::strerror(errno));
+}
 
-void Console::Err(const std::string& utf8) { Write(stderr, utf8); }
+void Console::CloseOut() {
+  // Standard output that was never written may have been closed by
+  // whoever started the tool; that is no failure.
+  if (g_outFailed || !g_outWritten) return;
+#ifdef _WIN32
+  if (ConsoleOf(STD_OUTPUT_HANDLE)) return;
+  const bool closed = _close(_fileno(stdout)) == 0;
+#else
+  const bool closed = close(STDOUT_FILENO) == 0;
+#endif
+  if (!closed) OutFailed(std::strerror(errno));
+}
+
+void Console::Err(const std::string& utf8) {
+#ifdef _WIN32
+  fflush(stderr);
+  if (HANDLE console = ConsoleOf(STD_ERROR_HANDLE))
+    if (WriteConsoleText(console, utf8)) return;
+#endif
+  fwrite(utf8.data(), 1, utf8.size(), stderr);
+  fflush(stderr);
+}
 
 std::string Console::ReadStdin() {
 #ifdef _WIN32

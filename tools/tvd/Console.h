@@ -7,7 +7,12 @@
 
 class Console {
  public:
+  // Standard output: every write is checked, and the first that fails
+  // throws a ToolError ("writing standard output failed: <the system's
+  // reason>"); nothing is written after it.
   static void Out(const std::string& utf8);
+  // Closes standard output once the tool is done with it, checked the same way.
+  static void CloseOut();
   static void Err(const std::string& utf8);
   // Reads all of standard input as bytes.
   static std::string ReadStdin();

@@ -1,5 +1,6 @@
 #include "FileAccess.h"
 
+#include "SystemError.h"
 #include "ToolError.h"
 #include "UniqueHandle.h"
 #include "Utf.h"
@@ -20,7 +21,7 @@ std::string Reason(uint32_t error) {
     case ERROR_ACCESS_DENIED: return "permission denied";
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION: return "in use by another program";
-    default: return "Windows error " + std::to_string(error);
+    default: return SystemErrorText(error);
   }
 }
 
@@ -59,7 +60,6 @@ FILE* OpenForReading(const WString& path) { return _wfopen(path.c_str(), L"rb");
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -72,7 +72,7 @@ std::string Reason(uint32_t code) {
     case EPERM: return "permission denied";
     case EISDIR: return "is a directory";
     case EROFS: return "read-only file system";
-    default: return std::strerror(error);
+    default: return SystemErrorText(code);
   }
 }
 
@@ -113,18 +113,19 @@ std::string Why(const FileFailure& failure, bool saving) {
   switch (failure.step) {
     case Step::Open:
       return saving && MissingFolder(failure.error) ? "no such folder" : Reason(failure.error);
+    case Step::BrokenLink: return "a symbolic link to a missing file";
     case Step::Locked: return "in use by another program";
     case Step::Folder: return "is a directory";
     case Step::NotAFile: return "not a regular file";
     case Step::ReadOnly: return "read-only";
-    case Step::TooLarge: return "too large";
+    case Step::TooLarge: return saving ? "not enough memory" : "too large";
     case Step::Read: return "cannot read it: " + Reason(failure.error);
     case Step::NoTextForm: return "a value has no text form";
     case Step::MakeTemp: return "cannot make a new file in its folder: " + Reason(failure.error);
     case Step::KeepPermissions:
       return "cannot give a new copy its owner, group and permissions: " + Reason(failure.error);
-    case Step::Write:
-    case Step::Flush: return "cannot write it: " + Reason(failure.error);
+    case Step::Write: return "cannot write it: " + Reason(failure.error);
+    case Step::Flush: return "cannot flush it to disk: " + Reason(failure.error);
     case Step::Replace: return "cannot replace it: " + Reason(failure.error);
     case Step::None: break;
   }
@@ -139,6 +140,12 @@ std::string FileAccess::WhyCannotRead(const VirtualDocument& doc) {
 
 std::string FileAccess::WhyCannotWrite(const VirtualDocument& doc) {
   return Why(doc.fileFailure(), true);
+}
+
+std::string FileAccess::WhyWriteFailed(const VirtualDocument& doc) {
+  // "writing X failed" says the rest already.
+  const FileFailure& failure = doc.fileFailure();
+  return failure.step == FileFailure::Step::Write ? Reason(failure.error) : Why(failure, true);
 }
 
 WString FileAccess::PathFromArgument(const std::string& utf8) {

@@ -19,6 +19,8 @@ class FileAccess {
   // in a few words ("no such file", "read-only", ...), as recorded when it failed.
   static std::string WhyCannotRead(const VirtualDocument& doc);
   static std::string WhyCannotWrite(const VirtualDocument& doc);
+  // Why a save that had begun to write failed ("No space left on device").
+  static std::string WhyWriteFailed(const VirtualDocument& doc);
   // Why a file that is not a document cannot be read, asked after the fact.
   static std::string WhyCannotRead(const WString& path);
 

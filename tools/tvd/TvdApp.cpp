@@ -102,9 +102,7 @@ int ReportParseError(CLI::App& app, const CLI::ParseError& e, const Literals& li
   return ToolError::kUsage;
 }
 
-}  // namespace
-
-int TvdApp::Run(const std::vector<std::string>& args) {
+int RunCommand(const std::vector<std::string>& args) {
   CLI::App app("Reads and changes Vellisto virtual documents (.tvd files).", "tvd");
   app.require_subcommand(1);
   app.fallthrough();
@@ -205,14 +203,27 @@ int TvdApp::Run(const std::vector<std::string>& args) {
     if (create->parsed()) return Commands::New(file, force);
     if (check->parsed()) return Commands::Check(files);
     return ToolError::kUsage;
-  } catch (const ToolError& e) {
-    Console::Err(std::string("tvd: ") + e.what() + "\n");
-    return e.exitCode();
+  } catch (const ToolError&) {
+    throw;  // TvdApp::Run reports it
   } catch (const std::bad_alloc&) {
     Console::Err("tvd: out of memory\n");
     return ToolError::kFileProblem;
   } catch (const std::exception& e) {
     Console::Err(std::string("tvd: ") + e.what() + "\n");
     return ToolError::kFileProblem;
+  }
+}
+
+}  // namespace
+
+int TvdApp::Run(const std::vector<std::string>& args) {
+  // A command whose output did not all arrive has failed, whatever it found.
+  try {
+    const int code = RunCommand(args);
+    Console::CloseOut();
+    return code;
+  } catch (const ToolError& e) {
+    Console::Err(std::string("tvd: ") + e.what() + "\n");
+    return e.exitCode();
   }
 }

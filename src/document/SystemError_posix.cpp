@@ -1,0 +1,5 @@
+#include "SystemError.h"
+
+#include <cstring>
+
+std::string SystemErrorText(uint32_t error) { return std::strerror(static_cast<int>(error)); }
