@@ -1,5 +1,6 @@
 #include "CWnd.h"
 
+#include "CAtlModule.h"
 #include "HResultFromCaughtException.h"
 #include "ModuleState.h"
 #include "ModuleStateGuard.h"
@@ -20,6 +21,21 @@ struct RegisteredClasses {
 RegisteredClasses& Registered() {
   static RegisteredClasses classes;
   return classes;
+}
+
+// A window's extra bytes hold its object's address, with the low bit set
+// while the window holds a module lock: from WM_NCCREATE to WM_NCDESTROY,
+// whether or not an object is still attached. So the library is never
+// unloaded while one of its windows exists, whose window procedure is its
+// code.
+constexpr LONG_PTR kHoldsLock = 1;
+
+void LockModule() {
+  if (CAtlModule* module = CAtlModule::Current()) module->Lock();
+}
+
+void UnlockModule() {
+  if (CAtlModule* module = CAtlModule::Current()) module->Unlock();
 }
 
 // Position and size from a rectangle: width right - left, height bottom -
@@ -98,7 +114,13 @@ void CWnd::Invalidate(bool erase) {
 
 void CWnd::DestroyWindow() {
   // WM_NCDESTROY clears m_hWnd on the way.
-  if (m_hWnd && !::DestroyWindow(m_hWnd)) Detach();
+  if (!m_hWnd || ::DestroyWindow(m_hWnd)) return;
+  // Only the window's own thread may destroy it (a host that releases the
+  // object on another thread): the window lets go of this object and is
+  // closed by its own thread, keeping the library loaded until then.
+  const HWND window = m_hWnd;
+  Detach();
+  ::PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -108,21 +130,31 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 CWnd* CWnd::FromHandle(HWND window, UINT message, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* self = static_cast<CWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    ::SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(self));
+    LockModule();
+    ::SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(self) | kHoldsLock);
     if (self) self->m_hWnd = window;
     return self;
   }
-  return reinterpret_cast<CWnd*>(::GetWindowLongPtrW(window, 0));
+  return reinterpret_cast<CWnd*>(::GetWindowLongPtrW(window, 0) & ~kHoldsLock);
 }
 
 void CWnd::Detach() {
-  if (m_hWnd) ::SetWindowLongPtrW(m_hWnd, 0, 0);
+  if (m_hWnd) ::SetWindowLongPtrW(m_hWnd, 0, ::GetWindowLongPtrW(m_hWnd, 0) & kHoldsLock);
   m_hWnd = nullptr;
 }
 
 LRESULT CALLBACK CWnd::WindowProcedure(HWND window, UINT message, WPARAM wParam,
                                        LPARAM lParam) noexcept {
   ModuleStateGuard guard;
+  // The window's last message gives back its module lock, after everything
+  // else: the caller returns through this code.
+  struct LastMessage {
+    HWND window;
+    bool last;
+    ~LastMessage() {
+      if (last && (::GetWindowLongPtrW(window, 0) & kHoldsLock)) UnlockModule();
+    }
+  } lastMessage{window, message == WM_NCDESTROY};
   CWnd* self = nullptr;
   try {
     self = FromHandle(window, message, lParam);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 // GetGuiResources counts nothing under Wine: walk the GDI handle table
@@ -180,4 +182,22 @@ TEST_F(PreviewLifetimeTest, WithNoObjectAliveTheLibraryHoldsNoRegistryKey) {
   m_format.Reset();
   EXPECT_EQ(metrics, OpenKeysEndingIn(L"\\WindowMetrics"));
   EXPECT_EQ(host, OpenKeysEndingIn(L"\\Quilmoor Enterprise"));
+}
+
+// A host that releases a preview on another thread than the one that made
+// it: that thread may not destroy the window, which is closed by its own
+// thread instead; until then the window keeps the library loaded, for its
+// window procedure is the library's code.
+TEST_F(PreviewLifetimeTest, AWindowReleasedOnAnotherThreadIsClosedByItsOwnAndKeepsTheLibrary) {
+  ComPtr<IKivFilePreview> preview = NewPreview();
+  ASSERT_TRUE(preview);
+  ShowAndPaint(preview.get(), L"part.tvd");
+  const HWND window = PreviewWindow();
+  std::thread([&] { preview.Reset(); }).join();
+  m_format.Reset();
+  ASSERT_TRUE(IsWindow(window)) << "only the window's own thread can destroy it";
+  EXPECT_EQ(S_FALSE, m_dll.CanUnloadNow()) << "a window of the library still exists";
+  Pump();
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(S_OK, m_dll.CanUnloadNow());
 }
