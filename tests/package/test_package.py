@@ -6,6 +6,7 @@ resource library as the host's installation, and unregistered, leaving the
 classes root as it was."""
 import argparse
 import os
+import shlex
 import shutil
 import subprocess
 import sys
@@ -124,11 +125,22 @@ class PackageTest(unittest.TestCase):
             self.assertEqual(0, self.wine("regsvr32", "/s", "/u", dll)[0])
         self.assertEqual(before, self.classes_root("after.reg"))
 
+    def install_steps(self, home, verb):
+        """The `reg VERB` commands of the unpacked INSTALL.txt, as a user types
+        them at a prompt in that folder."""
+        with open(os.path.join(home, "INSTALL.txt"), encoding="utf-8") as f:
+            lines = [line.strip() for line in f]
+        steps = [shlex.split(line.replace("%CD%", windows_path(home)))
+                 for line in lines if line.startswith("reg %s " % verb)]
+        self.assertTrue(steps, "INSTALL.txt has no 'reg %s'" % verb)
+        return steps
+
     def check_preview(self, home, document):
         # The host's installation entry names the unpacked sample folder,
-        # whose KivRes.dll holds the document-type icon.
-        sample = windows_path(os.path.join(home, "sample"))
-        self.assertEqual(0, self.wine("reg", "add", HOST_KEY, "/v", "Location", "/d", sample, "/f")[0])
+        # whose KivRes.dll holds the document-type icon: the try-out's steps
+        # exactly as INSTALL.txt gives them, registry view included.
+        for step in self.install_steps(home, "add"):
+            self.assertEqual(0, self.wine(*step)[0], step)
         try:
             png = os.path.join(self.dir, "preview.png")
             code, lines = self.wine(os.path.join(home, "tvdhost.exe"), "preview", document,
@@ -136,6 +148,9 @@ class PackageTest(unittest.TestCase):
                                     "--png", windows_path(png))
             self.assertEqual(0, code, lines)
         finally:
+            for step in self.install_steps(home, "delete"):
+                self.assertEqual(0, self.wine(*step)[0], step)
+            self.assertNotEqual(0, self.wine("reg", "query", HOST_KEY, "/v", "Location")[0])
             self.wine("reg", "delete", HOST_KEY, "/f")
         width, height, rows = read_png(png)
         self.assertEqual((320, 200), (width, height))
