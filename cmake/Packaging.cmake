@@ -10,6 +10,8 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Ferrolanth)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Virtual document (.tvd) plugin and tools")
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# The packaged programs carry no debug information (the build tree's keep it).
+set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
   # The installation notes name the architecture and the registry view its
@@ -45,6 +47,15 @@ else()
     COMMENT "Writing tvd's help page")
   add_custom_target(tvd_help ALL DEPENDS ${help})
   install(FILES ${help} DESTINATION share/doc/vellisto RENAME tvd.txt)
+  # What the tarball's tvd needs of the system it runs on.
+  set(requirements ${CMAKE_BINARY_DIR}/REQUIREMENTS.txt)
+  add_custom_command(OUTPUT ${requirements}
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DTVD=$<TARGET_FILE:tvd> -DOUT=${requirements}
+            -P ${CMAKE_SOURCE_DIR}/cmake/GlibcNeeded.cmake
+    DEPENDS tvd ${CMAKE_SOURCE_DIR}/cmake/GlibcNeeded.cmake
+    COMMENT "Writing which C library tvd needs")
+  add_custom_target(tvd_requirements ALL DEPENDS ${requirements})
+  install(FILES ${requirements} DESTINATION share/doc/vellisto)
   set(CPACK_GENERATOR TGZ)
   set(CPACK_PACKAGE_FILE_NAME Vellisto-${PROJECT_VERSION}-linux)
 endif()

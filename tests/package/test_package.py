@@ -70,6 +70,16 @@ def pe_platform(path):
     return {0x14C: "win32", 0x8664: "win64"}.get(machine, hex(machine))
 
 
+def has_symbols(path):
+    """Whether a Windows binary still carries its COFF symbol table (and the
+    debug sections whose long names it holds)."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    pe = struct.unpack_from("<I", head, 0x3C)[0]
+    pointer, count = struct.unpack_from("<II", head, pe + 12)
+    return pointer != 0 or count != 0
+
+
 class PackageTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="vellisto-package-")
@@ -104,6 +114,7 @@ class PackageTest(unittest.TestCase):
         home = os.path.join(folder, name)
         for program in ("Vellisto.dll", "tvd.exe", "tvdhost.exe"):
             self.assertEqual(ARGS.arch, pe_platform(os.path.join(home, program)), program)
+            self.assertFalse(has_symbols(os.path.join(home, program)), program + " is not stripped")
         dll = windows_path(os.path.join(home, "Vellisto.dll"))
         document = windows_path(os.path.join(home, "sample", "sample.tvd"))
 
