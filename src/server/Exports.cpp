@@ -6,6 +6,8 @@
 #include "ModuleState.h"
 #include "ModuleStateGuard.h"
 #include "ProxyStub.h"
+#include "RegistryScript.h"
+#include "Vellisto.h"
 
 namespace {
 
@@ -107,13 +109,22 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
 }
 
 // The proxy/stub's removal result does not count: the scripts' and the
-// type library's do.
+// type library's do. What another copy of the library registered (its
+// proxy/stub, its type library, its classes) stays.
 extern "C" HRESULT WINAPI DllUnregisterServer() {
   try {
     const HRESULT hr = CheckModulePath();
     if (FAILED(hr)) return hr;
-    ProxyStubUnregister();
-    return g_module.UnregisterServer(TRUE);
+    const HINSTANCE module = g_module.instance();
+    wchar_t id[40];
+    StringFromGUID2(CLSID_VellistoProxyStub, id, 40);
+    if (!NamesAnotherModule(std::wstring(L"CLSID\\") + id + L"\\InProcServer32", module))
+      ProxyStubUnregister();
+    StringFromGUID2(LIBID_VELLISTOLib, id, 40);
+    const wchar_t* platform = sizeof(void*) == 8 ? L"win64" : L"win32";
+    const bool ownLibrary =
+        !NamesAnotherModule(std::wstring(L"TypeLib\\") + id + L"\\1.0\\409\\" + platform, module);
+    return g_module.UnregisterServer(ownLibrary ? TRUE : FALSE);
   } catch (...) {
     return HResultFromCaughtException();
   }

@@ -12,7 +12,8 @@ namespace {
 
 template <class T>
 HRESULT WINAPI UpdateRegistryOf(BOOL doRegister) {
-  return RunRegistryScript(g_module.instance(), T::kRegistryScript, doRegister);
+  return RunRegistryScript(g_module.instance(), T::kRegistryScript, T::GetObjectCLSID(),
+                           doRegister);
 }
 
 const wchar_t* WINAPI NoDescription() { return nullptr; }

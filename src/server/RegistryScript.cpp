@@ -45,7 +45,26 @@ HRESULT LoadScript(HINSTANCE instance, UINT resourceId, std::u16string& script) 
 
 }  // namespace
 
-HRESULT RunRegistryScript(HINSTANCE module, UINT resourceId, BOOL doRegister) {
+bool NamesAnotherModule(const std::wstring& key, HINSTANCE module) {
+  std::wstring path;
+  if (FAILED(CComModule::ModulePath(module, path))) return false;
+  SystemRegistry classes(HKEY_CLASSES_ROOT, std::wstring());
+  RegValue value;
+  if (classes.GetValue(Utf16(key), u"", value) != kRegSuccess) return false;
+  if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) return false;
+  std::wstring named(reinterpret_cast<const wchar_t*>(value.bytes.data()),
+                     value.bytes.size() / sizeof(wchar_t));
+  named.resize(wcsnlen(named.c_str(), named.size()));
+  return CompareStringOrdinal(named.c_str(), -1, path.c_str(), -1, TRUE) != CSTR_EQUAL;
+}
+
+HRESULT RunRegistryScript(HINSTANCE module, UINT resourceId, REFCLSID clsid, BOOL doRegister) {
+  if (!doRegister) {
+    wchar_t text[40];
+    StringFromGUID2(clsid, text, 40);
+    if (NamesAnotherModule(std::wstring(L"CLSID\\") + text + L"\\InprocServer32", module))
+      return S_OK;
+  }
   SystemRegistry classes(HKEY_CLASSES_ROOT, std::wstring());
   CRegObject registrar(classes);
   registrar.AddReplacement(u"APPID", u"");

@@ -30,11 +30,12 @@ std::u16string DoubleQuotes(const std::u16string& text) {
 template <class Store>
 class RegistrarTest : public ::testing::Test {
  protected:
-  RegResult Run(const std::u16string& script, bool doRegister, RegistryStore* store = nullptr) {
+  RegResult Run(const std::u16string& script, bool doRegister, RegistryStore* store = nullptr,
+                const std::u16string& module = kModule) {
     CRegObject registrar(store ? *store : m_store.store());
     registrar.AddReplacement(u"APPID", u"");
-    registrar.AddReplacement(u"Module", DoubleQuotes(kModule));
-    registrar.AddReplacement(u"Module_Raw", DoubleQuotes(kModule));
+    registrar.AddReplacement(u"Module", DoubleQuotes(module));
+    registrar.AddReplacement(u"Module_Raw", DoubleQuotes(module));
     return registrar.RunScript(script, doRegister);
   }
   void Seed(const std::u16string& path, const std::u16string& name = u"",
@@ -178,6 +179,33 @@ TYPED_TEST(RegistrarTest, AFailedRegistrationAtAnyWriteLeavesTheRegistryAsItWas)
     const RegResult result = this->Run(kTvdPreviewScript, true, &failing);
     EXPECT_EQ(RegFault::Registry, result.fault) << failAt;
     EXPECT_EQ(kRegAccessDenied, result.systemError) << failAt;
+    EXPECT_EQ(before, this->Content()) << "write " << failAt << " failed: " << result.message;
+  }
+}
+
+// Another copy of the library registered the class first, and something of
+// someone else's sits under its key: a registration of ours that fails at
+// any write leaves all of it as it was (removing by the script would take
+// the other copy's registration away).
+TYPED_TEST(RegistrarTest, AFailedRegistrationAtAnyWritePutsBackWhatWasThere) {
+  this->SeedNeighbours();
+  ASSERT_TRUE(this->Run(kTvdPreviewScript, true, nullptr, u"D:\\Other copy\\Vellisto.dll").ok());
+  const std::u16string classKey = u"CLSID\\{8EA2DA0F-38F3-41AF-AB0E-C2604717A2F8}";
+  this->Seed(classKey + u"\\Extra\\Deeper", u"Note", u"someone else's");
+  this->Seed(classKey, u"Note", u"kept too");
+  const Lines before = this->Content();
+  FaultyStore counting(this->store());
+  ASSERT_TRUE(this->Run(kTvdPreviewScript, true, &counting).ok());
+  const int writes = counting.writes();
+  for (int failAt = 0; failAt < writes; ++failAt) {
+    // Back to the other copy's registration before each try.
+    ASSERT_TRUE(this->Run(kTvdPreviewScript, true, nullptr, u"D:\\Other copy\\Vellisto.dll").ok());
+    this->Seed(classKey + u"\\Extra\\Deeper", u"Note", u"someone else's");
+    this->Seed(classKey, u"Note", u"kept too");
+    ASSERT_EQ(before, this->Content());
+    FaultyStore failing(this->store(), failAt);
+    const RegResult result = this->Run(kTvdPreviewScript, true, &failing);
+    EXPECT_EQ(RegFault::Registry, result.fault) << failAt;
     EXPECT_EQ(before, this->Content()) << "write " << failAt << " failed: " << result.message;
   }
 }

@@ -216,6 +216,22 @@ TEST_F(RegistrationTest, ThroughTheExportsAsThroughTheTool) {
   EXPECT_EQ(byTool, OurEntries());
 }
 
+// A second copy of the library, somewhere else, that a user unregisters:
+// the installed copy's classes, type library and proxy/stub stay whole.
+TEST_F(RegistrationTest, RemovalByAnotherCopyLeavesTheInstalledCopysRegistration) {
+  ASSERT_EQ(0u, Regsvr32(m_dll));
+  const Lines installed = OurEntries();
+  TempFolder dir;
+  const std::wstring other = dir.File(L"Vellisto.dll");
+  ASSERT_TRUE(CopyFileW(m_dll.c_str(), other.c_str(), TRUE));
+  EXPECT_EQ(0u, Regsvr32(other, true));
+  EXPECT_EQ(installed, OurEntries());
+  // Its own registration it removes, whole.
+  ASSERT_EQ(0u, Regsvr32(other));
+  EXPECT_EQ(0u, Regsvr32(other, true));
+  EXPECT_EQ(Lines(), OurEntries());
+}
+
 TEST_F(RegistrationTest, AFolderWithABlankAndAQuoteIsWrittenAsItIs) {
   TempFolder dir;
   const std::wstring folder = dir.File(L"Bob's tools");

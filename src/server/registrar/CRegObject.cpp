@@ -17,8 +17,9 @@ RegResult CRegObject::RunScript(const std::u16string& script, bool doRegister) {
   std::vector<RegNode> keys;
   if (!(result = RegParser(text).Parse(keys)).ok()) return result;
   if (!doRegister) return Remove(u"", keys);
-  result = Register(u"", keys);
-  if (!result.ok()) Remove(u"", keys);  // the registration's own failure is what counts
+  RegJournal journal(m_store);
+  result = Register(u"", keys, journal);
+  if (!result.ok()) journal.Undo();  // the registration's own failure is what counts
   return result;
 }
 
@@ -32,25 +33,31 @@ RegResult CRegObject::Failed(uint32_t error, const std::u16string& path, const c
   return result;
 }
 
-RegResult CRegObject::Register(const std::u16string& parent, const std::vector<RegNode>& entries) {
+RegResult CRegObject::Register(const std::u16string& parent, const std::vector<RegNode>& entries,
+                               RegJournal& journal) {
   for (const RegNode& node : entries) {
     if (node.isValue) {
-      if (uint32_t error = m_store.SetString(parent, node.name, node.data))
-        return Failed(error, parent, "setting a value");
+      uint32_t error = journal.BeforeSetValue(parent, node.name);
+      if (!error) error = m_store.SetString(parent, node.name, node.data);
+      if (error) return Failed(error, parent, "setting a value");
       continue;
     }
     const std::u16string path = Join(parent, node.name);
     if (node.flag == RegNode::Flag::ForceRemove) {
-      const uint32_t error = m_store.DeleteTree(path);
+      uint32_t error = journal.BeforeDeleteTree(path);
+      if (!error) error = m_store.DeleteTree(path);
       if (error != kRegSuccess && error != kRegNotFound)
         return Failed(error, path, "deleting a key");
     }
-    if (uint32_t error = m_store.CreateKey(path)) return Failed(error, path, "creating a key");
+    uint32_t error = journal.BeforeCreateKey(path);
+    if (!error) error = m_store.CreateKey(path);
+    if (error) return Failed(error, path, "creating a key");
     if (node.hasData) {
-      if (uint32_t error = m_store.SetString(path, u"", node.data))
-        return Failed(error, path, "setting a default value");
+      error = journal.BeforeSetValue(path, u"");
+      if (!error) error = m_store.SetString(path, u"", node.data);
+      if (error) return Failed(error, path, "setting a default value");
     }
-    RegResult result = Register(path, node.children);
+    RegResult result = Register(path, node.children, journal);
     if (!result.ok()) return result;
   }
   return RegResult();

@@ -8,12 +8,14 @@
 // subkeys left once its own entries are done (its unlisted values with it);
 // "NoRemove" keys are never deleted and missing keys are skipped. Removal
 // goes on past a failure and reports the first. A registration that fails
-// part-way runs the script in removal mode before it reports the failure.
+// part-way puts back every key and value it touched as it was before (its
+// RegJournal) and then reports the failure.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "RegJournal.h"
 #include "RegNode.h"
 #include "RegReplacements.h"
 #include "RegResult.h"
@@ -31,7 +33,8 @@ class CRegObject {
   RegResult RunScript(const std::u16string& script, bool doRegister);
 
  private:
-  RegResult Register(const std::u16string& parent, const std::vector<RegNode>& entries);
+  RegResult Register(const std::u16string& parent, const std::vector<RegNode>& entries,
+                     RegJournal& journal);
   RegResult Remove(const std::u16string& parent, const std::vector<RegNode>& entries);
   RegResult Failed(uint32_t error, const std::u16string& path, const char* what) const;
 

@@ -111,6 +111,43 @@ uint32_t MemoryRegistry::CountSubkeys(const std::u16string& path, uint32_t& coun
   return kRegSuccess;
 }
 
+uint32_t MemoryRegistry::GetValue(const std::u16string& path, const std::u16string& name,
+                                  RegValue& value) {
+  Key* key = Find(path);
+  if (!key) return kRegNotFound;
+  auto it = key->values.find(Fold(name));
+  if (it == key->values.end()) return kRegNotFound;
+  const std::u16string& data = it->second.second;
+  value.type = kRegSz;
+  value.bytes.clear();
+  for (char16_t c : data + u'\0') {
+    value.bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+    value.bytes.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  return kRegSuccess;
+}
+
+uint32_t MemoryRegistry::SetValue(const std::u16string& path, const std::u16string& name,
+                                  const RegValue& value) {
+  if (value.type != kRegSz || value.bytes.size() % 2 != 0) return kRegAccessDenied;
+  std::u16string data;
+  for (size_t i = 0; i + 1 < value.bytes.size(); i += 2)
+    data += static_cast<char16_t>(value.bytes[i] | value.bytes[i + 1] << 8);
+  if (!data.empty() && data.back() == u'\0') data.pop_back();
+  return SetString(path, name, data);
+}
+
+uint32_t MemoryRegistry::ListKey(const std::u16string& path, std::vector<std::u16string>& subkeys,
+                                 std::vector<std::u16string>& values) {
+  Key* key = Find(path);
+  if (!key) return kRegNotFound;
+  subkeys.clear();
+  values.clear();
+  for (const auto& sub : key->subkeys) subkeys.push_back(sub.second->name);
+  for (const auto& value : key->values) values.push_back(value.second.first);
+  return kRegSuccess;
+}
+
 void MemoryRegistry::Collect(const Key& key, const std::string& path,
                              std::vector<std::string>& lines) {
   for (const auto& value : key.values)

@@ -24,6 +24,13 @@ class MemoryRegistry : public RegistryStore {
   uint32_t DeleteTree(const std::u16string& path) override;
   uint32_t DeleteKey(const std::u16string& path) override;
   uint32_t CountSubkeys(const std::u16string& path, uint32_t& count) override;
+  // Holds strings only: GetValue gives kRegSz, SetValue takes nothing else.
+  uint32_t GetValue(const std::u16string& path, const std::u16string& name,
+                    RegValue& value) override;
+  uint32_t SetValue(const std::u16string& path, const std::u16string& name,
+                    const RegValue& value) override;
+  uint32_t ListKey(const std::u16string& path, std::vector<std::u16string>& subkeys,
+                   std::vector<std::u16string>& values) override;
 
   // Every key and value, one per line, sorted: "path" for a key and
   // "path\[name]=data" for a value ("[]" for the default value), in UTF-8.

@@ -9,10 +9,19 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr uint32_t kRegSuccess = 0;
 constexpr uint32_t kRegNotFound = 2;
 constexpr uint32_t kRegAccessDenied = 5;
+constexpr uint32_t kRegSz = 1;  // the type of a string value
+
+// A value as the registry holds it: its type and its bytes (a string's
+// UTF-16LE units with the terminating zero).
+struct RegValue {
+  uint32_t type = 0;
+  std::vector<uint8_t> bytes;
+};
 
 class RegistryStore {
  public:
@@ -32,4 +41,14 @@ class RegistryStore {
   // has subkeys.
   virtual uint32_t DeleteKey(const std::u16string& path) = 0;
   virtual uint32_t CountSubkeys(const std::u16string& path, uint32_t& count) = 0;
+
+  // What a failed registration needs to put back what it changed.
+  virtual uint32_t GetValue(const std::u16string& path, const std::u16string& name,
+                            RegValue& value) = 0;
+  // Sets a value of an existing key exactly (type and bytes).
+  virtual uint32_t SetValue(const std::u16string& path, const std::u16string& name,
+                            const RegValue& value) = 0;
+  // The names of the key's subkeys and of its values.
+  virtual uint32_t ListKey(const std::u16string& path, std::vector<std::u16string>& subkeys,
+                           std::vector<std::u16string>& values) = 0;
 };

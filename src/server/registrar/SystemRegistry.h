@@ -27,6 +27,12 @@ class SystemRegistry : public RegistryStore {
   uint32_t DeleteTree(const std::u16string& path) override;
   uint32_t DeleteKey(const std::u16string& path) override;
   uint32_t CountSubkeys(const std::u16string& path, uint32_t& count) override;
+  uint32_t GetValue(const std::u16string& path, const std::u16string& name,
+                    RegValue& value) override;
+  uint32_t SetValue(const std::u16string& path, const std::u16string& name,
+                    const RegValue& value) override;
+  uint32_t ListKey(const std::u16string& path, std::vector<std::u16string>& subkeys,
+                   std::vector<std::u16string>& values) override;
 
  private:
   std::wstring Full(const std::u16string& path) const;

@@ -32,6 +32,18 @@ class FaultyStore : public RegistryStore {
   uint32_t CountSubkeys(const std::u16string& path, uint32_t& count) override {
     return m_inner.CountSubkeys(path, count);
   }
+  uint32_t GetValue(const std::u16string& path, const std::u16string& name,
+                    RegValue& value) override {
+    return m_inner.GetValue(path, name, value);
+  }
+  uint32_t SetValue(const std::u16string& path, const std::u16string& name,
+                    const RegValue& value) override {
+    return Write() ? m_inner.SetValue(path, name, value) : kRegAccessDenied;
+  }
+  uint32_t ListKey(const std::u16string& path, std::vector<std::u16string>& subkeys,
+                   std::vector<std::u16string>& values) override {
+    return m_inner.ListKey(path, subkeys, values);
+  }
 
  private:
   // False for the write that is to fail.
