@@ -18,6 +18,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "StartProgram.h"
 #else
 #include <signal.h>
 #include <spawn.h>
@@ -51,12 +53,8 @@ void SaveAndKill(const fs::path& file, const fs::path& started, std::chrono::mil
   fs::remove(started);
   std::wstring command = L"\"" + (OwnFolder() / "save_loop.exe").wstring() + L"\" \"" +
                          file.wstring() + L"\" \"" + started.wstring() + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info;
-  ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &info));
-  UniqueKernelHandle process(info.hProcess), thread(info.hThread);
+  const UniqueKernelHandle process = StartProgram(command);
+  ASSERT_TRUE(process);
   while (!fs::exists(started))
     ASSERT_EQ(WaitForSingleObject(process.get(), 2), static_cast<DWORD>(WAIT_TIMEOUT));
   std::this_thread::sleep_for(after);

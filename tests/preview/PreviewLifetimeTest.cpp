@@ -5,7 +5,7 @@
 #include "PreviewHost.h"
 #include "ProgramFolder.h"
 #include "TestBitmapData.h"
-#include "UniqueHandle.h"
+#include "StartProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -144,13 +144,9 @@ TEST_F(PreviewLifetimeTest, AHostThatExitsWithAPreviewShownWhileAnotherThreadDoe
   constexpr int kRuns = 20;
   int hung = 0;
   for (int run = 0; run < kRuns; ++run) {
-    std::wstring command = L"\"" + ProgramFolder() + L"exit_with_preview.exe\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info;
-    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &info));
-    UniqueKernelHandle process(info.hProcess), thread(info.hThread);
+    const UniqueKernelHandle process =
+        StartProgram(L"\"" + ProgramFolder() + L"exit_with_preview.exe\"");
+    ASSERT_TRUE(process);
     if (WaitForSingleObject(process.get(), 20000) == WAIT_TIMEOUT) {
       ++hung;
       TerminateProcess(process.get(), 9);
