@@ -12,50 +12,69 @@
 #include <new>
 
 using nlohmann::json;
-using nlohmann::ordered_json;
 
 namespace {
 
 const char kUtf16Suffix[] = "_utf16";
 
-void PutText(ordered_json& object, const std::string& key, const WString& text) {
-  object[key] = ValueText::Readable(text);
-  if (!IsValidUtf16(text)) object[key + kUtf16Suffix] = ValueText::UnitsHex(text);
+// Between the members of an attribute's object and of a block's.
+const char kAttribMember[] = ",\n          ";
+const char kBlockMember[] = ",\n      ";
+
+// "key": "text", written in pieces, then "key_utf16" after separator when
+// the text holds an unpaired surrogate.
+void WriteText(ChunkedOut& out, const std::string& key, ValueText::WStringView text,
+               const char* separator) {
+  out << json(key).dump() << ": \"";
+  bool valid = true;
+  ValueText::ForEachPiece(text, [&](const WString& piece) {
+    const std::string quoted = json(ValueText::Readable(piece)).dump();
+    out << std::string_view(quoted).substr(1, quoted.size() - 2);
+    valid = valid && IsValidUtf16(piece);
+  });
+  out << "\"";
+  if (valid) return;
+  out << separator << json(key + kUtf16Suffix).dump() << ": \"";
+  ValueText::ForEachPiece(text, [&](const WString& piece) { out << ValueText::UnitsHex(piece); });
+  out << "\"";
 }
 
-void PutDouble(ordered_json& object, const double& value) {
+void WriteDouble(ChunkedOut& out, const double& value) {
   if (std::isfinite(value)) {
-    object["value"] = value;
+    out << kAttribMember << "\"value\": " << json(value).dump();
   } else {
-    object["value"] = ValueText::FormatDouble(value);
-    object["bits"] = ValueText::BitsHex(value);
+    out << kAttribMember << "\"value\": " << json(ValueText::FormatDouble(value)).dump()
+        << kAttribMember << "\"bits\": " << json(ValueText::BitsHex(value)).dump();
   }
 }
 
-ordered_json AttribJson(const VirtualDocument::Block::Attrib& attrib) {
-  ordered_json a;
-  PutText(a, "name", WString(attrib.name));
+// The attribute's object as nlohmann's dump(2) lays it out at its depth.
+void WriteAttrib(ChunkedOut& out, const VirtualDocument::Block::Attrib& attrib) {
+  out << "{\n          ";
+  WriteText(out, "name", attrib.name, kAttribMember);
+  out << kAttribMember << "\"type\": ";
   const VARIANT& v = attrib.value();
   if (v.vt == VT_I4) {
-    a["type"] = "i4";
-    a["value"] = v.lVal;
+    out << "\"i4\"" << kAttribMember << "\"value\": " << json(v.lVal).dump();
   } else if (v.vt == VT_R8) {
-    a["type"] = "r8";
-    PutDouble(a, v.dblVal);
+    out << "\"r8\"";
+    WriteDouble(out, v.dblVal);
   } else if (v.vt == VT_DATE) {
-    a["type"] = "date";
-    PutDouble(a, v.date);
+    out << "\"date\"";
+    WriteDouble(out, v.date);
     std::string iso;
-    if (ValueText::FormatIsoDate(v.date, iso)) a["iso"] = iso;
+    if (ValueText::FormatIsoDate(v.date, iso))
+      out << kAttribMember << "\"iso\": " << json(iso).dump();
   } else {
     // A loaded document holds nothing else; anything that is not one of the
     // stored types is text, as a save would make it.
-    a["type"] = "text";
-    WString text;
-    ValueText::TextOf(v, text);
-    PutText(a, "value", text);
+    out << "\"text\"" << kAttribMember;
+    WString held;
+    ValueText::WStringView text;
+    ValueText::TextOf(v, held, text);
+    WriteText(out, "value", text, kAttribMember);
   }
-  return a;
+  out << "\n        }";
 }
 
 // Where in the input a fault is, for the message.
@@ -165,20 +184,13 @@ void JsonView::Write(const VirtualDocument& doc, const std::string& generation, 
       << ",\n  \"version\": " << std::to_string(version) << ",\n  \"blocks\": [";
   const char* blockSeparator = "\n";
   for (const VirtualDocument::Block& block : doc.blocks()) {
-    ordered_json name;
-    PutText(name, "name", WString(block.name));
-    out << blockSeparator << "    {";
-    for (const auto& item : name.items())
-      out << "\n      " << json(item.key()).dump() << ": " << item.value().dump() << ",";
-    out << "\n      \"attributes\": [";
+    out << blockSeparator << "    {\n      ";
+    WriteText(out, "name", block.name, kBlockMember);
+    out << kBlockMember << "\"attributes\": [";
     const char* attribSeparator = "\n        ";
     DocumentReader::ForEachAttrib(block, [&](const VirtualDocument::Block::Attrib& attrib) {
-      // Every member is a plain value, so the object's lines only need
-      // indenting to its depth.
-      std::string text = AttribJson(attrib).dump(2);
-      for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 9))
-        text.insert(at + 1, 8, ' ');
-      out << attribSeparator << text;
+      out << attribSeparator;
+      WriteAttrib(out, attrib);
       attribSeparator = ",\n        ";
     });
     out << (DocumentReader::AttribCount(block) == 0 ? "]" : "\n      ]") << "\n    }";

@@ -4,6 +4,7 @@
 #include "UniqueVariant.h"
 #include "Utf.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,9 @@
 namespace {
 
 const char kHexDigits[] = "0123456789ABCDEF";
+
+// Units per piece of a long text: its escaped form stays far below a megabyte.
+constexpr size_t kPieceUnits = 16 * 1024;
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -45,6 +49,29 @@ void ForEachCharacter(const WString& text, PairFn onPair, UnitFn onUnit) {
       onUnit(text[i]);
     }
   }
+}
+
+// The text with quotes, backslashes, control characters and unpaired
+// surrogates escaped, as WriteQuoted writes it between the quotes.
+std::string Escaped(const WString& text) {
+  std::string out;
+  ForEachCharacter(
+      text, [&](const WString& pair) { out += Utf8FromUtf16(pair); },
+      [&](OLECHAR c) {
+        switch (c) {
+          case '"': out += "\\\""; break;
+          case '\\': out += "\\\\"; break;
+          case '\n': out += "\\n"; break;
+          case '\r': out += "\\r"; break;
+          case '\t': out += "\\t"; break;
+          default:
+            if (c < 0x20 || c == 0x7F || IsHigh(c) || IsLow(c))
+              AppendEscape(out, c);
+            else
+              AppendUtf8(out, c);
+        }
+      });
+  return out;
 }
 
 // Reads exactly n digits at pos.
@@ -205,37 +232,33 @@ std::string ValueText::Readable(const WString& text) {
   return out;
 }
 
-std::string ValueText::Quoted(const WString& text) {
-  std::string out = "\"";
-  ForEachCharacter(
-      text, [&](const WString& pair) { out += Utf8FromUtf16(pair); },
-      [&](OLECHAR c) {
-        switch (c) {
-          case '"': out += "\\\""; break;
-          case '\\': out += "\\\\"; break;
-          case '\n': out += "\\n"; break;
-          case '\r': out += "\\r"; break;
-          case '\t': out += "\\t"; break;
-          default:
-            if (c < 0x20 || c == 0x7F || IsHigh(c) || IsLow(c))
-              AppendEscape(out, c);
-            else
-              AppendUtf8(out, c);
-        }
-      });
-  return out + "\"";
+void ValueText::WriteQuoted(WStringView text, ChunkedOut& out) {
+  out << "\"";
+  ForEachPiece(text, [&out](const WString& piece) { out << Escaped(piece); });
+  out << "\"";
 }
 
-bool ValueText::TextOf(const VARIANT& value, WString& out) {
-  out.clear();
+void ValueText::ForEachPiece(WStringView text, const std::function<void(const WString&)>& visit) {
+  for (size_t at = 0; at < text.size();) {
+    size_t size = std::min(kPieceUnits, text.size() - at);
+    if (at + size < text.size() && IsHigh(text[at + size - 1]) && IsLow(text[at + size])) ++size;
+    visit(WString(text.substr(at, size)));
+    at += size;
+  }
+}
+
+bool ValueText::TextOf(const VARIANT& value, WString& held, WStringView& out) {
+  held.clear();
+  out = WStringView();
   if (value.vt == VT_BSTR) {
-    if (value.bstrVal) out.assign(value.bstrVal, SysStringLen(value.bstrVal));
+    if (value.bstrVal) out = WStringView(value.bstrVal, SysStringLen(value.bstrVal));
     return true;
   }
   UniqueVariant text;
   const bool ok = SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR)) &&
                   text.vt == VT_BSTR;
-  if (ok && text.bstrVal) out.assign(text.bstrVal, SysStringLen(text.bstrVal));
+  if (ok && text.bstrVal) held.assign(text.bstrVal, SysStringLen(text.bstrVal));
+  out = held;
   return ok;
 }
 
