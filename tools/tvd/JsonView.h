@@ -16,8 +16,6 @@
 #include "ChunkedOut.h"
 #include "VirtualDocument.h"
 
-#include <nlohmann/json.hpp>
-
 #include <string>
 
 class JsonView {
@@ -27,10 +25,9 @@ class JsonView {
   // time: blocks that are not decoded yet stay so.
   static void Write(const VirtualDocument& doc, const std::string& generation, int version,
                     ChunkedOut& out);
-  // Parses text and appends the blocks it describes; a ToolError ("not
-  // JSON: ...", or naming the place) for anything it cannot take exactly.
+  // Clears doc and reads into it the blocks that text describes, as the
+  // parser goes (see JsonImport); a ToolError ("not JSON: ...", or naming
+  // the place, as blocks[1].attributes[0].value) for anything it cannot take
+  // exactly.
   static void Import(const std::string& text, VirtualDocument& doc);
-  // Appends the blocks that json describes; a ToolError naming the place
-  // (blocks[1].attributes[0].value) for anything it cannot take exactly.
-  static void ToDocument(const nlohmann::json& json, VirtualDocument& doc);
 };

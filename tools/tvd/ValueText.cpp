@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -16,6 +17,7 @@ const char kHexDigits[] = "0123456789ABCDEF";
 
 // Units per piece of a long text: its escaped form stays far below a megabyte.
 constexpr size_t kPieceUnits = 16 * 1024;
+constexpr size_t kPieceBytes = 64 * 1024;
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -72,6 +74,22 @@ std::string Escaped(const WString& text) {
         }
       });
   return out;
+}
+
+// Converts UTF-8 to UTF-16 a piece at a time, each cut before a byte that
+// starts a character, so that the pieces are valid exactly when the whole
+// is; false for bytes that are not UTF-8.
+bool ForEachUtf8Piece(const std::string& utf8, const std::function<void(const WString&)>& visit) {
+  WString piece;
+  for (size_t at = 0; at < utf8.size();) {
+    size_t end = std::min(kPieceBytes, utf8.size() - at) + at;
+    // A character has at most 3 bytes after its first.
+    for (int k = 0; k < 3 && end < utf8.size() && (utf8[end] & 0xC0) == 0x80; ++k) --end;
+    if (!Utf16FromUtf8(utf8.substr(at, end - at), piece)) return false;
+    visit(piece);
+    at = end;
+  }
+  return true;
 }
 
 // Reads exactly n digits at pos.
@@ -245,6 +263,18 @@ void ValueText::ForEachPiece(WStringView text, const std::function<void(const WS
     visit(WString(text.substr(at, size)));
     at += size;
   }
+}
+
+bool ValueText::BstrFromUtf8(const std::string& utf8, UniqueBstr& out) {
+  size_t units = 0;
+  if (!ForEachUtf8Piece(utf8, [&units](const WString& piece) { units += piece.size(); }))
+    return false;
+  out.reset(SysAllocStringLen(nullptr, static_cast<UINT>(units)));
+  if (!out.get()) throw std::bad_alloc();
+  OLECHAR* at = out.get();
+  ForEachUtf8Piece(utf8,
+                   [&at](const WString& piece) { at = std::copy(piece.begin(), piece.end(), at); });
+  return true;
 }
 
 bool ValueText::TextOf(const VARIANT& value, WString& held, WStringView& out) {

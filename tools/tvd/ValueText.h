@@ -5,6 +5,7 @@
 
 #include "Automation.h"
 #include "ChunkedOut.h"
+#include "UniqueBstr.h"
 
 #include <cstdint>
 #include <functional>
@@ -44,6 +45,10 @@ class ValueText {
   // pieces, one after the other, what it gives for the whole text, which
   // is never copied or converted whole.
   static void ForEachPiece(WStringView text, const std::function<void(const WString&)>& visit);
+
+  // UTF-8 (or WTF-8) as a BSTR, converted in pieces so that a long text is
+  // never held twice in UTF-16; false for bytes that are not such text.
+  static bool BstrFromUtf8(const std::string& utf8, UniqueBstr& out);
 
   // The text of a value that is neither i4, r8 nor date, as the file would
   // store it, viewed in place when the value is text already and otherwise
