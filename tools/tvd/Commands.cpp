@@ -5,6 +5,7 @@
 #include "DocumentReader.h"
 #include "FileAccess.h"
 #include "FileMagic.h"
+#include "JsonImport.h"
 #include "JsonView.h"
 #include "ToolError.h"
 #include "UniqueVariant.h"
@@ -14,7 +15,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <new>
 
 namespace {
@@ -65,6 +65,14 @@ std::string LoadWhole(VirtualDocument& doc, const std::string& file, const char*
       throw ToolError(ToolError::kFileProblem,
                       "cannot open " + file + " (" + FileAccess::WhyCannotRead(doc) + ")");
   }
+}
+
+// For a JSON file, or standard input when path is empty.
+ToolError CannotRead(const std::string& jsonFile, const WString& path) {
+  return ToolError(ToolError::kFileProblem,
+                   path.empty()
+                       ? "reading standard input failed"
+                       : "cannot open " + jsonFile + " (" + FileAccess::WhyCannotRead(path) + ")");
 }
 
 void SaveAs(VirtualDocument& doc, const std::string& file) {
@@ -188,22 +196,23 @@ int Commands::Dump(const std::string& file, bool asJson) {
 }
 
 int Commands::Import(const std::string& jsonFile, const std::string& outFile) {
-  std::string bytes;
-  if (jsonFile == "-") {
-    bytes = Console::ReadStdin();
-  } else {
-    const WString path = FileAccess::PathFromArgument(jsonFile);
-    if (!FileAccess::Read(path, std::numeric_limits<size_t>::max(), bytes))
-      throw ToolError(ToolError::kFileProblem,
-                      "cannot open " + jsonFile + " (" + FileAccess::WhyCannotRead(path) + ")");
+  WString path;
+  FileAccess::OpenFile opened(nullptr, &std::fclose);
+  std::FILE* in = Console::In();
+  if (jsonFile != "-") {
+    path = FileAccess::PathFromArgument(jsonFile);
+    opened = FileAccess::OpenForReading(path);
+    if (!opened) throw CannotRead(jsonFile, path);
+    in = opened.get();
   }
   VirtualDocument doc;
   try {
-    JsonView::Import(bytes, doc);
+    JsonImport::Read(in, doc);
   } catch (const ToolError& e) {
-    throw ToolError(e.exitCode(), jsonFile + ": " + e.what());
+    // A read that failed midway ends the JSON early: that is no fault of the JSON.
+    if (!std::ferror(in)) throw ToolError(e.exitCode(), jsonFile + ": " + e.what());
   }
-  bytes = std::string();  // the document is all that is needed now
+  if (std::ferror(in)) throw CannotRead(jsonFile, path);
   SaveAs(doc, outFile);
   return 0;
 }

@@ -125,10 +125,15 @@ Place BlockPlace(size_t index) { return (Place("") / "blocks")[index]; }
 
 }  // namespace
 
-void JsonImport::Read(const std::string& text, VirtualDocument& doc) {
+void JsonImport::Read(const std::string& text, VirtualDocument& doc) { Parse(text, doc); }
+
+void JsonImport::Read(std::FILE* in, VirtualDocument& doc) { Parse(in, doc); }
+
+template <typename Input>
+void JsonImport::Parse(Input&& input, VirtualDocument& doc) {
   doc.Clear();
   JsonImport reader(doc);
-  if (!json::sax_parse(text, &reader)) throw *reader.m_notJson;
+  if (!json::sax_parse(std::forward<Input>(input), &reader)) throw *reader.m_notJson;
   if (reader.m_fault) throw *reader.m_fault;
 }
 

@@ -18,6 +18,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <deque>
 #include <map>
 #include <optional>
@@ -26,10 +27,13 @@
 
 class JsonImport : public nlohmann::json_sax<nlohmann::json> {
  public:
-  // Clears doc and reads into it the blocks that text describes; a ToolError
-  // ("not JSON: ...", or naming the place) for anything it cannot take
-  // exactly.
+  // Clears doc and reads into it the blocks that the JSON describes; a
+  // ToolError ("not JSON: ...", or naming the place, as
+  // blocks[1].attributes[0].value) for anything it cannot take exactly.
   static void Read(const std::string& text, VirtualDocument& doc);
+  // The same, reading the file as the parser goes, so that its bytes are
+  // never held whole. A failed read ends the JSON early: see ferror(in).
+  static void Read(std::FILE* in, VirtualDocument& doc);
 
   bool null() override;
   bool boolean(bool value) override;
@@ -66,6 +70,8 @@ class JsonImport : public nlohmann::json_sax<nlohmann::json> {
   };
 
   explicit JsonImport(VirtualDocument& doc) : m_doc(doc) {}
+  template <typename Input>
+  static void Parse(Input&& input, VirtualDocument& doc);
 
   // Takes a value that has just begun in the open object or array: an object
   // when shape is kAttrib, an array when it is kAttributes, else a value with

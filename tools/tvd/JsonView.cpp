@@ -1,7 +1,6 @@
 #include "JsonView.h"
 
 #include "DocumentReader.h"
-#include "JsonImport.h"
 #include "Utf.h"
 #include "ValueText.h"
 
@@ -96,8 +95,4 @@ void JsonView::Write(const VirtualDocument& doc, const std::string& generation, 
     blockSeparator = ",\n";
   }
   out << (doc.blocks().empty() ? "]" : "\n  ]") << "\n}\n";
-}
-
-void JsonView::Import(const std::string& text, VirtualDocument& doc) {
-  JsonImport::Read(text, doc);
 }

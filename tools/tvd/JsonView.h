@@ -10,7 +10,7 @@
 // "-Infinity"; "name_utf16" or "value_utf16" (UTF-16 code units, 4 hex
 // digits each) beside a name or text that holds an unpaired surrogate, whose
 // readable form shows U+FFFD in its place. Dates also carry "iso", their
-// calendar form, which only people read.
+// calendar form, which only people read. JsonImport reads it back.
 #pragma once
 
 #include "ChunkedOut.h"
@@ -25,9 +25,4 @@ class JsonView {
   // time: blocks that are not decoded yet stay so.
   static void Write(const VirtualDocument& doc, const std::string& generation, int version,
                     ChunkedOut& out);
-  // Clears doc and reads into it the blocks that text describes, as the
-  // parser goes (see JsonImport); a ToolError ("not JSON: ...", or naming
-  // the place, as blocks[1].attributes[0].value) for anything it cannot take
-  // exactly.
-  static void Import(const std::string& text, VirtualDocument& doc);
 };
