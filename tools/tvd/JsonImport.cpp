@@ -137,56 +137,32 @@ void JsonImport::Parse(Input&& input, VirtualDocument& doc) {
   if (reader.m_fault) throw *reader.m_fault;
 }
 
-bool JsonImport::null() {
-  Take(Value(), Node::kSkipped);
-  return true;
-}
+bool JsonImport::null() { return Scalar(Value()); }
 
-bool JsonImport::boolean(bool) {
-  Take(Value(), Node::kSkipped);
-  return true;
-}
+bool JsonImport::boolean(bool) { return Scalar(Value()); }
 
 bool JsonImport::number_integer(number_integer_t value) {
-  Value v;
-  v.kind = Value::kInteger;
-  v.integer = value;
-  Take(std::move(v), Node::kSkipped);
-  return true;
+  return Scalar({Value::kInteger, {}, value});
 }
 
 bool JsonImport::number_unsigned(number_unsigned_t value) {
-  Value v;
-  v.kind = Value::kUnsigned;
-  v.whole = value;
-  Take(std::move(v), Node::kSkipped);
-  return true;
+  return Scalar({Value::kUnsigned, {}, 0, value});
 }
 
 bool JsonImport::number_float(number_float_t value, const string_t&) {
-  Value v;
-  v.kind = Value::kFloat;
-  v.number = value;
-  Take(std::move(v), Node::kSkipped);
-  return true;
+  return Scalar({Value::kFloat, {}, 0, 0, value});
 }
 
 bool JsonImport::string(string_t& value) {
-  Value v;
-  v.kind = Value::kString;
-  v.text = std::move(value);  // the parser's own: a long string is not copied
-  Take(std::move(v), Node::kSkipped);
-  return true;
+  // The parser's own string: a long one is moved, not copied.
+  return Scalar({Value::kString, std::move(value)});
 }
 
-bool JsonImport::binary(binary_t&) {  // never in JSON text
-  Take(Value(), Node::kSkipped);
-  return true;
-}
+bool JsonImport::binary(binary_t&) { return Scalar(Value()); }  // never in JSON text
 
-bool JsonImport::start_object(std::size_t) { return Open(Node::kAttrib); }
+bool JsonImport::start_object(std::size_t) { return Open(Shape::kObject); }
 
-bool JsonImport::start_array(std::size_t) { return Open(Node::kAttributes); }
+bool JsonImport::start_array(std::size_t) { return Open(Shape::kArray); }
 
 bool JsonImport::key(string_t& value) {
   m_key = std::move(value);
@@ -219,13 +195,18 @@ bool JsonImport::parse_error(std::size_t, const std::string&,
   return false;
 }
 
-bool JsonImport::Open(Node shape) {
+bool JsonImport::Scalar(Value value) {
+  Take(std::move(value), Shape::kScalar);
+  return true;
+}
+
+bool JsonImport::Open(Shape shape) {
   m_open.push_back(Take(Value(), shape));
   return true;
 }
 
-JsonImport::Node JsonImport::Take(Value value, Node shape) {
-  const bool isObject = shape == Node::kAttrib, isArray = shape == Node::kAttributes;
+JsonImport::Node JsonImport::Take(Value value, Shape shape) {
+  const bool isObject = shape == Shape::kObject, isArray = shape == Shape::kArray;
   if (m_open.empty()) {
     if (isObject) return Node::kRoot;
     Fault(ToolError(ToolError::kFileProblem, "JSON: expected an object at the top"));
@@ -278,7 +259,7 @@ JsonImport::Node JsonImport::Take(Value value, Node shape) {
   return Node::kSkipped;
 }
 
-JsonImport::Node JsonImport::TakeInBlock(Value& value, Node shape) {
+JsonImport::Node JsonImport::TakeInBlock(Value& value, Shape shape) {
   if (IsNameKey(m_key)) {
     m_block[m_key] = std::move(value);
     return Node::kSkipped;
@@ -287,8 +268,8 @@ JsonImport::Node JsonImport::TakeInBlock(Value& value, Node shape) {
   m_pending.clear();
   m_attribFault.reset();
   m_attribIndex = 0;
-  m_attributes = shape == Node::kAttributes ? Attributes::kArray : Attributes::kNotArray;
-  return shape == Node::kAttributes ? Node::kAttributes : Node::kSkipped;
+  m_attributes = shape == Shape::kArray ? Attributes::kArray : Attributes::kNotArray;
+  return shape == Shape::kArray ? Node::kAttributes : Node::kSkipped;
 }
 
 void JsonImport::EndBlock() {

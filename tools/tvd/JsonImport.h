@@ -63,6 +63,7 @@ class JsonImport : public nlohmann::json_sax<nlohmann::json> {
  private:
   // What an open object or array is to the import.
   enum class Node { kSkipped, kRoot, kBlocks, kBlock, kAttributes, kAttrib };
+  enum class Shape { kScalar, kObject, kArray };
   enum class Attributes { kAbsent, kArray, kNotArray };
   struct PendingAttrib {
     UniqueBstr name;
@@ -73,13 +74,13 @@ class JsonImport : public nlohmann::json_sax<nlohmann::json> {
   template <typename Input>
   static void Parse(Input&& input, VirtualDocument& doc);
 
-  // Takes a value that has just begun in the open object or array: an object
-  // when shape is kAttrib, an array when it is kAttributes, else a value with
-  // nothing inside. Returns what an object or array is to the import.
-  Node Take(Value value, Node shape);
-  Node TakeInBlock(Value& value, Node shape);
-  // An object or array begins (shape as for Take).
-  bool Open(Node shape);
+  // Takes a value that has just begun in the open object or array; returns
+  // what it is to the import when it is an object or array.
+  Node Take(Value value, Shape shape);
+  Node TakeInBlock(Value& value, Shape shape);
+  // A value with nothing inside, and an object or array that begins.
+  bool Scalar(Value value);
+  bool Open(Shape shape);
   void EndBlock();
   void EndAttrib();
   void Fault(const ToolError& error);
