@@ -21,10 +21,11 @@ class Place {
     return Place(m_path + (m_path.empty() ? "" : ".") + key);
   }
   Place operator[](size_t index) const { return Place(m_path + "[" + std::to_string(index) + "]"); }
-  [[noreturn]] void Fail(const std::string& what) const {
-    throw ToolError(ToolError::kFileProblem,
-                    "JSON: " + (m_path.empty() ? std::string() : m_path + ": ") + what);
+  ToolError Error(const std::string& what) const {
+    return ToolError(ToolError::kFileProblem,
+                     "JSON: " + (m_path.empty() ? std::string() : m_path + ": ") + what);
   }
+  [[noreturn]] void Fail(const std::string& what) const { throw Error(what); }
 
  private:
   std::string m_path;
@@ -177,7 +178,7 @@ bool JsonImport::end_object() {
   else if (node == Node::kAttrib)
     EndAttrib();
   else if (node == Node::kRoot && !m_sawBlocks)
-    Fault(ToolError(ToolError::kFileProblem, "JSON: \"blocks\" is missing"));
+    Fault(Place("").Error("\"blocks\" is missing"));
   return true;
 }
 
@@ -209,7 +210,7 @@ JsonImport::Node JsonImport::Take(Value value, Shape shape) {
   const bool isObject = shape == Shape::kObject, isArray = shape == Shape::kArray;
   if (m_open.empty()) {
     if (isObject) return Node::kRoot;
-    Fault(ToolError(ToolError::kFileProblem, "JSON: expected an object at the top"));
+    Fault(Place("").Error("expected an object at the top"));
     return Node::kSkipped;
   }
   switch (m_open.back()) {
@@ -221,16 +222,12 @@ JsonImport::Node JsonImport::Take(Value value, Shape shape) {
       m_sawBlocks = true;
       m_blockIndex = 0;
       if (isArray) return Node::kBlocks;
-      Fault(ToolError(ToolError::kFileProblem, "JSON: blocks: expected an array"));
+      Fault((Place("") / "blocks").Error("expected an array"));
       return Node::kSkipped;
     case Node::kBlocks:
       if (m_fault) return Node::kSkipped;  // nothing after the first fault counts
       if (!isObject) {
-        try {
-          BlockPlace(m_blockIndex++).Fail("expected an object");
-        } catch (const ToolError& e) {
-          Fault(e);
-        }
+        Fault(BlockPlace(m_blockIndex++).Error("expected an object"));
         return Node::kSkipped;
       }
       m_block.clear();
@@ -242,11 +239,8 @@ JsonImport::Node JsonImport::Take(Value value, Shape shape) {
     case Node::kAttributes:
       if (m_attribFault) return Node::kSkipped;
       if (!isObject) {
-        try {
-          (BlockPlace(m_blockIndex) / "attributes")[m_attribIndex++].Fail("expected an object");
-        } catch (const ToolError& e) {
-          m_attribFault = e;
-        }
+        m_attribFault =
+            (BlockPlace(m_blockIndex) / "attributes")[m_attribIndex++].Error("expected an object");
         return Node::kSkipped;
       }
       m_attrib.clear();
