@@ -5,6 +5,7 @@
 #include "ByteWriter.h"
 #include "ChunkedOut.h"
 #include "DocumentWriter.h"
+#include "JsonImport.h"
 #include "JsonView.h"
 #include "ToolError.h"
 #include "VirtualDocument.h"
@@ -26,7 +27,7 @@ void DumpAndImport(const VirtualDocument& doc, ByteWriter& out) {
   JsonView::Write(doc, "Tavorin Virtual Document x.xx", doc.formatVersion(), chunks);
   chunks.Flush();
   VirtualDocument imported;
-  JsonView::Import(json, imported);  // a ToolError here escapes: a finding
+  JsonImport::Read(json, imported);  // a ToolError here escapes: a finding
   Write(imported, out);
 }
 
@@ -48,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   VirtualDocument doc;
   try {
-    JsonView::Import(std::string(reinterpret_cast<const char*>(data), size), doc);
+    JsonImport::Read(std::string(reinterpret_cast<const char*>(data), size), doc);
   } catch (const ToolError&) {
     return 0;
   }

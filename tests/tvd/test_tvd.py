@@ -160,6 +160,22 @@ AWKWARD_BLOCKS = [
 ]
 
 
+def relaid(out):
+    """The JSON as Python lays it out, numbers kept as they were written."""
+    tree = json.loads(out, parse_float=lambda text: "\0number:" + text)
+    text = json.dumps(tree, indent=2, ensure_ascii=False)
+    return re.sub(r'"\\u0000number:([^"]*)"', r"\1", text) + "\n"
+
+
+def readable(text):
+    """text with every lone surrogate shown as U+FFFD."""
+    return text.encode("utf-16-le", "surrogatepass").decode("utf-16-le", "replace")
+
+
+def units_hex(text):
+    return "".join("%04X" % u for u in units(text))
+
+
 class TvdTestCase(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="tvd-test-")
@@ -530,15 +546,81 @@ class ImportOfDumpIsConvert(TvdTestCase):
         self.assertEqual(self.read("empty.tvd"), b"")
 
     def test_the_json_is_laid_out_with_two_space_indents(self):
-        # As Python lays it out, numbers kept as they were written.
-        def relaid(out):
-            tree = json.loads(out, parse_float=lambda text: "\0number:" + text)
-            text = json.dumps(tree, indent=2, ensure_ascii=False)
-            return re.sub(r'"\\u0000number:([^"]*)"', r"\1", text) + "\n"
         for blocks in (AWKWARD_BLOCKS, [], [("no attributes", [])]):
             self.write("a.tvd", FileBuilder().blocks(blocks))
             out = self.ok("dump", "--json", "a.tvd")
             self.assertEqual(out, relaid(out))
+
+
+class LongTexts(TvdTestCase):
+    """Names and texts far longer than the pieces the tool escapes and
+    converts them in, with every kind of character landing where a piece
+    ends: multi-byte UTF-8, a surrogate pair, escapes, lone surrogates."""
+
+    PATTERN = "\u00e9\u540d\U0001F600\n\x01\"\\\x7f\ud800x\udc00\ud83d"
+    REPEATS = 2500  # 35,000 units and more: beyond two pieces of 16,384
+
+    def long_file(self):
+        """One block per shift, its name, attribute name and text all the same
+        long text; returns the texts."""
+        texts = ["a" * shift + self.PATTERN * self.REPEATS
+                 for shift in range(len(units(self.PATTERN)))]
+        self.write("long.tvd", FileBuilder().blocks([(t, [(t, (TEXT, t))]) for t in texts]))
+        return texts
+
+    def test_dump_writes_a_long_text_as_its_short_parts(self):
+        texts = self.long_file()
+        self.write("short.tvd", FileBuilder().blocks([("B", [("p", (TEXT, self.PATTERN))])]))
+        pattern = self.ok("dump", "short.tvd").splitlines()[-1][len('  "p": text "'):-1]
+        lines = self.ok("dump", "long.tvd").splitlines()
+        self.assertEqual(len(lines), 3 + 2 * len(texts))
+        for shift, text in enumerate(texts):
+            body = "a" * shift + pattern * self.REPEATS
+            self.assertEqual(lines[3 + 2 * shift], 'block "%s" (1 attribute)' % body)
+            self.assertEqual(lines[4 + 2 * shift], '  "%s": text "%s"' % (body, body))
+
+    def test_dump_json_of_long_texts_reads_back(self):
+        texts = self.long_file()
+        out = self.ok("dump", "--json", "long.tvd")
+        self.assertEqual(out, relaid(out))
+        blocks = json.loads(out)["blocks"]
+        for text, block in zip(texts, blocks):
+            attrib = block["attributes"][0]
+            self.assertEqual((block["name"], block["name_utf16"]),
+                             (readable(text), units_hex(text)))
+            self.assertEqual((attrib["name"], attrib["value"], attrib["value_utf16"]),
+                             (readable(text), readable(text), units_hex(text)))
+        self.ok("import", "-", "-o", "back.tvd", stdin=out.encode("utf-8"))
+        self.assertEqual(self.read("back.tvd"), self.read("long.tvd"))
+
+    def test_import_of_long_strings(self):
+        # Characters of 2, 3 and 4 bytes across where UTF-8 is cut for
+        # conversion (every 64 KB), and one string of many pieces.
+        texts = ["a" * shift + "\u00e9\u540d\U0001F600x" * 7000 for shift in range(10)]
+        texts.append("A long line of plain text. " * 60000)
+        doc = {"blocks": [{"attributes": [{"name": t, "type": "text", "value": t}],
+                           "name": t} for t in texts]}
+        self.write("in.json", json.dumps(doc, ensure_ascii=False).encode("utf-8"))
+        self.ok("import", "in.json", "-o", "out.tvd")
+        self.assertEqual(self.read("out.tvd"), FileBuilder().blocks(
+            [(t, [(t, (TEXT, t))]) for t in texts]))
+        doc["blocks"][-1]["attributes"][0]["value"] += "\0"
+        self.write("bad.json", json.dumps(doc).encode("utf-8"))
+        self.assertIn("blocks[10].attributes[0].value: holds a zero character",
+                      self.fails(1, "import", "bad.json", "-o", "bad.tvd"))
+        self.assertFalse(os.path.exists(self.path("bad.tvd")))
+
+    def test_json_that_cannot_be_read(self):
+        os.mkdir(self.path("folder"))
+        self.assertIn("cannot open folder", self.fails(1, "import", "folder", "-o", "out.tvd"))
+        if not WINDOWS_BUILD():
+            folder = os.open(self.path("folder"), os.O_RDONLY)
+            self.addCleanup(os.close, folder)
+            result = subprocess.run(TVD + ["import", "-", "-o", "out.tvd"], cwd=self.dir,
+                                    stdin=folder, capture_output=True, timeout=120)
+            self.assertEqual((result.returncode, result.stderr),
+                             (1, b"tvd: reading standard input failed\n"))
+        self.assertFalse(os.path.exists(self.path("out.tvd")))
 
 
 class CommandLine(TvdTestCase):

@@ -5,6 +5,7 @@
 #include "DocumentReader.h"
 #include "FileAccess.h"
 #include "FileMagic.h"
+#include "JsonImport.h"
 #include "JsonView.h"
 #include "ToolError.h"
 #include "UniqueVariant.h"
@@ -14,7 +15,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <new>
 
 namespace {
@@ -67,6 +67,14 @@ std::string LoadWhole(VirtualDocument& doc, const std::string& file, const char*
   }
 }
 
+// For a JSON file, or standard input when path is empty.
+ToolError CannotRead(const std::string& jsonFile, const WString& path) {
+  return ToolError(ToolError::kFileProblem,
+                   path.empty()
+                       ? "reading standard input failed"
+                       : "cannot open " + jsonFile + " (" + FileAccess::WhyCannotRead(path) + ")");
+}
+
 void SaveAs(VirtualDocument& doc, const std::string& file) {
   const WString path = FileAccess::PathFromArgument(file);
   doc.SetPath(path.c_str());
@@ -92,22 +100,29 @@ size_t AttributeCount(const VirtualDocument& doc) {
   return n;
 }
 
-// "i4 42", "date 45000.25 (2023-03-15T06:00:00)", "text \"Pump\"".
-std::string DescribeValue(const VARIANT& v) {
-  if (v.vt == VT_I4) return "i4 " + std::to_string(v.lVal);
-  if (v.vt == VT_R8 || v.vt == VT_DATE) {
+// "i4 42", "date 45000.25 (2023-03-15T06:00:00)", "text \"Pump\"": a long
+// text is written in pieces.
+void WriteValue(const VARIANT& v, ChunkedOut& out) {
+  if (v.vt == VT_I4) {
+    out << "i4 " << std::to_string(v.lVal);
+  } else if (v.vt == VT_R8 || v.vt == VT_DATE) {
     const double& d = v.vt == VT_R8 ? v.dblVal : v.date;  // by reference: keeps NaN bits
-    std::string out = std::string(v.vt == VT_R8 ? "r8 " : "date ") + ValueText::FormatDouble(d);
+    out << (v.vt == VT_R8 ? "r8 " : "date ") << ValueText::FormatDouble(d);
     std::string iso;
     if (std::isnan(d))
-      out += " (bits " + ValueText::BitsHex(d) + ")";
+      out << " (bits " << ValueText::BitsHex(d) << ")";
     else if (v.vt == VT_DATE && ValueText::FormatIsoDate(d, iso))
-      out += " (" + iso + ")";
-    return out;
+      out << " (" << iso << ")";
+  } else {
+    WString held;
+    ValueText::WStringView text;
+    if (!ValueText::TextOf(v, held, text)) {
+      out << "(no text form)";
+      return;
+    }
+    out << "text ";
+    ValueText::WriteQuoted(text, out);
   }
-  WString text;
-  if (!ValueText::TextOf(v, text)) return "(no text form)";
-  return "text " + ValueText::Quoted(text);
 }
 
 // The value as a user reads it: numbers, dates in calendar form, text as is.
@@ -117,9 +132,10 @@ std::string PlainValue(const VARIANT& v) {
   if (v.vt == VT_R8) return ValueText::FormatDouble(v.dblVal);
   if (v.vt == VT_DATE)
     return ValueText::FormatIsoDate(v.date, iso) ? iso : ValueText::FormatDouble(v.date);
-  WString text;
-  ValueText::TextOf(v, text);
-  return ValueText::Readable(text);
+  WString held;
+  ValueText::WStringView text;
+  ValueText::TextOf(v, held, text);
+  return ValueText::Readable(WString(text));
 }
 
 void ParseValue(const std::string& text, const std::string& type, VARIANT& out) {
@@ -164,10 +180,15 @@ int Commands::Dump(const std::string& file, bool asJson) {
       << Count(doc.blocks().size(), "block", "blocks") << ", "
       << Count(AttributeCount(doc), "attribute", "attributes") << "\n";
   for (const VirtualDocument::Block& b : doc.blocks()) {
-    out << "block " << ValueText::Quoted(WString(b.name)) << " ("
-        << Count(DocumentReader::AttribCount(b), "attribute", "attributes") << ")\n";
+    out << "block ";
+    ValueText::WriteQuoted(b.name, out);
+    out << " (" << Count(DocumentReader::AttribCount(b), "attribute", "attributes") << ")\n";
     DocumentReader::ForEachAttrib(b, [&out](const VirtualDocument::Block::Attrib& a) {
-      out << "  " << ValueText::Quoted(WString(a.name)) << ": " << DescribeValue(a.value()) << "\n";
+      out << "  ";
+      ValueText::WriteQuoted(a.name, out);
+      out << ": ";
+      WriteValue(a.value(), out);
+      out << "\n";
     });
   }
   out.Flush();
@@ -175,22 +196,23 @@ int Commands::Dump(const std::string& file, bool asJson) {
 }
 
 int Commands::Import(const std::string& jsonFile, const std::string& outFile) {
-  std::string bytes;
-  if (jsonFile == "-") {
-    bytes = Console::ReadStdin();
-  } else {
-    const WString path = FileAccess::PathFromArgument(jsonFile);
-    if (!FileAccess::Read(path, std::numeric_limits<size_t>::max(), bytes))
-      throw ToolError(ToolError::kFileProblem,
-                      "cannot open " + jsonFile + " (" + FileAccess::WhyCannotRead(path) + ")");
+  WString path;
+  FileAccess::OpenFile opened(nullptr, &std::fclose);
+  std::FILE* in = Console::In();
+  if (jsonFile != "-") {
+    path = FileAccess::PathFromArgument(jsonFile);
+    opened = FileAccess::OpenForReading(path);
+    if (!opened) throw CannotRead(jsonFile, path);
+    in = opened.get();
   }
   VirtualDocument doc;
   try {
-    JsonView::Import(bytes, doc);
+    JsonImport::Read(in, doc);
   } catch (const ToolError& e) {
-    throw ToolError(e.exitCode(), jsonFile + ": " + e.what());
+    // A read that failed midway ends the JSON early: that is no fault of the JSON.
+    if (!std::ferror(in)) throw ToolError(e.exitCode(), jsonFile + ": " + e.what());
   }
-  bytes = std::string();  // the document is all that is needed now
+  if (std::ferror(in)) throw CannotRead(jsonFile, path);
   SaveAs(doc, outFile);
   return 0;
 }

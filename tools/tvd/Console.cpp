@@ -124,13 +124,9 @@ void Console::Err(const std::string& utf8) {
   fflush(stderr);
 }
 
-std::string Console::ReadStdin() {
+std::FILE* Console::In() {
 #ifdef _WIN32
   _setmode(_fileno(stdin), _O_BINARY);
 #endif
-  std::string bytes;
-  char buffer[65536];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, stdin)) > 0) bytes.append(buffer, n);
-  return bytes;
+  return stdin;
 }

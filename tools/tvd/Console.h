@@ -3,6 +3,7 @@
 // WriteConsoleW, while pipes and files get the UTF-8 bytes.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 class Console {
@@ -14,6 +15,6 @@ class Console {
   // Closes standard output once the tool is done with it, checked the same way.
   static void CloseOut();
   static void Err(const std::string& utf8);
-  // Reads all of standard input as bytes.
-  static std::string ReadStdin();
+  // Standard input, set to read bytes as they are (no text mode on Windows).
+  static std::FILE* In();
 };

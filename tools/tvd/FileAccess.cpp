@@ -46,11 +46,9 @@ bool FileAccess::Exists(const WString& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-namespace {
-
-FILE* OpenForReading(const WString& path) { return _wfopen(path.c_str(), L"rb"); }
-
-}  // namespace
+FileAccess::OpenFile FileAccess::OpenForReading(const WString& path) {
+  return OpenFile(_wfopen(path.c_str(), L"rb"), &std::fclose);
+}
 
 #else
 
@@ -76,9 +74,11 @@ std::string Reason(uint32_t code) {
   }
 }
 
-FILE* OpenForReading(const WString& path) { return std::fopen(Utf8FromUtf16(path).c_str(), "rb"); }
-
 }  // namespace
+
+FileAccess::OpenFile FileAccess::OpenForReading(const WString& path) {
+  return OpenFile(std::fopen(Utf8FromUtf16(path).c_str(), "rb"), &std::fclose);
+}
 
 std::string FileAccess::WhyCannotRead(const WString& path) {
   const std::string name = Utf8FromUtf16(path);
@@ -172,7 +172,7 @@ WString FileAccess::PathFromArgument(const std::string& utf8) {
 
 bool FileAccess::Read(const WString& path, size_t limit, std::string& bytes) {
   bytes.clear();
-  std::unique_ptr<FILE, int (*)(FILE*)> file(OpenForReading(path), &std::fclose);
+  const OpenFile file = OpenForReading(path);
   if (!file) return false;
   char buffer[65536];
   while (bytes.size() < limit) {

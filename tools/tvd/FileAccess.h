@@ -7,6 +7,8 @@
 #include "VirtualDocument.h"
 
 #include <cstddef>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 class FileAccess {
@@ -25,6 +27,9 @@ class FileAccess {
   static std::string WhyCannotRead(const WString& path);
 
   static bool Exists(const WString& path);
+  using OpenFile = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+  // The file opened for reading its bytes; null when it cannot be opened.
+  static OpenFile OpenForReading(const WString& path);
   // Up to limit bytes from the start of the file; false when it cannot be read.
   static bool Read(const WString& path, size_t limit, std::string& bytes);
 };

@@ -10,13 +10,11 @@
 // "-Infinity"; "name_utf16" or "value_utf16" (UTF-16 code units, 4 hex
 // digits each) beside a name or text that holds an unpaired surrogate, whose
 // readable form shows U+FFFD in its place. Dates also carry "iso", their
-// calendar form, which only people read.
+// calendar form, which only people read. JsonImport reads it back.
 #pragma once
 
 #include "ChunkedOut.h"
 #include "VirtualDocument.h"
-
-#include <nlohmann/json.hpp>
 
 #include <string>
 
@@ -27,10 +25,4 @@ class JsonView {
   // time: blocks that are not decoded yet stay so.
   static void Write(const VirtualDocument& doc, const std::string& generation, int version,
                     ChunkedOut& out);
-  // Parses text and appends the blocks it describes; a ToolError ("not
-  // JSON: ...", or naming the place) for anything it cannot take exactly.
-  static void Import(const std::string& text, VirtualDocument& doc);
-  // Appends the blocks that json describes; a ToolError naming the place
-  // (blocks[1].attributes[0].value) for anything it cannot take exactly.
-  static void ToDocument(const nlohmann::json& json, VirtualDocument& doc);
 };

@@ -4,14 +4,20 @@
 #include "UniqueVariant.h"
 #include "Utf.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 
 const char kHexDigits[] = "0123456789ABCDEF";
+
+// Units per piece of a long text: its escaped form stays far below a megabyte.
+constexpr size_t kPieceUnits = 16 * 1024;
+constexpr size_t kPieceBytes = 64 * 1024;
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -45,6 +51,45 @@ void ForEachCharacter(const WString& text, PairFn onPair, UnitFn onUnit) {
       onUnit(text[i]);
     }
   }
+}
+
+// The text with quotes, backslashes, control characters and unpaired
+// surrogates escaped, as WriteQuoted writes it between the quotes.
+std::string Escaped(const WString& text) {
+  std::string out;
+  ForEachCharacter(
+      text, [&](const WString& pair) { out += Utf8FromUtf16(pair); },
+      [&](OLECHAR c) {
+        switch (c) {
+          case '"': out += "\\\""; break;
+          case '\\': out += "\\\\"; break;
+          case '\n': out += "\\n"; break;
+          case '\r': out += "\\r"; break;
+          case '\t': out += "\\t"; break;
+          default:
+            if (c < 0x20 || c == 0x7F || IsHigh(c) || IsLow(c))
+              AppendEscape(out, c);
+            else
+              AppendUtf8(out, c);
+        }
+      });
+  return out;
+}
+
+// Converts UTF-8 to UTF-16 a piece at a time, each cut before a byte that
+// starts a character, so that the pieces are valid exactly when the whole
+// is; false for bytes that are not UTF-8.
+bool ForEachUtf8Piece(const std::string& utf8, const std::function<void(const WString&)>& visit) {
+  WString piece;
+  for (size_t at = 0; at < utf8.size();) {
+    size_t end = std::min(kPieceBytes, utf8.size() - at) + at;
+    // A character has at most 3 bytes after its first.
+    for (int k = 0; k < 3 && end < utf8.size() && (utf8[end] & 0xC0) == 0x80; ++k) --end;
+    if (!Utf16FromUtf8(utf8.substr(at, end - at), piece)) return false;
+    visit(piece);
+    at = end;
+  }
+  return true;
 }
 
 // Reads exactly n digits at pos.
@@ -205,37 +250,45 @@ std::string ValueText::Readable(const WString& text) {
   return out;
 }
 
-std::string ValueText::Quoted(const WString& text) {
-  std::string out = "\"";
-  ForEachCharacter(
-      text, [&](const WString& pair) { out += Utf8FromUtf16(pair); },
-      [&](OLECHAR c) {
-        switch (c) {
-          case '"': out += "\\\""; break;
-          case '\\': out += "\\\\"; break;
-          case '\n': out += "\\n"; break;
-          case '\r': out += "\\r"; break;
-          case '\t': out += "\\t"; break;
-          default:
-            if (c < 0x20 || c == 0x7F || IsHigh(c) || IsLow(c))
-              AppendEscape(out, c);
-            else
-              AppendUtf8(out, c);
-        }
-      });
-  return out + "\"";
+void ValueText::WriteQuoted(WStringView text, ChunkedOut& out) {
+  out << "\"";
+  ForEachPiece(text, [&out](const WString& piece) { out << Escaped(piece); });
+  out << "\"";
 }
 
-bool ValueText::TextOf(const VARIANT& value, WString& out) {
-  out.clear();
+void ValueText::ForEachPiece(WStringView text, const std::function<void(const WString&)>& visit) {
+  for (size_t at = 0; at < text.size();) {
+    size_t size = std::min(kPieceUnits, text.size() - at);
+    if (at + size < text.size() && IsHigh(text[at + size - 1]) && IsLow(text[at + size])) ++size;
+    visit(WString(text.substr(at, size)));
+    at += size;
+  }
+}
+
+bool ValueText::BstrFromUtf8(const std::string& utf8, UniqueBstr& out) {
+  size_t units = 0;
+  if (!ForEachUtf8Piece(utf8, [&units](const WString& piece) { units += piece.size(); }))
+    return false;
+  out.reset(SysAllocStringLen(nullptr, static_cast<UINT>(units)));
+  if (!out.get()) throw std::bad_alloc();
+  OLECHAR* at = out.get();
+  ForEachUtf8Piece(utf8,
+                   [&at](const WString& piece) { at = std::copy(piece.begin(), piece.end(), at); });
+  return true;
+}
+
+bool ValueText::TextOf(const VARIANT& value, WString& held, WStringView& out) {
+  held.clear();
+  out = WStringView();
   if (value.vt == VT_BSTR) {
-    if (value.bstrVal) out.assign(value.bstrVal, SysStringLen(value.bstrVal));
+    if (value.bstrVal) out = WStringView(value.bstrVal, SysStringLen(value.bstrVal));
     return true;
   }
   UniqueVariant text;
   const bool ok = SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR)) &&
                   text.vt == VT_BSTR;
-  if (ok && text.bstrVal) out.assign(text.bstrVal, SysStringLen(text.bstrVal));
+  if (ok && text.bstrVal) held.assign(text.bstrVal, SysStringLen(text.bstrVal));
+  out = held;
   return ok;
 }
 

@@ -4,12 +4,18 @@
 #pragma once
 
 #include "Automation.h"
+#include "ChunkedOut.h"
+#include "UniqueBstr.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 class ValueText {
  public:
+  using WStringView = std::basic_string_view<OLECHAR>;
+
   // The shortest decimal that reads back as the same double ("-0", "0.1",
   // "1e+300"); "NaN", "Infinity" and "-Infinity" for the rest.
   static std::string FormatDouble(double value);
@@ -29,14 +35,25 @@ class ValueText {
 
   // UTF-8 for display: a surrogate that is not part of a pair becomes U+FFFD.
   static std::string Readable(const WString& text);
-  // The text in double quotes, with quotes, backslashes, control characters
-  // and unpaired surrogates escaped (\" \\ \n \t \uXXXX), so that every name
-  // shows unambiguously on one line.
-  static std::string Quoted(const WString& text);
+  // Writes the text in double quotes, with quotes, backslashes, control
+  // characters and unpaired surrogates escaped (\" \\ \n \t \uXXXX), so that
+  // every name shows unambiguously on one line.
+  static void WriteQuoted(WStringView text, ChunkedOut& out);
+
+  // Hands text to visit in pieces of at most a few thousand units, in order.
+  // A surrogate pair is never parted, so every conversion here gives for the
+  // pieces, one after the other, what it gives for the whole text, which
+  // is never copied or converted whole.
+  static void ForEachPiece(WStringView text, const std::function<void(const WString&)>& visit);
+
+  // UTF-8 (or WTF-8) as a BSTR, converted in pieces so that a long text is
+  // never held twice in UTF-16; false for bytes that are not such text.
+  static bool BstrFromUtf8(const std::string& utf8, UniqueBstr& out);
 
   // The text of a value that is neither i4, r8 nor date, as the file would
-  // store it; false when it has no text form.
-  static bool TextOf(const VARIANT& value, WString& out);
+  // store it, viewed in place when the value is text already and otherwise
+  // converted into held; false when it has no text form.
+  static bool TextOf(const VARIANT& value, WString& held, WStringView& out);
 
   // Command-line values. Each returns false with a reason for text that is
   // not a value of its type.
