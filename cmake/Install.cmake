@@ -12,7 +12,7 @@ if(VELLISTO_TESTS)
   install(TARGETS ${test_programs} save_loop exit_with_preview RUNTIME DESTINATION .
           COMPONENT tests)
   install(FILES ${VELLISTO_TEST_KIVRES} ${VELLISTO_SAMPLE} DESTINATION . COMPONENT tests)
-  foreach(folder odd no208)
+  foreach(folder odd no208 code)
     install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${folder}/KivRes.dll DESTINATION ${folder}
             COMPONENT tests)
   endforeach()

@@ -39,7 +39,11 @@ CDib* DibHolder::GetDib(UINT id, const wchar_t* name) {
     // tried again under this name.
     found = byName.emplace(std::move(key), std::make_unique<Instance>()).first;
     Instance& fresh = *found->second;
-    fresh.m_hInst.reset(::LoadLibraryW(name));  // as the caller spelt it
+    // As an image resource, mapped and never run: the bitmaps are all the
+    // cache reads, and a library loaded as code would run its start-up code
+    // in the host's process. Loaded by the name as the caller spelt it.
+    fresh.m_hInst.reset(
+        ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE));
     if (!fresh.m_hInst) return nullptr;
   }
   Instance& instance = *found->second;

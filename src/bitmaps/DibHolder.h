@@ -20,8 +20,9 @@ class DibHolder {
   DibHolder(const DibHolder&) = delete;
   DibHolder& operator=(const DibHolder&) = delete;
 
-  // Bitmap id of the module named name (a file name or path, loaded by the
-  // cache on first use and kept). Names are told apart only by letter case
+  // Bitmap id of the module named name (a file name or path, mapped by the
+  // cache on first use as an image resource, so none of its code runs, and
+  // kept). Names are told apart only by letter case
   // folding: two spellings of one path are two modules for the cache. A
   // module that fails to load is not tried again under the same name. Null
   // when the module or the bitmap cannot be loaded; a bitmap that failed is

@@ -33,6 +33,18 @@ bool SamePixels(const CDib& a, const CDib& b) {
          std::memcmp(x.bmBits, y.bmBits, static_cast<size_t>(x.bmWidthBytes) * x.bmHeight) == 0;
 }
 
+bool SamePalette(const CDib& a, const CDib& b) {
+  PALETTEENTRY x[256], y[256];
+  const UINT count = ::GetPaletteEntries(a.GetPalette(), 0, 256, x);
+  return count != 0 && count == ::GetPaletteEntries(b.GetPalette(), 0, 256, y) &&
+         std::memcmp(x, y, count * sizeof x[0]) == 0;
+}
+
+// Set by the DllMain of code/KivRes.dll when it runs.
+const wchar_t kCodeRan[] = L"VELLISTO_RESOURCE_CODE_RAN";
+
+bool CodeRan() { return ::GetEnvironmentVariableW(kCodeRan, nullptr, 0) != 0; }
+
 class DibHolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,6 +75,45 @@ TEST_F(DibHolderTest, LoadsTheModuleAndTheBitmapOnceAndSharesThem) {
   m_holder->RemoveAll();
   EXPECT_EQ(m_calls.m_freeLibrary, 1);
   EXPECT_FALSE(IsLoaded(m_path));
+}
+
+// A resource library is mapped as an image, never run: the host's library
+// may have start-up code, which must not run in the host for a preview.
+TEST_F(DibHolderTest, TheLibraryIsMappedAsAnImageResourceAndNoneOfItsCodeRuns) {
+  const std::wstring withCode = ProgramFolder() + L"code\\KivRes.dll";
+  ::SetEnvironmentVariableW(kCodeRan, nullptr);
+  CDib* dib = m_holder->GetDib(208, withCode.c_str());
+  ASSERT_NE(dib, nullptr);
+  EXPECT_EQ(dib->GetSize().cx, 33);
+  EXPECT_FALSE(CodeRan()) << "the library's DllMain ran";
+  EXPECT_EQ(m_calls.m_loadFlags,
+            std::vector<DWORD>{LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE});
+  EXPECT_TRUE(IsLoaded(withCode));
+  m_holder->RemoveAll();
+  EXPECT_FALSE(IsLoaded(withCode));
+
+  // Loaded as code, the same library does run: the mark can be seen.
+  HMODULE asCode = RealLoadLibrary(withCode.c_str());
+  ASSERT_NE(asCode, nullptr);
+  EXPECT_TRUE(CodeRan());
+  RealFreeLibrary(asCode);
+  ::SetEnvironmentVariableW(kCodeRan, nullptr);
+}
+
+TEST_F(DibHolderTest, AMappedLibraryGivesTheBitmapsAndPalettesOfOneLoadedAsCode) {
+  std::vector<CDib*> mapped;
+  for (UINT id : {208u, 209u, 210u}) mapped.push_back(m_holder->GetDib(id, m_path.c_str()));
+  HMODULE asCode = RealLoadLibrary(m_path.c_str());
+  ASSERT_NE(asCode, nullptr);
+  for (size_t i = 0; i < mapped.size(); ++i) {
+    CDib* loaded = m_holder->GetDib(208 + static_cast<UINT>(i), asCode);
+    ASSERT_NE(mapped[i], nullptr);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_TRUE(SamePixels(*mapped[i], *loaded)) << "bitmap " << 208 + i;
+    EXPECT_TRUE(SamePalette(*mapped[i], *loaded)) << "bitmap " << 208 + i;
+  }
+  m_holder->RemoveAll();
+  EXPECT_EQ(ReleaseAllReferences(m_path), 1) << "the mapping is no module reference";
 }
 
 TEST_F(DibHolderTest, NamesDifferingInLetterCaseShareOneModuleAndOneDib) {

@@ -13,6 +13,7 @@ F SystemFunction(const wchar_t* library, const char* name) {
 }
 
 using LoadLibraryWFn = HMODULE(WINAPI*)(LPCWSTR);
+using LoadLibraryExWFn = HMODULE(WINAPI*)(LPCWSTR, HANDLE, DWORD);
 using FreeLibraryFn = BOOL(WINAPI*)(HMODULE);
 using LoadImageWFn = HANDLE(WINAPI*)(HINSTANCE, LPCWSTR, UINT, int, int, UINT);
 using CreatePaletteFn = HPALETTE(WINAPI*)(const LOGPALETTE*);
@@ -26,6 +27,8 @@ using DrawDibDrawFn = BOOL(VFWAPI*)(HDRAWDIB, HDC, int, int, int, int, LPBITMAPI
 
 struct Originals {
   LoadLibraryWFn loadLibraryW = SystemFunction<LoadLibraryWFn>(L"kernel32.dll", "LoadLibraryW");
+  LoadLibraryExWFn loadLibraryExW =
+      SystemFunction<LoadLibraryExWFn>(L"kernel32.dll", "LoadLibraryExW");
   FreeLibraryFn freeLibrary = SystemFunction<FreeLibraryFn>(L"kernel32.dll", "FreeLibrary");
   LoadImageWFn loadImageW = SystemFunction<LoadImageWFn>(L"user32.dll", "LoadImageW");
   CreatePaletteFn createPalette = SystemFunction<CreatePaletteFn>(L"gdi32.dll", "CreatePalette");
@@ -43,13 +46,14 @@ const Originals& System() {
   return originals;
 }
 
-HMODULE WINAPI CountedLoadLibraryW(LPCWSTR name) {
+HMODULE WINAPI CountedLoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags) {
   ++g_active->m_loadLibrary;
   {
     std::lock_guard<std::mutex> lock(g_active->m_record);
     g_active->m_loadedNames.emplace_back(name ? name : L"");
+    g_active->m_loadFlags.push_back(flags);
   }
-  return System().loadLibraryW(name);
+  return System().loadLibraryExW(name, file, flags);
 }
 
 BOOL WINAPI CountedFreeLibrary(HMODULE module) {
@@ -138,7 +142,7 @@ SystemCalls::SystemCalls() {
     const char* function;
     void* replacement;
   } hooks[] = {
-      {"kernel32.dll", "LoadLibraryW", Address(CountedLoadLibraryW)},
+      {"kernel32.dll", "LoadLibraryExW", Address(CountedLoadLibraryExW)},
       {"kernel32.dll", "FreeLibrary", Address(CountedFreeLibrary)},
       {"user32.dll", "LoadImageW", Address(CountedLoadImageW)},
       {"gdi32.dll", "CreatePalette", Address(CountedCreatePalette)},
@@ -174,6 +178,7 @@ void SystemCalls::Reset() {
   }
   std::lock_guard<std::mutex> lock(m_record);
   m_loadedNames.clear();
+  m_loadFlags.clear();
   m_freedModules.clear();
   m_createdPalettes.clear();
   m_createdPaletteEntries.clear();

@@ -32,7 +32,7 @@ class SystemCalls {
   // Forgets everything counted and recorded so far.
   void Reset();
 
-  std::atomic<int> m_loadLibrary{0};
+  std::atomic<int> m_loadLibrary{0};  // LoadLibraryExW, the way the cache loads modules
   std::atomic<int> m_freeLibrary{0};
   std::atomic<int> m_loadImage{0};
   std::atomic<int> m_loadImageFailed{0};
@@ -46,6 +46,7 @@ class SystemCalls {
 
   // Guarded by m_record.
   std::vector<std::wstring> m_loadedNames;
+  std::vector<DWORD> m_loadFlags;  // of each LoadLibraryExW
   std::vector<HMODULE> m_freedModules;
   std::vector<LOGPALETTE> m_createdPalettes;  // header of each, first entry only
   std::vector<std::vector<PALETTEENTRY>> m_createdPaletteEntries;

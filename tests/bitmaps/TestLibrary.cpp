@@ -1,10 +1,13 @@
 #include "TestLibrary.h"
 
+#include "MappedFiles.h"
 #include "SystemCalls.h"
 
 std::wstring ResourceLibraryPath() { return ProgramFolder() + L"KivRes.dll"; }
 
-bool IsLoaded(const std::wstring& path) { return ::GetModuleHandleW(path.c_str()) != nullptr; }
+// The cache maps libraries as image resources, which the loader's module
+// list does not hold: look for views of the file instead.
+bool IsLoaded(const std::wstring& path) { return IsMapped(path); }
 
 int ReleaseAllReferences(const std::wstring& path) {
   int references = 0;

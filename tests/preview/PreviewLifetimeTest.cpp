@@ -2,6 +2,7 @@
 // behind (nothing: no resource library, no window class), loading it again,
 // a thousand previews that leave the GDI and USER object counts as they
 // were, and a host process that ends with a preview shown.
+#include "MappedFiles.h"
 #include "PreviewHost.h"
 #include "ProgramFolder.h"
 #include "TestBitmapData.h"
@@ -83,7 +84,7 @@ TEST_F(PreviewLifetimeTest, UnloadingLeavesNothingBehindAndALoadAgainPaints) {
     ASSERT_TRUE(preview);
     ShowAndPaint(preview.get(), L"part.tvd");
     className.resize(GetClassNameW(PreviewWindow(), &className[0], 128));
-    EXPECT_NE(nullptr, GetModuleHandleW(library.c_str()));
+    EXPECT_TRUE(IsMapped(library));
   }
   const HMODULE first = m_dll.module();
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(first);
@@ -94,7 +95,7 @@ TEST_F(PreviewLifetimeTest, UnloadingLeavesNothingBehindAndALoadAgainPaints) {
   ASSERT_EQ(S_OK, m_dll.CanUnloadNow());
   UnloadedByTest();
   ASSERT_TRUE(m_dll.Unload());
-  EXPECT_EQ(nullptr, GetModuleHandleW(library.c_str())) << "the cache freed the resource library";
+  EXPECT_FALSE(IsMapped(library)) << "the cache freed the resource library";
   WNDCLASSEXW info = {};
   info.cbSize = sizeof info;
   EXPECT_FALSE(GetClassInfoExW(first, className.c_str(), &info)) << "the window class is gone";

@@ -3,6 +3,7 @@
 // that must not happen (a planted library, a cut-off path, stack garbage in
 // the font record, OleRun on nothing).
 #include "ImportHook.h"
+#include "MappedFiles.h"
 #include "PreviewHost.h"
 #include "ProgramFolder.h"
 #include "TestBitmapData.h"
@@ -62,7 +63,8 @@ class PreviewSettingsTest : public PreviewTest {
     folder.pop_back();
     return folder;
   }
-  static bool ResourceLibraryLoaded() { return GetModuleHandleW(L"KivRes.dll") != nullptr; }
+  // The cache maps the library as an image resource: a view of the file.
+  static bool ResourceLibraryLoaded() { return IsMapped(L"KivRes.dll"); }
 };
 
 // The font
@@ -127,7 +129,7 @@ TEST_F(PreviewSettingsTest, TheIconNeedsTheHostKeyAndAStringLocation) {
 TEST_F(PreviewSettingsTest, ALocationWithOrWithoutItsBackslashNamesTheSameLibrary) {
   SetLocation(WithoutTrailingBackslash(ResourceFolder()));
   EXPECT_TRUE(HasIcon());
-  EXPECT_NE(nullptr, GetModuleHandleW((ResourceFolder() + L"KivRes.dll").c_str()));
+  EXPECT_TRUE(IsMapped(ResourceFolder() + L"KivRes.dll"));
 }
 
 TEST_F(PreviewSettingsTest, AnExpandableLocationIsExpanded) {
@@ -144,6 +146,17 @@ TEST_F(PreviewSettingsTest, AMissingLibraryOrBitmapGivesNoIcon) {
   SetLocation(No208ResourceFolder());
   EXPECT_FALSE(HasIcon());
   EXPECT_TRUE(ResourceLibraryLoaded()) << "the library without the bitmap stays cached";
+}
+
+// The host's resource library is mapped for its bitmaps, never run: code of
+// its own (here a DllMain that marks the environment) stays out of the host.
+TEST_F(PreviewSettingsTest, TheResourceLibrarysOwnCodeNeverRuns) {
+  SetEnvironmentVariableW(L"VELLISTO_RESOURCE_CODE_RAN", nullptr);
+  SetLocation(ProgramFolder() + L"code");
+  EXPECT_TRUE(ShowsCaption(L"Virtual document"));
+  EXPECT_TRUE(IsMapped(ProgramFolder() + L"code\\KivRes.dll"));
+  EXPECT_EQ(0u, GetEnvironmentVariableW(L"VELLISTO_RESOURCE_CODE_RAN", nullptr, 0))
+      << "the library's DllMain ran";
 }
 
 TEST_F(PreviewSettingsTest, APlantedLibraryInTheCurrentFolderIsNeverLoaded) {

@@ -823,6 +823,54 @@ class NonAsciiFileNames(TvdTestCase):
 
 
 
+class LongPaths(TvdTestCase):
+    """Files in a folder tree whose full path is longer than the 260
+    characters of a plain Windows path."""
+
+    def setUp(self):
+        super().setUp()
+        self.deep = os.path.join(*["level%d-" % i + "x" * 52 for i in range(6)])
+        os.makedirs(self.path(self.deep))
+        self.assertGreater(len(self.path(self.deep)), 300)
+
+    def name(self, file):
+        return os.path.join(self.deep, file)
+
+    def test_new_does_not_replace_a_document_there_unless_forced(self):
+        doc = FileBuilder().blocks(AWKWARD_BLOCKS)
+        self.write(self.name("a.tvd"), doc)
+        err = self.fails(1, "new", self.name("a.tvd"))
+        self.assertIn("already exists", err)
+        self.assertEqual(self.read(self.name("a.tvd")), doc)
+        self.ok("new", self.name("a.tvd"), "--force")
+        self.assertEqual(self.read(self.name("a.tvd")), EMPTY_V2)
+
+    def test_every_command_works_on_a_file_there(self):
+        a, b, c = self.name("a.tvd"), self.name("b.tvd"), self.name("c.tvd")
+        self.ok("new", a)
+        self.assertEqual(self.read(a), EMPTY_V2)
+        self.assertEqual(self.ok("check", a), a + ": ok (0 blocks, 0 attributes, version 2)\n")
+        self.ok("set", a, "Card", "Count", "7", "--type", "i4")
+        self.assertEqual(self.ok("get", a, "Card", "count"), "7\n")
+        self.assertEqual(self.ok("check", a), a + ": ok (1 blocks, 1 attributes, version 2)\n")
+        self.assertIn("Count", self.ok("dump", a))
+        self.write(self.name("a.json"), self.ok("dump", "--json", a).encode("utf-8"))
+        self.ok("import", self.name("a.json"), "-o", b)
+        self.assertEqual(self.read(b), self.read(a))
+        self.ok("convert", a, "-o", c)
+        self.assertEqual(self.read(c), self.read(a))
+        # An old generation there: its header is read again to name it.
+        self.write(self.name("old.tvd"), FileBuilder(FOUR).blocks([("B", [("A", (TEXT, "x"))])]))
+        self.assertIn("4.00", self.ok("dump", self.name("old.tvd")))
+        self.ok("convert", self.name("old.tvd"))
+        self.assertTrue(self.read(self.name("old.tvd")).startswith(NEWEST))
+
+    def test_a_missing_file_there_is_named_as_missing(self):
+        err = self.fails(1, "import", self.name("missing.json"), "-o", self.name("x.tvd"))
+        self.assertIn("(no such file)", err)
+        self.assertFalse(os.path.exists(self.path(self.name("x.tvd"))))
+
+
 def FILE_SIZE_LIMIT(size):
     """preexec_fn that lets the tool write files of at most `size` bytes: a
     write beyond fails with EFBIG ("File too large") instead of the signal."""

@@ -11,7 +11,18 @@
 
 #ifdef _WIN32
 
+#include "LongPath.h"
+
 namespace {
+
+// The name every file call of the tool uses: the full path with the "\\?\"
+// prefix, as the library opens documents, so that a path of 260 characters
+// or more names the same file to the tool as to the library. A path the
+// system cannot make full goes as it is, and fails there.
+std::wstring SystemName(const WString& path) {
+  std::wstring full = LongPath(path.c_str());
+  return full.empty() ? std::wstring(path) : full;
+}
 
 std::string Reason(uint32_t error) {
   switch (error) {
@@ -28,14 +39,15 @@ std::string Reason(uint32_t error) {
 }  // namespace
 
 std::string FileAccess::WhyCannotRead(const WString& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+  const std::wstring name = SystemName(path);
+  const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     return error == ERROR_PATH_NOT_FOUND ? "no such file" : Reason(error);
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "is a directory";
   UniqueFile file(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+      CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) return Reason(GetLastError());
   LARGE_INTEGER size;
   const bool tooLarge = GetFileSizeEx(file.get(), &size) && size.QuadPart >= 0x7FFFFFFF;
@@ -43,11 +55,11 @@ std::string FileAccess::WhyCannotRead(const WString& path) {
 }
 
 bool FileAccess::Exists(const WString& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(SystemName(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 FileAccess::OpenFile FileAccess::OpenForReading(const WString& path) {
-  return OpenFile(_wfopen(path.c_str(), L"rb"), &std::fclose);
+  return OpenFile(_wfopen(SystemName(path).c_str(), L"rb"), &std::fclose);
 }
 
 #else
