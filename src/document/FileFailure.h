@@ -22,9 +22,13 @@ struct FileFailure {
     MakeTemp,         // no new file could be made in the folder
     KeepPermissions,  // the new file could not be given the old one's owner,
                       // group, mode, ACL, extended attributes or security
+    WiderAccess,      // the new file would give someone more access than the old
     Write,            // a write failed (a full disk)
     Flush,            // the content could not be flushed to disk
     Replace,          // the new file could not take the old one's place
+    PermissionsLost,  // the new content is in place, but the old file that was
+                      // to take it back with its permissions could not: only
+                      // an administrator may open the file until they are set
   };
 
   Step step = Step::None;

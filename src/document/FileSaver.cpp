@@ -25,7 +25,8 @@ bool FileSaver::Fail(FileFailure::Step step, uint32_t error) {
 
 bool FileSaver::FailedBeforeWriting() const {
   return m_failure.step == FileFailure::Step::MakeTemp ||
-         m_failure.step == FileFailure::Step::KeepPermissions;
+         m_failure.step == FileFailure::Step::KeepPermissions ||
+         m_failure.step == FileFailure::Step::WiderAccess;
 }
 
 bool FileSaver::Commit(const uint8_t* data, size_t size) {

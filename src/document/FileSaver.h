@@ -5,7 +5,9 @@
 // attributes, and renames it over the file in one step. At every instant the
 // path names the old content or the new. A temporary file that a killed save
 // leaves behind has a name of the form ".tvd-<document>-<random>.tmp", and
-// the next save of the same document removes it.
+// the next save of the same document removes it. Under Wine, where no new
+// file can be given an old one's Unix owner, group and mode, the old file
+// takes the new content instead, with the same all-or-nothing promise.
 #pragma once
 
 #include "Automation.h"
@@ -55,6 +57,9 @@ class FileSaver {
   bool KeepPermissions();
   bool WriteTemp(const uint8_t* data, size_t size);
   bool Replace();
+#ifdef _WIN32
+  bool ReplaceKeepingFile();
+#endif
   void RemoveTemp();
 
   NativePath m_target;    // the file replaced: a symbolic link is followed

@@ -116,8 +116,18 @@ TEST(FileAccess, SavesInFoldersOfAnyDepthSucceedOrFailCleanly) {
 }
 
 // A save splits a hard link: the name saved to gets the new content, the
-// other name keeps the old.
-TEST(FileAccess, SavingThroughAHardLinkSplitsIt) {
+// other name keeps the old. Under Wine the old file itself takes the new
+// content, so that it keeps its Unix owner, group and mode, and with them its
+// other names.
+bool UnderWine() {
+#ifdef _WIN32
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+#else
+  return false;
+#endif
+}
+
+TEST(FileAccess, SavingThroughAHardLinkSplitsItButUnderWine) {
   TempFolder scratch;
   const fs::path a = scratch.Path("a.tvd"), b = scratch.Path("b.tvd");
   VirtualDocument doc;
@@ -128,8 +138,10 @@ TEST(FileAccess, SavingThroughAHardLinkSplitsIt) {
   Stamp(doc, 2);
   ASSERT_EQ(doc.Save(), DocStatus::Ok);
   EXPECT_EQ(StampOf(Wide(a)), 2);
-  EXPECT_EQ(StampOf(Wide(b)), 1);
-  EXPECT_EQ(fs::hard_link_count(a), 1u);
+  EXPECT_EQ(StampOf(Wide(b)), UnderWine() ? 2 : 1);
+  if (!UnderWine()) {  // Wine does not count links
+    EXPECT_EQ(fs::hard_link_count(a), 1u);
+  }
 }
 
 // What a save that died leaves has a name of its own; the next save of the

@@ -761,6 +761,26 @@ class SavingAsAnotherUser(TvdTestCase):
         self.assertNotEqual(self.read("a.tvd"), EMPTY_V2)
 
 
+class SavingKeepsAccess(TvdTestCase):
+    """A save leaves the file's owner, group and mode as they were, under Wine
+    too, where access is the Unix mode that no Windows call can set exactly."""
+
+    def test_every_mode_owner_and_group_is_kept(self):
+        for mode in (0o600, 0o604, 0o640, 0o644, 0o660, 0o664, 0o666, 0o700):
+            with self.subTest(mode=oct(mode)):
+                self.write("a.tvd", EMPTY_V2)
+                if os.getuid() == 0:
+                    os.chown(self.path("a.tvd"), 0, 65534)
+                os.chmod(self.path("a.tvd"), mode)
+                before = os.stat(self.path("a.tvd"))
+                self.ok("set", "a.tvd", "B", "A", "x")
+                after = os.stat(self.path("a.tvd"))
+                self.assertEqual((after.st_mode & 0o7777, after.st_uid, after.st_gid),
+                                 (mode, before.st_uid, before.st_gid))
+                self.assertEqual(self.ok("get", "a.tvd", "B", "A"), "x\n")
+        self.assertEqual(os.listdir(self.dir), ["a.tvd"])
+
+
 class BadInput(TvdTestCase):
     def test_nothing_is_written_over_a_file_that_does_not_read_to_the_end(self):
         builder = FileBuilder()

@@ -84,6 +84,9 @@ void SaveAs(VirtualDocument& doc, const std::string& file) {
       throw ToolError(ToolError::kFileProblem,
                       "cannot write " + file + " (" + FileAccess::WhyCannotWrite(doc) + ")");
     default:
+      if (doc.fileFailure().step == FileFailure::Step::PermissionsLost)
+        throw ToolError(ToolError::kFileProblem,
+                        "writing " + file + ": " + FileAccess::WhyWriteFailed(doc));
       throw ToolError(ToolError::kFileProblem, "writing " + file + " failed (" +
                                                    FileAccess::WhyWriteFailed(doc) +
                                                    "); the file is as it was before");

@@ -138,7 +138,11 @@ std::string Why(const FileFailure& failure, bool saving) {
       return "cannot give a new copy its owner, group and permissions: " + Reason(failure.error);
     case Step::Write: return "cannot write it: " + Reason(failure.error);
     case Step::Flush: return "cannot flush it to disk: " + Reason(failure.error);
+    case Step::WiderAccess: return "a new copy would give someone more access than the file does";
     case Step::Replace: return "cannot replace it: " + Reason(failure.error);
+    case Step::PermissionsLost:
+      return "the new content is in place, but its permissions could not be kept (" +
+             Reason(failure.error) + "): only an administrator may open it until they are set";
     case Step::None: break;
   }
   return saving ? "cannot replace it" : "cannot read it";
