@@ -202,22 +202,23 @@ void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
   auto* slots = static_cast<Attrib*>(pool.Allocate(stored.count * sizeof(Attrib), alignof(Attrib)));
   Attrib* first = nullptr;
   Attrib* last = nullptr;
-  try {
-    const bool inPlace = kStoredUnitsAreCharacters && stored.version == 2;
-    DocumentReader reader(stored.data, stored.size, stored.version);
+  if (kStoredUnitsAreCharacters && stored.version == 2) {
     uint8_t* at = stored.data;
-    const uint8_t* from = stored.data;
-    for (uint32_t i = 0; i < stored.count; ++i) {
-      Attrib* made =
-          inPlace ? DecodeInPlace(at, slots + i) : reader.DecodeCopy(from, slots + i, pool);
-      (last ? last->m_next : first) = made;
-      last = made;
+    first = last = DecodeInPlace(at, slots);
+    for (uint32_t i = 1; i < stored.count; ++i) last = last->m_next = DecodeInPlace(at, slots + i);
+  } else {
+    try {
+      DocumentReader reader(stored.data, stored.size, stored.version);
+      const uint8_t* at = stored.data;
+      first = last = reader.DecodeCopy(at, slots, pool);
+      for (uint32_t i = 1; i < stored.count; ++i)
+        last = last->m_next = reader.DecodeCopy(at, slots + i, pool);
+    } catch (...) {
+      pool.Rewind(mark);  // the attributes made own nothing
+      throw;
     }
-  } catch (...) {
-    pool.Rewind(mark);  // the attributes made own nothing
-    throw;
   }
-  if (first) block.m_attribs.Append(first, last, stored.count);
+  block.m_attribs.Append(first, last, stored.count);
   block.m_stored = {};
 }
 
