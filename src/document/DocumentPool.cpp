@@ -15,12 +15,6 @@ constexpr size_t kHeader = alignof(std::max_align_t);
 
 size_t g_limit = SIZE_MAX;
 
-// Characters plus the zero after them, in bytes.
-size_t CharBytes(size_t size) {
-  if (size > SIZE_MAX / 2 / sizeof(OLECHAR)) throw std::bad_alloc();
-  return (size + 1) * sizeof(OLECHAR);
-}
-
 }  // namespace
 
 void* DocumentPool::AllocateInNewChunk(size_t bytes, size_t alignment) {
@@ -64,15 +58,6 @@ void DocumentPool::Rewind(const Mark& mark) {
   m_taken = mark.taken;
 }
 
-OLECHAR* DocumentPool::StartString(size_t maxSize) {
-  return static_cast<OLECHAR*>(Allocate(CharBytes(maxSize), alignof(OLECHAR)));
-}
-
-PooledString DocumentPool::FinishString(OLECHAR* text, size_t size) {
-  text[size] = 0;
-  return PooledString(text, size);
-}
-
 PooledString DocumentPool::Copy(const OLECHAR* text, size_t size) {
   OLECHAR* into = StartString(size);
   size_t n = 0;
@@ -83,18 +68,6 @@ PooledString DocumentPool::Copy(const OLECHAR* text, size_t size) {
   return FinishString(into, n);
 }
 
-BSTR DocumentPool::StartText(size_t maxSize) {
-  auto* block =
-      static_cast<char*>(Allocate(sizeof(uint32_t) + CharBytes(maxSize), alignof(uint32_t)));
-  return reinterpret_cast<BSTR>(block + sizeof(uint32_t));
-}
-
-void DocumentPool::FinishText(BSTR text, size_t size) {
-  // The caller's maxSize came from a 32-bit length, but a BSTR counts bytes
-  // in 32 bits too; the reader refuses texts longer than that.
-  const uint32_t bytes = static_cast<uint32_t>(size * sizeof(OLECHAR));
-  std::memcpy(reinterpret_cast<char*>(text) - sizeof(uint32_t), &bytes, sizeof bytes);
-  text[size] = 0;
-}
+void DocumentPool::ThrowNoMemory() { throw std::bad_alloc(); }
 
 void DocumentPool::SetLimitForTesting(size_t bytes) { g_limit = bytes; }

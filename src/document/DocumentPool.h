@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 class DocumentPool {
  public:
@@ -32,15 +33,34 @@ class DocumentPool {
   // A copy of text, cut at its first zero character.
   PooledString Copy(const OLECHAR* text, size_t size);
   // Room for a name of up to maxSize characters; Finish cuts it to size.
-  OLECHAR* StartString(size_t maxSize);
-  static PooledString FinishString(OLECHAR* text, size_t size);
+  // Finish also makes a name of text laid out elsewhere in the pool, with
+  // room for the zero character after it.
+  OLECHAR* StartString(size_t maxSize) {
+    return static_cast<OLECHAR*>(Allocate(CharBytes(maxSize), alignof(OLECHAR)));
+  }
+  static PooledString FinishString(OLECHAR* text, size_t size) {
+    text[size] = 0;
+    return PooledString(text, size);
+  }
 
   // Room for a text value of up to maxSize characters in the BSTR layout
   // (its byte length before it, a zero character after it), so that
   // everything that reads a BSTR reads it. The pool owns it: it must never be
-  // given to SysFreeString or VariantClear.
-  BSTR StartText(size_t maxSize);
-  static void FinishText(BSTR text, size_t size);
+  // given to SysFreeString or VariantClear. Finish also makes a text of
+  // characters laid out elsewhere in the pool, with four bytes free before
+  // them and room for the zero character after them.
+  BSTR StartText(size_t maxSize) {
+    auto* block =
+        static_cast<char*>(Allocate(sizeof(uint32_t) + CharBytes(maxSize), alignof(uint32_t)));
+    return reinterpret_cast<BSTR>(block + sizeof(uint32_t));
+  }
+  static void FinishText(BSTR text, size_t size) {
+    // The caller's maxSize came from a 32-bit length, but a BSTR counts
+    // bytes in 32 bits too; the reader refuses texts longer than that.
+    const uint32_t bytes = static_cast<uint32_t>(size * sizeof(OLECHAR));
+    std::memcpy(reinterpret_cast<char*>(text) - sizeof(uint32_t), &bytes, sizeof bytes);
+    text[size] = 0;
+  }
 
   // Gives every chunk back; everything made from the pool is gone.
   void Release();
@@ -69,6 +89,12 @@ class DocumentPool {
   };
 
   void* AllocateInNewChunk(size_t bytes, size_t alignment);
+  // Characters plus the zero after them, in bytes.
+  static size_t CharBytes(size_t size) {
+    if (size > SIZE_MAX / 2 / sizeof(OLECHAR)) ThrowNoMemory();
+    return (size + 1) * sizeof(OLECHAR);
+  }
+  [[noreturn]] static void ThrowNoMemory();
 
   Chunk* m_chunks = nullptr;  // owned, newest first
   char* m_cur = nullptr;      // borrowed: free space in the newest chunk

@@ -5,10 +5,65 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
 enum : uint16_t { kTagI4 = 3, kTagR8 = 5, kTagDate = 7 };
+
+// A BSTR counts its bytes in 31 bits.
+constexpr uint32_t kLongestText = 0x7FFFFFF0u / sizeof(OLECHAR);
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+// The stored UTF-16LE units are this machine's characters as they lie.
+constexpr bool kStoredUnitsAreCharacters = true;
+#else
+constexpr bool kStoredUnitsAreCharacters = false;
+#endif
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+uint32_t U32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// How many of count UTF-16LE units come before the first zero one. Four at
+// a time: a word has a zero unit when one of its units borrows from its top
+// bit.
+size_t WideLength(const uint8_t* chars, size_t count) {
+  size_t i = 0;
+  if (kStoredUnitsAreCharacters) {
+    for (; i + 4 <= count; i += 4) {
+      uint64_t w;
+      std::memcpy(&w, chars + 2 * i, sizeof w);
+      if ((w - 0x0001000100010001u) & ~w & 0x8000800080008000u) break;
+    }
+  }
+  for (; i < count; ++i)
+    if (U16(chars + 2 * i) == 0) return i;
+  return count;
+}
+
+// Moves count stored UTF-16LE units from from back to to (not after from),
+// up to the first zero one, and returns how many it moved: the copy and the
+// search for the zero in one pass, four units at a time. Each word is read
+// before anything is written over it.
+size_t MoveBackToZero(uint8_t* to, const uint8_t* from, size_t count) {
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    uint64_t w;
+    std::memcpy(&w, from + 2 * i, sizeof w);
+    if ((w - 0x0001000100010001u) & ~w & 0x8000800080008000u) break;
+    std::memcpy(to + 2 * i, &w, sizeof w);
+  }
+  for (; i < count; ++i) {
+    if (from[2 * i] == 0 && from[2 * i + 1] == 0) return i;
+    to[2 * i] = from[2 * i];
+    to[2 * i + 1] = from[2 * i + 1];
+  }
+  return count;
+}
 
 }  // namespace
 
@@ -58,49 +113,131 @@ bool DocumentReader::ReadBlock(VirtualDocument& doc) {
   size_t nameSize = 0;
   uint32_t count = 0;
   if (!ReadChars(name, nameSize) || !m_in.ReadU32LE(count)) return false;
-  const uint8_t* attribs = m_in.cursor();
-  for (uint32_t i = 0; i < count; ++i)
-    if (!ReadAttrib(nullptr)) return false;
+  const uint64_t attribs = m_in.position();
+  if (m_version == 2) {
+    if (!CheckWideAttribs(count)) return false;
+  } else {
+    for (uint32_t i = 0; i < count; ++i)
+      if (!CheckAttrib()) return false;
+  }
   VirtualDocument::Block& block =
       doc.m_blocks.emplace_back(DecodeName(doc.m_pool, name, nameSize), doc.m_pool);
-  block.m_stored = {attribs, static_cast<size_t>(m_in.cursor() - attribs), count, m_version};
+  block.m_stored = {m_data + attribs, static_cast<size_t>(m_in.position() - attribs), count,
+                    m_version};
   return true;
+}
+
+bool DocumentReader::CheckAttrib() {
+  const uint8_t* chars = nullptr;
+  size_t count = 0;
+  if (!ReadChars(chars, count)) return false;
+  uint16_t tag = 0;
+  if (m_version != 0 && !m_in.ReadU16LE(tag)) return false;
+  if (m_version != 0 && tag == kTagI4) return m_in.ReadBytes(4) != nullptr;
+  if (m_version != 0 && (tag == kTagR8 || tag == kTagDate)) return m_in.ReadBytes(8) != nullptr;
+  const uint64_t at = m_in.position();
+  if (!ReadChars(chars, count)) return false;
+  if (count > kLongestText) {
+    m_in.MarkFault(at);
+    return false;
+  }
+  return true;
+}
+
+// The same checks as CheckAttrib's, in the same order, so that a fault is
+// found at the same offset; but on plain pointers, without a call per field.
+bool DocumentReader::CheckWideAttribs(uint32_t count) {
+  const uint8_t* p = m_in.cursor();
+  const uint8_t* const end = p + m_in.remaining();
+  for (uint32_t i = 0; i < count; ++i) {
+    if (end - p < 4) return StopAt(p, p);
+    uint64_t bytes = uint64_t{U32(p)} * 2;
+    p += 4;
+    if (bytes > static_cast<uint64_t>(end - p)) return StopAt(p, p);
+    p += bytes;
+    if (end - p < 2) return StopAt(p, p);
+    const uint16_t tag = U16(p);
+    p += 2;
+    const ptrdiff_t fixed = tag == kTagI4 ? 4 : tag == kTagR8 || tag == kTagDate ? 8 : 0;
+    if (fixed) {
+      if (end - p < fixed) return StopAt(p, p);
+      p += fixed;
+      continue;
+    }
+    const uint8_t* const text = p;
+    if (end - p < 4) return StopAt(p, p);
+    const uint32_t length = U32(p);
+    p += 4;
+    bytes = uint64_t{length} * 2;
+    if (bytes > static_cast<uint64_t>(end - p)) return StopAt(p, p);
+    p += bytes;
+    if (length > kLongestText) return StopAt(p, text);
+  }
+  return StopAt(p, nullptr);
+}
+
+bool DocumentReader::StopAt(const uint8_t* reached, const uint8_t* fault) {
+  const uint8_t* start = m_in.cursor();
+  const uint64_t base = m_in.position();
+  m_in.ReadBytes(static_cast<uint64_t>(reached - start));
+  if (!fault) return true;
+  m_in.MarkFault(base + static_cast<uint64_t>(fault - start));
+  return false;
 }
 
 // All or nothing: when memory runs out, the block is left as it was, with
 // its attributes still stored, and the pool gives back what the attempt
-// took, so that a later use tries again at no extra cost.
+// took, so that a later use tries again at no extra cost. The attributes
+// take one piece of the pool together; a decode in place takes nothing
+// else, so only a copy can fail after it has begun.
 void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
-  const VirtualDocument::Block::Stored& stored = block.m_stored;
-  DocumentReader reader(stored.data, stored.size, stored.version);
-  const DocumentPool::Mark mark = block.m_pool->Where();
-  try {
-    // The bytes were checked when the file was read, so every record is whole.
-    for (uint32_t i = 0; i < stored.count; ++i)
-      if (!reader.ReadAttrib(&block)) break;
-  } catch (...) {
-    block.m_attribs.clear();
-    block.m_pool->Rewind(mark);
-    throw;
+  const VirtualDocument::Block::Stored stored = block.m_stored;
+  DocumentPool& pool = *block.m_pool;
+  if (stored.count == 0) {
+    block.m_stored = {};
+    return;
   }
+  if (stored.count > SIZE_MAX / sizeof(Attrib)) throw std::bad_alloc();
+  const DocumentPool::Mark mark = pool.Where();
+  auto* slots = static_cast<Attrib*>(pool.Allocate(stored.count * sizeof(Attrib), alignof(Attrib)));
+  Attrib* first = nullptr;
+  Attrib* last = nullptr;
+  if (kStoredUnitsAreCharacters && stored.version == 2) {
+    uint8_t* at = stored.data;
+    first = last = DecodeInPlace(at, slots);
+    for (uint32_t i = 1; i < stored.count; ++i) last = last->m_next = DecodeInPlace(at, slots + i);
+  } else {
+    try {
+      DocumentReader reader(stored.data, stored.size, stored.version);
+      const uint8_t* at = stored.data;
+      first = last = reader.DecodeCopy(at, slots, pool);
+      for (uint32_t i = 1; i < stored.count; ++i)
+        last = last->m_next = reader.DecodeCopy(at, slots + i, pool);
+    } catch (...) {
+      pool.Rewind(mark);  // the attributes made own nothing
+      throw;
+    }
+  }
+  block.m_attribs.Append(first, last, stored.count);
   block.m_stored = {};
 }
 
 void DocumentReader::ForEachAttrib(const VirtualDocument::Block& block, const Visit& visit) {
   const VirtualDocument::Block::Stored& stored = block.m_stored;
   if (!stored.data) {
-    for (const VirtualDocument::Block::Attrib& a : block.m_attribs) visit(a);
+    for (const Attrib& a : block.m_attribs) visit(a);
     return;
   }
   DocumentPool scratch;
-  scratch.Allocate(1, 1);  // the first chunk stays, and is reused for every attribute
+  // The first chunk stays, and is reused for every attribute.
+  void* slot = scratch.Allocate(sizeof(Attrib), alignof(Attrib));
   const DocumentPool::Mark empty = scratch.Where();
-  VirtualDocument::Block one(PooledString(), scratch);
   DocumentReader reader(stored.data, stored.size, stored.version);
+  const uint8_t* at = stored.data;
   for (uint32_t i = 0; i < stored.count; ++i) {
-    if (!reader.ReadAttrib(&one)) break;  // cannot happen: the records were checked
-    visit(one.m_attribs.back());
-    one.m_attribs.clear();
+    Attrib* one = reader.DecodeCopy(at, slot, scratch);
+    visit(*one);
+    one->~Attrib();
     scratch.Rewind(empty);
   }
 }
@@ -109,43 +246,72 @@ size_t DocumentReader::AttribCount(const VirtualDocument::Block& block) {
   return block.m_stored.data ? block.m_stored.count : block.m_attribs.size();
 }
 
-bool DocumentReader::ReadAttrib(VirtualDocument::Block* block) {
-  const uint8_t* name = nullptr;
-  size_t nameSize = 0;
-  if (!ReadChars(name, nameSize)) return false;
-  uint16_t tag = 0;
-  if (m_version != 0 && !m_in.ReadU16LE(tag)) return false;
+DocumentReader::Attrib* DocumentReader::DecodeCopy(const uint8_t*& at, void* slot,
+                                                   DocumentPool& pool) {
+  const size_t width = m_version == 2 ? 2 : 1;
+  uint32_t length = U32(at);
+  const uint8_t* chars = at + 4;
+  at = chars + length * width;
+  const PooledString name = DecodeName(pool, chars, length);
   VARIANT value = {};  // VT_EMPTY
+  const uint16_t tag = m_version == 0 ? 0 : U16(at);
+  if (m_version != 0) at += 2;
   if (m_version != 0 && tag == kTagI4) {
-    uint32_t bits = 0;
-    if (!m_in.ReadU32LE(bits)) return false;
-    value.lVal = static_cast<LONG>(bits);
+    value.lVal = static_cast<LONG>(U32(at));
     value.vt = VT_I4;
+    at += 4;
   } else if (m_version != 0 && (tag == kTagR8 || tag == kTagDate)) {
-    uint64_t bits = 0;
-    if (!m_in.ReadU64LE(bits)) return false;
-    std::memcpy(&value.dblVal, &bits, sizeof bits);  // bits, not a double: NaN payloads stay
+    std::memcpy(&value.dblVal, at, 8);  // bits, not a double: NaN payloads stay
     value.vt = tag;
+    at += 8;
   } else {
-    const uint64_t at = m_in.position();
-    const uint8_t* chars = nullptr;
-    size_t count = 0;
-    if (!ReadChars(chars, count)) return false;
-    if (count > 0x7FFFFFF0u / sizeof(OLECHAR)) {  // a BSTR counts its bytes in 31 bits
-      m_in.MarkFault(at);
-      return false;
-    }
-    if (block) {
-      // The text stays in the pool; the attribute owns nothing.
-      BSTR text = block->m_pool->StartText(count);
-      DocumentPool::FinishText(text, Decode(chars, count, text));
-      value.bstrVal = text;
-      value.vt = VT_BSTR;
-    }
+    length = U32(at);
+    chars = at + 4;
+    at = chars + length * width;
+    // The text stays in the pool; the attribute owns nothing.
+    BSTR text = pool.StartText(length);
+    DocumentPool::FinishText(text, Decode(chars, length, text));
+    value.bstrVal = text;
+    value.vt = VT_BSTR;
   }
-  if (block)
-    block->m_attribs.emplace_back(DecodeName(*block->m_pool, name, nameSize)).m_value = value;
-  return true;
+  Attrib* made = new (slot) Attrib(name);
+  made->m_value = value;
+  return made;
+}
+
+// A name's characters move back over its length, which leaves room for the
+// zero after them. The room thus freed before a text's tag, with the tag
+// and the text's length, gives its BSTR length a place on a four-byte
+// boundary, and the characters move back once more behind it.
+DocumentReader::Attrib* DocumentReader::DecodeInPlace(uint8_t*& at, void* slot) {
+  const uint32_t nameLength = U32(at);
+  const size_t nameSize = MoveBackToZero(at, at + 4, nameLength);
+  Attrib* made =
+      new (slot) Attrib(DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(at), nameSize));
+  uint8_t* const free = at + nameSize * 2 + 2;  // even: every field of the format is
+  at += 4 + size_t{nameLength} * 2;
+  VARIANT& value = made->m_value;
+  const uint16_t tag = U16(at);
+  if (tag == kTagI4) {
+    value.lVal = static_cast<LONG>(U32(at + 2));
+    value.vt = VT_I4;
+    at += 6;
+  } else if (tag == kTagR8 || tag == kTagDate) {
+    std::memcpy(&value.dblVal, at + 2, 8);  // bits, not a double: NaN payloads stay
+    value.vt = tag;
+    at += 10;
+  } else {
+    const uint32_t length = U32(at + 2);
+    const uint8_t* const chars = at + 6;
+    uint8_t* const prefix = free + (reinterpret_cast<uintptr_t>(free) & 2);
+    BSTR text = reinterpret_cast<BSTR>(prefix + sizeof(uint32_t));
+    const size_t size = MoveBackToZero(prefix + sizeof(uint32_t), chars, length);
+    DocumentPool::FinishText(text, size);
+    value.bstrVal = text;
+    value.vt = VT_BSTR;
+    at += 6 + size_t{length} * 2;
+  }
+  return made;
 }
 
 bool DocumentReader::ReadChars(const uint8_t*& chars, size_t& count) {
@@ -163,28 +329,13 @@ bool DocumentReader::ReadChars(const uint8_t*& chars, size_t& count) {
 
 size_t DocumentReader::Decode(const uint8_t* chars, size_t count, OLECHAR* into) {
   if (m_version == 2) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // The stored units are already this machine's characters: copy them,
-    // and look for a zero four at a time (a word has a zero unit when one
-    // of its units borrows from its top bit).
-    std::memcpy(into, chars, count * 2);
-    size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-      uint64_t w;
-      std::memcpy(&w, chars + 2 * i, sizeof w);
-      if ((w - 0x0001000100010001u) & ~w & 0x8000800080008000u) break;
+    const size_t n = WideLength(chars, count);
+    if (kStoredUnitsAreCharacters) {
+      std::memcpy(into, chars, n * 2);
+    } else {
+      for (size_t i = 0; i < n; ++i) into[i] = static_cast<OLECHAR>(U16(chars + 2 * i));
     }
-    for (; i < count; ++i)
-      if (into[i] == 0) return i;
-    return count;
-#else
-    for (size_t i = 0; i < count; ++i) {
-      const OLECHAR c = static_cast<OLECHAR>(chars[2 * i] | chars[2 * i + 1] << 8);
-      if (c == 0) return i;
-      into[i] = c;
-    }
-    return count;
-#endif
+    return n;
   }
   const size_t bytes = std::find(chars, chars + count, uint8_t{0}) - chars;
   AnsiToWide(chars, bytes, m_wide);

@@ -5,7 +5,10 @@
 // A load checks every record but decodes only the block names. A block keeps
 // the checked bytes of its attributes and decodes them when they are first
 // used, so that opening a large file to read a few values costs little more
-// than reading it.
+// than reading it. That decode trusts the check and looks at every field
+// once. In the newest format it leaves names and texts where they are in
+// the kept bytes, moved a few bytes back so that each gets its zero
+// character, and a text its length before it.
 #pragma once
 
 #include "ByteReader.h"
@@ -16,9 +19,9 @@
 class DocumentReader {
  public:
   // The bytes must stay as long as the document's blocks: the document's
-  // own loads keep them in its pool.
-  DocumentReader(const uint8_t* data, size_t size, int version = 0)
-      : m_in(data, size), m_version(version) {}
+  // own loads keep them in its pool, and decoding rewrites them.
+  DocumentReader(uint8_t* data, size_t size, int version = 0)
+      : m_in(data, size), m_data(data), m_version(version) {}
 
   // Ok or BadFormat; blocks read before a fault stay in the document.
   DocStatus ReadBody(VirtualDocument& doc);
@@ -27,7 +30,8 @@ class DocumentReader {
   // Hands block's attributes to visit in order without keeping them: those
   // not yet decoded are decoded one at a time into scratch memory, so that
   // a walk over a whole large document (a dump) costs the memory of one
-  // attribute, not of the document's decoded form.
+  // attribute, not of the document's decoded form. The kept bytes are left
+  // as they are.
   using Visit = std::function<void(const VirtualDocument::Block::Attrib&)>;
   static void ForEachAttrib(const VirtualDocument::Block& block, const Visit& visit);
   // How many attributes block holds, decoded or not.
@@ -35,20 +39,33 @@ class DocumentReader {
   uint64_t position() const { return m_in.position(); }
 
  private:
+  using Attrib = VirtualDocument::Block::Attrib;
+
   bool ReadHeader();
   DocStatus Fail(VirtualDocument& doc);
   bool ReadBlock(VirtualDocument& doc);
-  // Reads one attribute record, appending it to block, or only checking it
-  // when block is null.
-  bool ReadAttrib(VirtualDocument::Block* block);
+  // Checks one attribute record of 8-bit text (format versions 0 and 1).
+  bool CheckAttrib();
+  // Checks count attribute records of the newest format in one pass.
+  bool CheckWideAttribs(uint32_t count);
+  // Moves the reader past a checked run of bytes that ends at reached and
+  // records a fault at fault.
+  bool StopAt(const uint8_t* reached, const uint8_t* fault);
   // The next string's stored characters: count of them, width bytes each.
   bool ReadChars(const uint8_t*& chars, size_t& count);
+
+  // Make an attribute in slot from the checked record at at, and move at
+  // past it. The copy takes room for its name and text from pool; the one
+  // in place (the newest format only) takes nothing and rewrites the record.
+  Attrib* DecodeCopy(const uint8_t*& at, void* slot, DocumentPool& pool);
+  static Attrib* DecodeInPlace(uint8_t*& at, void* slot);
   // Decodes count stored characters into room for as many, cut at the first
   // zero character; returns how many were kept.
   size_t Decode(const uint8_t* chars, size_t count, OLECHAR* into);
   PooledString DecodeName(DocumentPool& pool, const uint8_t* chars, size_t count);
 
   ByteReader m_in;
+  uint8_t* m_data;  // borrowed: what m_in reads
   int m_version;
   WString m_wide;  // reused for 8-bit text
 };

@@ -45,7 +45,7 @@ void VirtualDocument::Block::Attrib::Take(VARIANT& taken) {
 
 VirtualDocument::Block::Attrib* VirtualDocument::Block::FindAttrib(const OLECHAR* pattern) {
   pattern = OrEmpty(pattern);
-  AttribList& attribs = Decoded();
+  AttribList& attribs = HandedOut();
   for (Attrib& a : attribs)
     if (NamesEqual(a.name.c_str(), pattern)) return &a;
 
@@ -81,7 +81,19 @@ VirtualDocument::Block::Attrib& VirtualDocument::Block::AppendAttrib(const OLECH
 
 VirtualDocument::Block::Attrib& VirtualDocument::Block::AppendAttrib(const OLECHAR* attribName,
                                                                      size_t size) {
-  return Decoded().emplace_back(m_pool->Copy(attribName, size));
+  AttribList& attribs = HandedOut();
+  Attrib* added = new (m_pool->Allocate(sizeof(Attrib), alignof(Attrib)))
+      Attrib(m_pool->Copy(attribName, size));
+  attribs.Append(added, added, 1);
+  return *added;
+}
+
+VirtualDocument::Block::~Block() {
+  if (!m_handedOut) return;
+  for (auto it = m_attribs.begin(); it != m_attribs.end();) {
+    Attrib& a = *it++;
+    a.~Attrib();
+  }
 }
 
 VirtualDocument::Block::AttribList& VirtualDocument::Block::Decoded() const {
@@ -89,14 +101,17 @@ VirtualDocument::Block::AttribList& VirtualDocument::Block::Decoded() const {
   return m_attribs;
 }
 
+VirtualDocument::Block::AttribList& VirtualDocument::Block::HandedOut() {
+  AttribList& attribs = Decoded();
+  m_handedOut = true;
+  return attribs;
+}
+
 VirtualDocument::~VirtualDocument() { Clear(); }
 
 void VirtualDocument::Clear() {
   // Head to tail, blocks and the attributes in each.
-  while (!m_blocks.empty()) {
-    m_blocks.front().m_attribs.clear();
-    m_blocks.pop_front();
-  }
+  while (!m_blocks.empty()) m_blocks.pop_front();
   m_pool.Release();
   m_path.clear();
 }
@@ -200,13 +215,14 @@ DocStatus VirtualDocument::Read(const uint8_t* data, size_t size) {
 uint8_t* VirtualDocument::KeepBytes(uint64_t size) {
   if (size > SIZE_MAX) return nullptr;
   try {
-    return static_cast<uint8_t*>(m_pool.Allocate(static_cast<size_t>(size), 1));
+    // Aligned, so that the names and texts decoded in place are too.
+    return static_cast<uint8_t*>(m_pool.Allocate(static_cast<size_t>(size), 8));
   } catch (const std::bad_alloc&) {
     return nullptr;  // a file too large for this process's memory
   }
 }
 
-DocStatus VirtualDocument::ReadKept(const uint8_t* bytes, size_t size) {
+DocStatus VirtualDocument::ReadKept(uint8_t* bytes, size_t size) {
   m_formatVersion = 2;
   m_faultOffset = 0;
   DocumentReader reader(bytes, size);

@@ -9,7 +9,9 @@
 #include "PoolAllocator.h"
 #include "PooledString.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <list>
 
 class VirtualDocument {
@@ -31,15 +33,75 @@ class VirtualDocument {
 
      private:
       friend class DocumentReader;
-      VARIANT m_value;  // owned when m_owned; else nothing to release, or a
-                        // text read from the file that the pool owns
+      friend class Block;
+      VARIANT m_value;           // owned when m_owned; else nothing to release, or a
+                                 // text read from the file that the pool owns
+      Attrib* m_next = nullptr;  // borrowed: the next in the block
       bool m_owned = false;
     };
 
-    using AttribList = std::list<Attrib, PoolAllocator<Attrib>>;
+    // A block's attributes in order, linked through each one. They live in
+    // the pool: those decoded from a file side by side, those added later
+    // one by one.
+    class AttribList {
+     public:
+      template <typename T>
+      class Iterator {
+       public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = Attrib;
+        using difference_type = std::ptrdiff_t;
+        using pointer = T*;
+        using reference = T&;
+        explicit Iterator(T* at) : m_at(at) {}
+        T& operator*() const { return *m_at; }
+        T* operator->() const { return m_at; }
+        Iterator& operator++() {
+          m_at = m_at->m_next;
+          return *this;
+        }
+        Iterator operator++(int) {
+          Iterator was = *this;
+          m_at = m_at->m_next;
+          return was;
+        }
+        bool operator==(const Iterator& other) const { return m_at == other.m_at; }
+        bool operator!=(const Iterator& other) const { return m_at != other.m_at; }
 
-    Block(PooledString blockName, DocumentPool& pool)
-        : name(blockName), m_attribs(PoolAllocator<Attrib>(pool)), m_pool(&pool) {}
+       private:
+        T* m_at;  // borrowed
+      };
+      using iterator = Iterator<Attrib>;
+      using const_iterator = Iterator<const Attrib>;
+
+      iterator begin() { return iterator(m_head); }
+      iterator end() { return iterator(nullptr); }
+      const_iterator begin() const { return const_iterator(m_head); }
+      const_iterator end() const { return const_iterator(nullptr); }
+      size_t size() const { return m_size; }
+      bool empty() const { return m_size == 0; }
+      const Attrib& front() const { return *m_head; }
+      const Attrib& back() const { return *m_tail; }
+
+      // Links attribs at the tail; the last one's link must be null.
+      void Append(Attrib* first, Attrib* last, size_t count) {
+        (m_tail ? m_tail->m_next : m_head) = first;
+        m_tail = last;
+        m_size += count;
+      }
+
+     private:
+      Attrib* m_head = nullptr;  // borrowed: the pool's
+      Attrib* m_tail = nullptr;
+      size_t m_size = 0;
+    };
+
+    Block(PooledString blockName, DocumentPool& pool) : name(blockName), m_pool(&pool) {}
+    // Releases the values its attributes own. The attributes of a block that
+    // never handed one out own nothing, so they are not walked.
+    ~Block();
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
 
     // In file order, with attributes added later at the tail. Attributes
     // loaded from a file are decoded here, when first asked for.
@@ -59,17 +121,20 @@ class VirtualDocument {
 
     // Attribute records read from the file and checked, not yet decoded.
     struct Stored {
-      const uint8_t* data;  // borrowed: the file's bytes in the pool
+      uint8_t* data;  // borrowed: the file's bytes in the pool
       size_t size;
       uint32_t count;
       int version;
     };
 
     AttribList& Decoded() const;
+    // Decoded, for a caller that may change an attribute.
+    AttribList& HandedOut();
 
     mutable AttribList m_attribs;  // owned
     mutable Stored m_stored = {};
-    DocumentPool* m_pool;  // borrowed: the document's
+    DocumentPool* m_pool;      // borrowed: the document's
+    bool m_handedOut = false;  // an attribute may own its value
   };
 
   VirtualDocument() = default;
@@ -120,7 +185,7 @@ class VirtualDocument {
   // Room in the pool for a file's bytes; null when there is not enough memory.
   uint8_t* KeepBytes(uint64_t size);
   // Reads bytes that the pool keeps.
-  DocStatus ReadKept(const uint8_t* bytes, size_t size);
+  DocStatus ReadKept(uint8_t* bytes, size_t size);
 
   // Blocks, attributes and names live in the pool, which therefore comes
   // first: it must outlive them.

@@ -50,6 +50,10 @@ class DecodeOnUse : public ::testing::Test {
     return ReadFile(m_scratch.Path("saved.tvd"));
   }
 
+  // The large block of file cannot be decoded while the pool may not
+  // grow, however often it is tried, and the small one still can.
+  static void FailAndRetry(const Bytes& file);
+
   TempFolder m_scratch;
 };
 
@@ -69,8 +73,20 @@ TEST_F(DecodeOnUse, UntouchedAndTouchedBlocksSaveAlike) {
   EXPECT_EQ(SaveCopy(touched), SaveCopy(whole));
 }
 
+// The decoded attributes of a block take more memory than its records in the
+// file, so the pool, which sizes its chunks by what it holds, has no room left
+// for those of a block as large as the rest of the file.
+Bytes WithLargeBlock(Bytes file, const std::u16string& name) {
+  TvdBytes large;
+  large.Wide(name).U32(2000);
+  for (int a = 0; a < 2000; ++a) large.Wide(u"n" + std::u16string(1, u'a' + a % 26)).U16(3).U32(a);
+  file[34] += 1;
+  file.insert(file.end(), large.bytes().begin(), large.bytes().end());
+  return file;
+}
+
 TEST_F(DecodeOnUse, RunningOutOfMemoryLosesNothing) {
-  const Bytes file = ThreeBlocks();
+  const Bytes file = WithLargeBlock(ThreeBlocks(), u"BlockD");
   VirtualDocument reference;
   ASSERT_EQ(reference.Read(file.data(), file.size()), DocStatus::Ok);
   const Bytes expected = SaveCopy(reference);
@@ -83,7 +99,8 @@ TEST_F(DecodeOnUse, RunningOutOfMemoryLosesNothing) {
   Var::I4(value, 7);
   const OLECHAR* failed = nullptr;
   // Some of these fit in the chunk already taken; one of them must not.
-  for (const OLECHAR* block : {OLESTR("BlockA"), OLESTR("BlockB"), OLESTR("BlockC")}) {
+  for (const OLECHAR* block :
+       {OLESTR("BlockA"), OLESTR("BlockB"), OLESTR("BlockC"), OLESTR("BlockD")}) {
     try {
       doc.GetValue(block, OLESTR("Attributea"), &out);
     } catch (const std::bad_alloc&) {
@@ -138,15 +155,28 @@ TEST_F(DecodeOnUse, AWalkSeesWhatDecodingGives) {
   EXPECT_EQ(SaveCopy(walked), SaveCopy(decoded));
 }
 
-// A block too large for the memory left, and a small one that fits in it.
+// A block too large for the memory left, and a small one that fits in it;
+// in both versions of the format that have types, the newest decoding in
+// place and the other copying names and texts into the pool.
 TEST_F(DecodeOnUse, AFailedDecodeGivesBackWhatItTook) {
-  TvdBytes image;
-  image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(2);
-  image.Wide(u"Big").U32(50);
-  for (int a = 0; a < 50; ++a)
-    image.Wide(u"name" + std::u16string(6, u'a' + a % 26)).U16(8).Wide(std::u16string(20, u'x'));
-  image.Wide(u"Small").U32(1).Wide(u"n").U16(3).U32(7);
-  const Bytes file = image.bytes();
+  for (int version : {1, 2}) {
+    SCOPED_TRACE(version);
+    TvdBytes image;
+    image.Magic("Tavorin Virtual Document x.xx").U32(version).U32(2);
+    auto text = [&](const std::u16string& t) -> TvdBytes& {
+      return version == 2 ? image.Wide(t) : image.Narrow(std::string(t.begin(), t.end()));
+    };
+    text(u"Big").U32(1001);
+    for (int a = 0; a < 1000; ++a) text(u"n" + std::u16string(1, u'a' + a % 26)).U16(3).U32(a);
+    text(u"namexxxxxx").U16(8);
+    text(std::u16string(20, u'x'));
+    text(u"Small").U32(1);
+    text(u"n").U16(3).U32(7);
+    FailAndRetry(image.bytes());
+  }
+}
+
+void DecodeOnUse::FailAndRetry(const Bytes& file) {
   VirtualDocument doc;
   ASSERT_EQ(doc.Read(file.data(), file.size()), DocStatus::Ok);
   DocumentPool::SetLimitForTesting(0);  // no chunk beyond those taken
@@ -161,6 +191,9 @@ TEST_F(DecodeOnUse, AFailedDecodeGivesBackWhatItTook) {
   DocumentPool::SetLimitForTesting(SIZE_MAX);
   doc.GetValue(OLESTR("Big"), OLESTR("namexxxxxx"), &out);
   EXPECT_EQ(Utf8(out), std::string(20, 'x'));
+  doc.GetValue(OLESTR("Big"), OLESTR("nc"), &out);
+  EXPECT_EQ(out.vt, VT_I4);
+  EXPECT_EQ(out.lVal, 2);
 }
 
 TEST_F(DecodeOnUse, RewindFreesTheChunksTakenSinceTheMark) {
@@ -207,3 +240,110 @@ TEST_F(DecodeOnUse, EmptyBytesAreAnEmptyDocument) {
 }
 
 }  // namespace
+
+namespace {
+
+// Where each field of a file starts, so that a cut can be told where it falls.
+struct Field {
+  size_t start;
+  size_t end;
+  size_t faultAt;  // where a read that breaks off inside it fails
+};
+
+// One block of every kind of attribute, the fields noted as they are laid out.
+Bytes EveryField(int version, std::vector<Field>& fields) {
+  TvdBytes image;
+  image.Magic("Tavorin Virtual Document x.xx").U32(version).U32(1);
+  auto fixed = [&](size_t size, auto write) {
+    const size_t start = image.bytes().size();
+    write();
+    fields.push_back({start, start + size, start});
+  };
+  auto text = [&](const std::u16string& t) {
+    fixed(4, [&] { image.U32(static_cast<uint32_t>(t.size())); });
+    const size_t start = image.bytes().size();
+    for (char16_t c : t) version == 2 ? image.U16(c) : image.Raw({static_cast<uint8_t>(c)});
+    if (!t.empty()) fields.push_back({start, image.bytes().size(), start});
+  };
+  text(u"Block");
+  fixed(4, [&] { image.U32(4); });
+  text(u"i");
+  fixed(2, [&] { image.U16(3); });
+  fixed(4, [&] { image.U32(42); });
+  text(u"r");
+  fixed(2, [&] { image.U16(5); });
+  fixed(8, [&] { image.F64(0.5); });
+  text(u"");
+  fixed(2, [&] { image.U16(8); });
+  text(u"text");
+  text(u"d");
+  fixed(2, [&] { image.U16(7); });
+  fixed(8, [&] { image.F64(45000); });
+  return image.bytes();
+}
+
+}  // namespace
+
+// A file cut anywhere in a block fails at the field that breaks off: at the
+// start of a number, a tag or a length, at the first character of a string.
+TEST_F(DecodeOnUse, ACutFailsAtTheFieldItBreaks) {
+  for (int version : {1, 2}) {
+    SCOPED_TRACE(version);
+    std::vector<Field> fields;
+    const Bytes full = EveryField(version, fields);
+    for (const Field& field : fields) {
+      for (size_t cut = field.start; cut < field.end; ++cut) {
+        SCOPED_TRACE(cut);
+        VirtualDocument doc;
+        ASSERT_EQ(doc.Read(full.data(), cut), DocStatus::BadFormat);
+        EXPECT_EQ(doc.faultOffset(), field.faultAt);
+        EXPECT_TRUE(doc.blocks().empty());
+      }
+    }
+    VirtualDocument doc;
+    ASSERT_EQ(doc.Read(full.data(), full.size()), DocStatus::Ok);
+    EXPECT_EQ(doc.blocks().front().attribs().size(), 4u);
+  }
+}
+
+// Names and texts of every length up to a few characters, with and without a
+// zero in them, so that they lie at every alignment the file gives: each
+// decodes to the whole, terminated string, and each text to a BSTR whose
+// length lies on a four-byte boundary, as a copy in the pool would.
+TEST_F(DecodeOnUse, NamesAndTextsAreWholeWhereverTheyLie) {
+  std::vector<std::u16string> strings;
+  for (size_t n = 0; n < 6; ++n) {
+    std::u16string s;
+    for (size_t i = 0; i < n; ++i) s += static_cast<char16_t>(u'a' + i);
+    strings.push_back(s);
+    if (n > 1) strings.push_back(s.substr(0, n / 2) + u'\0' + s.substr(n / 2 + 1));
+  }
+  TvdBytes image;
+  image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(1);
+  image.Wide(u"Block").U32(static_cast<uint32_t>(strings.size() * strings.size()));
+  for (const std::u16string& name : strings)
+    for (const std::u16string& text : strings) image.Wide(name).U16(8).Wide(text);
+  const Bytes file = image.bytes();
+  VirtualDocument doc;
+  ASSERT_EQ(doc.Read(file.data(), file.size()), DocStatus::Ok);
+  auto upToZero = [](const std::u16string& s) {
+    const std::u16string kept = s.substr(0, s.find(u'\0'));
+    return Utf8(WString(kept.begin(), kept.end()));
+  };
+  auto a = doc.blocks().front().attribs().begin();
+  for (const std::u16string& name : strings) {
+    for (const std::u16string& text : strings) {
+      SCOPED_TRACE(upToZero(name) + " " + upToZero(text));
+      EXPECT_EQ(Utf8(a->name), upToZero(name));
+      EXPECT_EQ(a->name.c_str()[a->name.size()], 0);
+      const VARIANT& v = a->value();
+      ASSERT_EQ(v.vt, VT_BSTR);
+      EXPECT_EQ(Utf8(v), upToZero(text));
+      EXPECT_EQ(SysStringLen(v.bstrVal),
+                text.find(u'\0') == std::u16string::npos ? text.size() : text.find(u'\0'));
+      EXPECT_EQ(v.bstrVal[SysStringLen(v.bstrVal)], 0);
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(v.bstrVal) % alignof(uint32_t), 0u);
+      ++a;
+    }
+  }
+}

@@ -1,4 +1,6 @@
 // Reading all three header generations and writing the newest, on real files.
+#include "ByteWriter.h"
+#include "DocumentWriter.h"
 #include "VirtualDocument.h"
 
 #include "TempFolder.h"
@@ -401,6 +403,58 @@ TEST_F(FileFormat, OtherTypesAreStoredAsText) {
   Var back;
   m_doc.GetValue(OLESTR("B"), OLESTR("empty"), &back);
   EXPECT_EQ(back.vt, VT_BSTR);
+}
+
+// A save measures the document first and lays it out into exactly that much
+// memory, whatever the values: decoded from a file or not, texts with a zero
+// in them or none at all, and values that go out as their text form.
+TEST_F(FileFormat, TheLayoutFillsExactlyTheRoomMeasuredForIt) {
+  ASSERT_EQ(LoadBytes(CardFile()), DocStatus::Ok);
+  Var v;
+  v.vt = VT_BSTR;
+  v.bstrVal = SysAllocStringLen(OLESTR("cut\0here"), 8);
+  m_doc.SetValue(OLESTR("More"), OLESTR("zero inside"), &v);
+  VariantClear(&v);
+  v.vt = VT_BSTR;
+  v.bstrVal = nullptr;
+  m_doc.SetValue(OLESTR("More"), OLESTR("null"), &v);
+  v.vt = VT_BOOL;
+  v.boolVal = VARIANT_FALSE;
+  m_doc.SetValue(OLESTR("More"), OLESTR("bool"), &v);
+  Var::R8(v, 0.25);
+  m_doc.SetValue(OLESTR("More"), OLESTR("r8"), &v);
+  m_doc.AppendBlock(OLESTR("Empty"));
+  for (bool cardDecoded : {false, true}) {
+    if (cardDecoded) m_doc.blocks().front().attribs();
+    ByteWriter out;
+    ASSERT_EQ(DocumentWriter::WriteBody(m_doc, out), DocStatus::Ok);
+    EXPECT_EQ(out.size(), out.capacity());
+    VirtualDocument back;
+    ASSERT_EQ(back.Read(out.data(), out.size()), DocStatus::Ok);
+    Var text;
+    back.GetValue(OLESTR("More"), OLESTR("zero inside"), &text);
+    EXPECT_EQ(Utf8(text), "cut");
+    back.GetValue(OLESTR("More"), OLESTR("bool"), &text);
+    EXPECT_EQ(Utf8(text), "0");
+    EXPECT_EQ(back.blocks().size(), 3u);
+  }
+}
+
+// Beyond the room reserved, the buffer grows and keeps what it holds.
+TEST(ByteWriter, GrowsPastWhatWasReserved) {
+  ByteWriter out;
+  out.Reserve(3);
+  out.WriteU16LE(0x0201);
+  for (uint32_t i = 0; i < 1000; ++i) out.WriteU32LE(i);
+  ASSERT_EQ(out.size(), 4002u);
+  EXPECT_GE(out.capacity(), out.size());
+  EXPECT_EQ(out.data()[0], 1);
+  EXPECT_EQ(out.data()[1], 2);
+  for (uint32_t i = 0; i < 1000; ++i) {
+    uint32_t v;
+    std::memcpy(&v, out.data() + 2 + 4 * i, 4);
+    ASSERT_EQ(v, i);  // little-endian, as the format
+  }
 }
 
 }  // namespace
