@@ -1,0 +1,86 @@
+// Finds the first item of a list whose name equals a given one under
+// NamesEqual, in about constant time, so that a batch of N lookups costs
+// about N lookups rather than N scans of the list.
+//
+// The index is made at the first lookup and follows the list from then on:
+// items are only ever appended at the tail (it indexes the new tail at the
+// next lookup) or all removed (it starts again). It maps the hash of each
+// name's key (see NameKey) to the first item with that hash, and confirms a
+// hit with the real comparison; when two keys share a hash, or the system
+// cannot make a key, it falls back to scanning the list in order.
+#pragma once
+
+#include "Automation.h"
+#include "NameMatch.h"
+
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+template <class Item>
+class NameIndex {
+ public:
+  // Forgets everything: for a list that was emptied.
+  void Reset() { m_table.reset(); }
+
+  // The first item of list (whose items have a `name` with c_str()) equal
+  // to name, or null.
+  template <class List>
+  Item* Find(List& list, const OLECHAR* name) {
+    if (!name) name = OLESTR("");
+    if (!Follow(list) || !NameKey(name, m_table->key)) return Scan(list, name);
+    const auto found = m_table->first.find(Hash(m_table->key));
+    if (found == m_table->first.end()) return nullptr;
+    if (NamesEqual(found->second->name.c_str(), name)) return found->second;
+    return Scan(list, name);  // two keys share a hash
+  }
+
+ private:
+  struct Table {
+    std::unordered_map<size_t, Item*> first;  // items borrowed from the list
+    size_t count = 0;                         // how many of the list's items it has seen
+    uint32_t context = 0;
+    bool usable = true;  // false once a name had no key: then every lookup scans
+    std::string key;     // reused for every key made
+  };
+
+  static size_t Hash(const std::string& key) { return std::hash<std::string_view>()(key); }
+
+  template <class List>
+  static Item* Scan(List& list, const OLECHAR* name) {
+    for (Item& item : list)
+      if (NamesEqual(item.name.c_str(), name)) return &item;
+    return nullptr;
+  }
+
+  // Brings the table up to date with list; false when lookups must scan.
+  template <class List>
+  bool Follow(List& list) {
+    const uint32_t context = NameKeyContext();
+    if (!m_table || list.size() < m_table->count || m_table->context != context) {
+      m_table.reset(new Table);
+      m_table->context = context;
+    }
+    Table& table = *m_table;
+    if (!table.usable) return false;
+    const size_t added = list.size() - table.count;
+    if (added == 0) return true;
+    table.first.reserve(list.size());
+    for (auto it = std::prev(list.end(), static_cast<std::ptrdiff_t>(added)); it != list.end();
+         ++it) {
+      if (!NameKey(it->name.c_str(), table.key)) {
+        table.usable = false;
+        table.first.clear();
+        return false;
+      }
+      table.first.emplace(Hash(table.key), &*it);  // an earlier item keeps its place
+    }
+    table.count = list.size();
+    return true;
+  }
+
+  std::unique_ptr<Table> m_table;  // owned; null until the first lookup
+};
