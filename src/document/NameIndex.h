@@ -5,9 +5,10 @@
 // The index is made at the first lookup and follows the list from then on:
 // items are only ever appended at the tail (it indexes the new tail at the
 // next lookup) or all removed (it starts again). It maps the hash of each
-// name's key (see NameKey) to the first item with that hash, and confirms a
-// hit with the real comparison; when two keys share a hash, or the system
-// cannot make a key, it falls back to scanning the list in order.
+// name's key (see NameKey) to the first item with that hash, in one open
+// table (a lookup touches one slot, then the item), and confirms a hit with
+// the real comparison; when two keys share a hash, or the system cannot make
+// a key, it falls back to scanning the list in order.
 #pragma once
 
 #include "Automation.h"
@@ -18,7 +19,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 template <class Item>
 class NameIndex {
@@ -32,19 +33,56 @@ class NameIndex {
   Item* Find(List& list, const OLECHAR* name) {
     if (!name) name = OLESTR("");
     if (!Follow(list) || !NameKey(name, m_table->key)) return Scan(list, name);
-    const auto found = m_table->first.find(Hash(m_table->key));
-    if (found == m_table->first.end()) return nullptr;
-    if (NamesEqual(found->second->name.c_str(), name)) return found->second;
+    Item* found = m_table->Find(Hash(m_table->key));
+    if (!found) return nullptr;
+    if (NamesEqual(found->name.c_str(), name)) return found;
     return Scan(list, name);  // two keys share a hash
   }
 
  private:
+  struct Slot {
+    size_t hash;
+    Item* item;  // borrowed from the list; null for a free slot
+  };
+
   struct Table {
-    std::unordered_map<size_t, Item*> first;  // items borrowed from the list
-    size_t count = 0;                         // how many of the list's items it has seen
+    std::vector<Slot> slots;  // a power of two of them, at most half in use
+    size_t used = 0;
+    size_t count = 0;  // how many of the list's items it has seen
     uint32_t context = 0;
     bool usable = true;  // false once a name had no key: then every lookup scans
     std::string key;     // reused for every key made
+
+    // The first item added with this hash, or null.
+    Item* Find(size_t hash) const {
+      if (slots.empty()) return nullptr;
+      const size_t mask = slots.size() - 1;
+      for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        if (!slots[i].item) return nullptr;
+        if (slots[i].hash == hash) return slots[i].item;
+      }
+    }
+    // Adds item unless an earlier one has the same hash.
+    void Add(size_t hash, Item* item) {
+      if (2 * (used + 1) > slots.size()) Grow(2 * (used + 1));
+      const size_t mask = slots.size() - 1;
+      size_t i = hash & mask;
+      for (; slots[i].item; i = (i + 1) & mask)
+        if (slots[i].hash == hash) return;
+      slots[i] = {hash, item};
+      ++used;
+    }
+    // Room for least slots, rehashing only when there is too little.
+    void Grow(size_t least) {
+      if (slots.size() >= least) return;
+      size_t size = 16;
+      while (size < least) size *= 2;
+      std::vector<Slot> old(size, Slot{0, nullptr});
+      old.swap(slots);
+      used = 0;
+      for (const Slot& slot : old)
+        if (slot.item) Add(slot.hash, slot.item);
+    }
   };
 
   static size_t Hash(const std::string& key) { return std::hash<std::string_view>()(key); }
@@ -68,15 +106,15 @@ class NameIndex {
     if (!table.usable) return false;
     const size_t added = list.size() - table.count;
     if (added == 0) return true;
-    table.first.reserve(list.size());
+    table.Grow(2 * list.size());
     for (auto it = std::prev(list.end(), static_cast<std::ptrdiff_t>(added)); it != list.end();
          ++it) {
       if (!NameKey(it->name.c_str(), table.key)) {
         table.usable = false;
-        table.first.clear();
+        table.slots.clear();
         return false;
       }
-      table.first.emplace(Hash(table.key), &*it);  // an earlier item keeps its place
+      table.Add(Hash(table.key), &*it);
     }
     table.count = list.size();
     return true;
