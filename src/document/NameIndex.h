@@ -46,7 +46,7 @@ class NameIndex {
   };
 
   struct Table {
-    std::vector<Slot> slots;  // a power of two of them, at most half in use
+    std::vector<Slot> slots;  // at most three quarters in use
     size_t used = 0;
     size_t count = 0;  // how many of the list's items it has seen
     uint32_t context = 0;
@@ -56,28 +56,26 @@ class NameIndex {
     // The first item added with this hash, or null.
     Item* Find(size_t hash) const {
       if (slots.empty()) return nullptr;
-      const size_t mask = slots.size() - 1;
-      for (size_t i = hash & mask;; i = (i + 1) & mask) {
+      for (size_t i = hash % slots.size();; i = i + 1 == slots.size() ? 0 : i + 1) {
         if (!slots[i].item) return nullptr;
         if (slots[i].hash == hash) return slots[i].item;
       }
     }
     // Adds item unless an earlier one has the same hash.
     void Add(size_t hash, Item* item) {
-      if (2 * (used + 1) > slots.size()) Grow(2 * (used + 1));
-      const size_t mask = slots.size() - 1;
-      size_t i = hash & mask;
-      for (; slots[i].item; i = (i + 1) & mask)
+      if (4 * (used + 1) > 3 * slots.size()) Grow(2 * slots.size() + 16);
+      size_t i = hash % slots.size();
+      for (; slots[i].item; i = i + 1 == slots.size() ? 0 : i + 1)
         if (slots[i].hash == hash) return;
       slots[i] = {hash, item};
       ++used;
     }
-    // Room for least slots, rehashing only when there is too little.
+    // Room for least slots, rehashing only when there is too little. No
+    // more than that: the table of a large block is fresh memory, and
+    // touching fresh memory is what its making costs most on some machines.
     void Grow(size_t least) {
       if (slots.size() >= least) return;
-      size_t size = 16;
-      while (size < least) size *= 2;
-      std::vector<Slot> old(size, Slot{0, nullptr});
+      std::vector<Slot> old(least, Slot{0, nullptr});
       old.swap(slots);
       used = 0;
       for (const Slot& slot : old)
@@ -106,7 +104,7 @@ class NameIndex {
     if (!table.usable) return false;
     const size_t added = list.size() - table.count;
     if (added == 0) return true;
-    table.Grow(2 * list.size());
+    table.Grow(list.size() / 3 * 4 + 16);
     for (auto it = std::prev(list.end(), static_cast<std::ptrdiff_t>(added)); it != list.end();
          ++it) {
       if (!NameKey(it->name.c_str(), table.key)) {
