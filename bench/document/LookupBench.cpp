@@ -30,9 +30,10 @@ double Now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// Names of one length for every N, so that only the count changes.
 WString Name(int i) {
   WString name = OLESTR("Attribute-");
-  for (const char c : std::to_string(i)) name += static_cast<OLECHAR>(c);
+  for (const char c : std::to_string(100000 + i).substr(1)) name += static_cast<OLECHAR>(c);
   return name;
 }
 

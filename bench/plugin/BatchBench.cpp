@@ -29,7 +29,11 @@
 
 namespace {
 
-std::wstring AttribName(int i) { return L"Attribute-" + std::to_wstring(i); }
+// Names of one length for every N, so that only the count changes.
+std::wstring AttribName(int i) {
+  const std::wstring digits = std::to_wstring(100000 + i);
+  return L"Attribute-" + digits.substr(1);
+}
 
 std::wstring WriteBlockFile(int count) {
   wchar_t dir[MAX_PATH];
