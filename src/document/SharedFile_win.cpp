@@ -20,11 +20,15 @@ bool SharedFile::Open(const OLECHAR* path) {
                 error);
   }
   // Pipes, consoles and devices open too; only disk files are documents.
-  BY_HANDLE_FILE_INFORMATION info;
   if (GetFileType(m_file.get()) != FILE_TYPE_DISK) return Fail(Step::NotAFile, 0);
-  if (!GetFileInformationByHandle(m_file.get(), &info)) return Fail(Step::Open, GetLastError());
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return Fail(Step::Folder, 0);
-  m_size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  // The standard information answers "a folder?" and "how large?" alone, at a
+  // fraction of the cost of the full information (which also gathers times,
+  // the volume serial number and the file index).
+  FILE_STANDARD_INFO info;
+  if (!GetFileInformationByHandleEx(m_file.get(), FileStandardInfo, &info, sizeof info))
+    return Fail(Step::Open, GetLastError());
+  if (info.Directory) return Fail(Step::Folder, 0);
+  m_size = static_cast<uint64_t>(info.EndOfFile.QuadPart);
   if (m_size > kMaxSize) return Fail(Step::TooLarge, ERROR_FILE_TOO_LARGE);
   return true;
 }

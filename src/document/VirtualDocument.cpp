@@ -46,8 +46,7 @@ void VirtualDocument::Block::Attrib::Take(VARIANT& taken) {
 VirtualDocument::Block::Attrib* VirtualDocument::Block::FindAttrib(const OLECHAR* pattern) {
   pattern = OrEmpty(pattern);
   AttribList& attribs = HandedOut();
-  for (Attrib& a : attribs)
-    if (NamesEqual(a.name.c_str(), pattern)) return &a;
+  if (Attrib* exact = m_index.Find(attribs, pattern)) return exact;
 
   WString p(pattern);
   if (p.empty()) return nullptr;
@@ -58,16 +57,24 @@ VirtualDocument::Block::Attrib* VirtualDocument::Block::FindAttrib(const OLECHAR
   p = WString(StripStars(p));
   const size_t n = p.size();
 
-  WString stripped;  // reused: the comparisons want each name zero-terminated
+  // The comparisons want each name zero-terminated: a name is copied only
+  // when stars must come off its end, or to lower-case it.
+  WString stripped;
   for (Attrib& a : attribs) {
-    stripped.assign(StripStars(a.name));
+    const View core = StripStars(a.name);
+    const bool endsInStar = !a.name.empty() && a.name.back() == '*';
+    const OLECHAR* text = core.empty() ? OLESTR("") : core.data();
+    if (endsInStar || (starFirst && starLast)) {
+      stripped.assign(core);
+      text = stripped.c_str();
+    }
     if (starFirst && starLast) {
       LowerCase(stripped);
       if (stripped.find(p) != WString::npos) return &a;
     } else if (starFirst) {
-      if (stripped.size() > n) stripped.erase(0, stripped.size() - n);
-      if (NamesEqual(stripped.c_str(), p.c_str())) return &a;
-    } else if (PrefixEqual(stripped.c_str(), p.c_str(), static_cast<int>(n))) {
+      const size_t skip = core.size() > n ? core.size() - n : 0;
+      if (NamesEqual(text + skip, p.c_str())) return &a;
+    } else if (PrefixEqual(text, p.c_str(), static_cast<int>(n))) {
       return &a;
     }
   }
@@ -112,15 +119,13 @@ VirtualDocument::~VirtualDocument() { Clear(); }
 void VirtualDocument::Clear() {
   // Head to tail, blocks and the attributes in each.
   while (!m_blocks.empty()) m_blocks.pop_front();
+  m_blockIndex.Reset();
   m_pool.Release();
   m_path.clear();
 }
 
 VirtualDocument::Block* VirtualDocument::FindBlock(const OLECHAR* blockName) {
-  blockName = OrEmpty(blockName);
-  for (Block& b : m_blocks)
-    if (NamesEqual(b.name.c_str(), blockName)) return &b;
-  return nullptr;
+  return m_blockIndex.Find(m_blocks, blockName);
 }
 
 VirtualDocument::Block& VirtualDocument::AppendBlock(const OLECHAR* blockName) {

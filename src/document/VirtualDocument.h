@@ -6,6 +6,7 @@
 #include "DocStatus.h"
 #include "DocumentPool.h"
 #include "FileFailure.h"
+#include "NameIndex.h"
 #include "PoolAllocator.h"
 #include "PooledString.h"
 
@@ -133,6 +134,7 @@ class VirtualDocument {
 
     mutable AttribList m_attribs;  // owned
     mutable Stored m_stored = {};
+    NameIndex<Attrib> m_index;
     DocumentPool* m_pool;      // borrowed: the document's
     bool m_handedOut = false;  // an attribute may own its value
   };
@@ -191,6 +193,7 @@ class VirtualDocument {
   // first: it must outlive them.
   DocumentPool m_pool;
   BlockList m_blocks{PoolAllocator<Block>(m_pool)};  // owned, in file order, new blocks at the tail
+  NameIndex<Block> m_blockIndex;
   WString m_path;
   int m_formatVersion = 2;
   uint64_t m_faultOffset = 0;

@@ -593,6 +593,29 @@ class LongTexts(TvdTestCase):
         self.ok("import", "-", "-o", "back.tvd", stdin=out.encode("utf-8"))
         self.assertEqual(self.read("back.tvd"), self.read("long.tvd"))
 
+    def test_each_kind_of_character_is_written_exactly(self):
+        # Every control character but zero, DEL, quotes, a backslash, characters of 2,
+        # 3 and 4 bytes in UTF-8, and a low and a high surrogate that do not pair.
+        text = "".join(map(chr, range(1, 0x20))) + "\x7f\"\\/ \u00e9\u0800\uffff\U0010FFFF\udfff\ud800x"
+        self.write("k.tvd", FileBuilder().blocks([("B", [(text, (TEXT, text))])]))
+
+        def escaped(c):
+            named = {'"': '\\"', "\\": "\\\\", "\n": "\\n", "\r": "\\r", "\t": "\\t"}
+            if c in named:
+                return named[c]
+            if ord(c) < 0x20 or ord(c) == 0x7F or 0xD800 <= ord(c) < 0xE000:
+                return "\\u%04X" % ord(c)
+            return c
+        quoted = '"%s"' % "".join(map(escaped, text))
+        self.assertEqual(self.ok("dump", "k.tvd").splitlines()[-1],
+                         "  %s: text %s" % (quoted, quoted))
+        # JSON as Python writes it: the same short escapes plus \b and \f,
+        # lower-case hex, DEL as it is, U+FFFD for each unpaired surrogate.
+        out = self.ok("dump", "--json", "k.tvd")
+        as_json = json.dumps(readable(text), ensure_ascii=False)
+        self.assertIn('"name": %s,\n' % as_json, out)
+        self.assertIn('"value": %s,\n' % as_json, out)
+
     def test_import_of_long_strings(self):
         # Characters of 2, 3 and 4 bytes across where UTF-8 is cut for
         # conversion (every 64 KB), and one string of many pieces.

@@ -10,10 +10,16 @@
 class ChunkedOut {
  public:
   using Sink = std::function<void(const std::string&)>;
+  static constexpr size_t kChunk = 64 * 1024;
 
   explicit ChunkedOut(Sink sink) : m_sink(std::move(sink)) {}
 
-  ChunkedOut& operator<<(std::string_view piece);
+  // Inline: dumps hand on many short pieces.
+  ChunkedOut& operator<<(std::string_view piece) {
+    m_buffer.append(piece);
+    if (m_buffer.size() >= kChunk) Flush();
+    return *this;
+  }
   // Hands on what is held; call it once the output is complete.
   void Flush();
 

@@ -18,30 +18,34 @@ const char kUtf16Suffix[] = "_utf16";
 const char kAttribMember[] = ",\n          ";
 const char kBlockMember[] = ",\n      ";
 
-// "key": "text", written in pieces, then "key_utf16" after separator when
-// the text holds an unpaired surrogate.
-void WriteText(ChunkedOut& out, const std::string& key, ValueText::WStringView text,
+// "key": "text", then "key_utf16" after separator when the text holds an
+// unpaired surrogate. Keys are plain ASCII words.
+void WriteText(ChunkedOut& out, std::string_view key, ValueText::WStringView text,
                const char* separator) {
-  out << json(key).dump() << ": \"";
-  bool valid = true;
-  ValueText::ForEachPiece(text, [&](const WString& piece) {
-    const std::string quoted = json(ValueText::Readable(piece)).dump();
-    out << std::string_view(quoted).substr(1, quoted.size() - 2);
-    valid = valid && IsValidUtf16(piece);
-  });
+  out << "\"" << key << "\": \"";
+  const bool valid = ValueText::WriteJsonText(text, out);
   out << "\"";
   if (valid) return;
-  out << separator << json(key + kUtf16Suffix).dump() << ": \"";
-  ValueText::ForEachPiece(text, [&](const WString& piece) { out << ValueText::UnitsHex(piece); });
+  out << separator << "\"" << key << kUtf16Suffix << "\": \"";
+  ValueText::WriteUnitsHex(text, out);
   out << "\"";
 }
 
+// A finite double as nlohmann's dump writes it (its own shortest form:
+// "0.1", "-0.0", "1e+300"), made with the function its serializer uses.
+void WriteNumber(ChunkedOut& out, double value) {
+  char digits[64];
+  const char* end = nlohmann::detail::to_chars(digits, digits + sizeof digits, value);
+  out << std::string_view(digits, static_cast<size_t>(end - digits));
+}
+
 void WriteDouble(ChunkedOut& out, const double& value) {
+  out << kAttribMember << "\"value\": ";
   if (std::isfinite(value)) {
-    out << kAttribMember << "\"value\": " << json(value).dump();
+    WriteNumber(out, value);
   } else {
-    out << kAttribMember << "\"value\": " << json(ValueText::FormatDouble(value)).dump()
-        << kAttribMember << "\"bits\": " << json(ValueText::BitsHex(value)).dump();
+    out << "\"" << ValueText::FormatDouble(value) << "\"" << kAttribMember << "\"bits\": \""
+        << ValueText::BitsHex(value) << "\"";
   }
 }
 
@@ -52,7 +56,7 @@ void WriteAttrib(ChunkedOut& out, const VirtualDocument::Block::Attrib& attrib) 
   out << kAttribMember << "\"type\": ";
   const VARIANT& v = attrib.value();
   if (v.vt == VT_I4) {
-    out << "\"i4\"" << kAttribMember << "\"value\": " << json(v.lVal).dump();
+    out << "\"i4\"" << kAttribMember << "\"value\": " << std::to_string(v.lVal);
   } else if (v.vt == VT_R8) {
     out << "\"r8\"";
     WriteDouble(out, v.dblVal);
@@ -61,7 +65,7 @@ void WriteAttrib(ChunkedOut& out, const VirtualDocument::Block::Attrib& attrib) 
     WriteDouble(out, v.date);
     std::string iso;
     if (ValueText::FormatIsoDate(v.date, iso))
-      out << kAttribMember << "\"iso\": " << json(iso).dump();
+      out << kAttribMember << "\"iso\": \"" << iso << "\"";  // digits and separators only
   } else {
     // A loaded document holds nothing else; anything that is not one of the
     // stored types is text, as a save would make it.

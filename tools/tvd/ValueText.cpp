@@ -30,12 +30,6 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 void AppendUtf8(std::string& out, char32_t c) { out += Utf8FromUtf16(WString(1, OLECHAR(c))); }
 
-void AppendEscape(std::string& out, unsigned unit) {
-  char buffer[8];
-  std::snprintf(buffer, sizeof buffer, "\\u%04X", unit);
-  out += buffer;
-}
-
 bool IsHigh(OLECHAR c) { return c >= 0xD800 && c < 0xDC00; }
 bool IsLow(OLECHAR c) { return c >= 0xDC00 && c < 0xE000; }
 
@@ -53,27 +47,86 @@ void ForEachCharacter(const WString& text, PairFn onPair, UnitFn onUnit) {
   }
 }
 
-// The text with quotes, backslashes, control characters and unpaired
-// surrogates escaped, as WriteQuoted writes it between the quotes.
-std::string Escaped(const WString& text) {
-  std::string out;
-  ForEachCharacter(
-      text, [&](const WString& pair) { out += Utf8FromUtf16(pair); },
-      [&](OLECHAR c) {
-        switch (c) {
-          case '"': out += "\\\""; break;
-          case '\\': out += "\\\\"; break;
-          case '\n': out += "\\n"; break;
-          case '\r': out += "\\r"; break;
-          case '\t': out += "\\t"; break;
-          default:
-            if (c < 0x20 || c == 0x7F || IsHigh(c) || IsLow(c))
-              AppendEscape(out, c);
-            else
-              AppendUtf8(out, c);
-        }
-      });
-  return out;
+// The two escaped forms text is written in: the dump's, and JSON's as
+// nlohmann's dump writes a string.
+enum class Form { Dump, Json };
+
+// Appends \uXXXX to at, in upper-case hex for the dump, lower-case for JSON.
+char* PutEscape(char* at, unsigned unit, Form form) {
+  const char* digits = form == Form::Dump ? kHexDigits : "0123456789abcdef";
+  *at++ = '\\';
+  *at++ = 'u';
+  for (int shift = 12; shift >= 0; shift -= 4) *at++ = digits[(unit >> shift) & 15];
+  return at;
+}
+
+char* PutUtf8(char* at, char32_t c) {
+  if (c < 0x80) {
+    *at++ = static_cast<char>(c);
+  } else if (c < 0x800) {
+    *at++ = static_cast<char>(0xC0 | c >> 6);
+    *at++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *at++ = static_cast<char>(0xE0 | c >> 12);
+    *at++ = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    *at++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *at++ = static_cast<char>(0xF0 | c >> 18);
+    *at++ = static_cast<char>(0x80 | (c >> 12 & 0x3F));
+    *at++ = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    *at++ = static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return at;
+}
+
+// Writes text as UTF-8 with the escapes of form: quotes, backslashes and
+// control characters escaped in both; 0x7F and unpaired surrogates as
+// \uXXXX in the dump, while JSON keeps 0x7F and shows U+FFFD for an unpaired
+// surrogate. It goes out in batches of a few hundred bytes, each ending after
+// a whole character, so that no character is ever parted and nothing is
+// held per character. False when the text held an unpaired surrogate.
+bool WriteEscaped(ValueText::WStringView text, Form form, ChunkedOut& out) {
+  char batch[512];
+  char* at = batch;
+  bool paired = true;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (at > batch + sizeof batch - 16) {
+      out << std::string_view(batch, static_cast<size_t>(at - batch));
+      at = batch;
+    }
+    const OLECHAR c = text[i];
+    if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+      *at++ = static_cast<char>(c);
+      continue;
+    }
+    char escape = 0;
+    switch (c) {
+      case '"': escape = '"'; break;
+      case '\\': escape = '\\'; break;
+      case '\n': escape = 'n'; break;
+      case '\r': escape = 'r'; break;
+      case '\t': escape = 't'; break;
+      case '\b': escape = form == Form::Json ? 'b' : 0; break;
+      case '\f': escape = form == Form::Json ? 'f' : 0; break;
+      default: break;
+    }
+    if (escape) {
+      *at++ = '\\';
+      *at++ = escape;
+    } else if (c < 0x20 || (c == 0x7F && form == Form::Dump)) {
+      at = PutEscape(at, c, form);
+    } else if (IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1])) {
+      at = PutUtf8(at, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      ++i;
+    } else if (IsHigh(c) || IsLow(c)) {
+      paired = false;
+      at = form == Form::Dump ? PutEscape(at, c, form) : PutUtf8(at, 0xFFFD);
+    } else {
+      at = PutUtf8(at, c);
+    }
+  }
+  out << std::string_view(batch, static_cast<size_t>(at - batch));
+  return paired;
 }
 
 // Converts UTF-8 to UTF-16 a piece at a time, each cut before a byte that
@@ -186,14 +239,20 @@ std::string ValueText::FormatDouble(double value) {
 bool ValueText::FormatIsoDate(double date, std::string& out) {
   CivilTime c;
   if (!CivilFromOleDate(date, c, 1000)) return false;
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", c.year, c.month, c.day,
-                c.hour, c.minute, c.second);
-  out = buffer;
-  if (c.millisecond) {
-    std::snprintf(buffer, sizeof buffer, ".%03d", c.millisecond);
-    out += buffer;
-  }
+  // Years run from 100 to 9999: every field has a fixed width.
+  char text[] = "0000-00-00T00:00:00.000";
+  const auto put = [&text](size_t at, int value, int width) {
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+      text[at + static_cast<size_t>(i)] = static_cast<char>('0' + value % 10);
+  };
+  put(0, c.year, 4);
+  put(5, c.month, 2);
+  put(8, c.day, 2);
+  put(11, c.hour, 2);
+  put(14, c.minute, 2);
+  put(17, c.second, 2);
+  put(20, c.millisecond, 3);
+  out.assign(text, c.millisecond ? 23 : 19);
   return true;
 }
 
@@ -252,8 +311,25 @@ std::string ValueText::Readable(const WString& text) {
 
 void ValueText::WriteQuoted(WStringView text, ChunkedOut& out) {
   out << "\"";
-  ForEachPiece(text, [&out](const WString& piece) { out << Escaped(piece); });
+  WriteEscaped(text, Form::Dump, out);
   out << "\"";
+}
+
+bool ValueText::WriteJsonText(WStringView text, ChunkedOut& out) {
+  return WriteEscaped(text, Form::Json, out);
+}
+
+void ValueText::WriteUnitsHex(WStringView text, ChunkedOut& out) {
+  char batch[512];
+  size_t n = 0;
+  for (OLECHAR c : text) {
+    if (n == sizeof batch) {
+      out << std::string_view(batch, n);
+      n = 0;
+    }
+    for (int shift = 12; shift >= 0; shift -= 4) batch[n++] = kHexDigits[(c >> shift) & 15];
+  }
+  out << std::string_view(batch, n);
 }
 
 void ValueText::ForEachPiece(WStringView text, const std::function<void(const WString&)>& visit) {

@@ -39,6 +39,12 @@ class ValueText {
   // characters and unpaired surrogates escaped (\" \\ \n \t \uXXXX), so that
   // every name shows unambiguously on one line.
   static void WriteQuoted(WStringView text, ChunkedOut& out);
+  // Writes the text as the inside of a JSON string, exactly as nlohmann's
+  // dump writes its readable form (U+FFFD for an unpaired surrogate), and
+  // returns false when it held such a surrogate.
+  static bool WriteJsonText(WStringView text, ChunkedOut& out);
+  // Writes the UnitsHex form of the text.
+  static void WriteUnitsHex(WStringView text, ChunkedOut& out);
 
   // Hands text to visit in pieces of at most a few thousand units, in order.
   // A surrogate pair is never parted, so every conversion here gives for the
