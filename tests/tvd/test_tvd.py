@@ -172,6 +172,15 @@ def readable(text):
     return text.encode("utf-16-le", "surrogatepass").decode("utf-16-le", "replace")
 
 
+def plural(n, word):
+    return "%d %s%s" % (n, word, "" if n == 1 else "s")
+
+
+def bad_format(fault, complete):
+    return "bad format at byte %d (%s before the fault)" % (
+        fault, plural(complete, "complete block"))
+
+
 def units_hex(text):
     return "".join("%04X" % u for u in units(text))
 
@@ -246,9 +255,10 @@ class NewAndCheck(TvdTestCase):
         self.assertEqual(out.splitlines(), [
             "good.tvd: ok (6 blocks, 27 attributes, version 2)",
             "missing.tvd: cannot open (no such file)",
-            "folder: cannot open (is a directory)",
+            "folder: cannot open (is a directory; -r takes the .tvd files in it)",
             "junk.tvd: bad format at byte 0 (0 complete blocks before the fault)",
             "empty.tvd: bad format at byte 0 (0 complete blocks before the fault)",
+            "checked 5 files: 1 ok, 2 bad format, 2 cannot open",
         ])
         self.assertEqual(self.tvd("check", "good.tvd", "empty.tvd")[0], 1)
         self.assertEqual(self.tvd("check", "good.tvd")[0], 0)
@@ -260,11 +270,11 @@ class NewAndCheck(TvdTestCase):
         code, out, _ = self.tvd("check", *names)
         self.assertEqual(code, 1)
         lines = out.splitlines()
-        self.assertEqual(len(lines), len(names))
+        self.assertEqual(len(lines), len(names) + 1)
         for n, line in zip(range(1, len(data)), lines):
-            fault, complete = builder.expected_check(n)
-            self.assertEqual(line, "cut%04d.tvd: bad format at byte %d "
-                             "(%d complete blocks before the fault)" % (n, fault, complete))
+            self.assertEqual(line, "cut%04d.tvd: %s" % (n, bad_format(*builder.expected_check(n))))
+        self.assertEqual(lines[-1], "checked %d files: 0 ok, %d bad format, 0 cannot open"
+                         % (len(names), len(names)))
 
     def test_check_names_the_fault_of_malformed_headers_and_lengths(self):
         huge_name = EMPTY_V2[:34] + struct.pack("<II", 1, 0xFFFFFFFF) + b"abcd"
@@ -280,6 +290,7 @@ class NewAndCheck(TvdTestCase):
             "huge-count.tvd: bad format at byte 38 (0 complete blocks before the fault)",
             "version3.tvd: bad format at byte 30 (0 complete blocks before the fault)",
             "no-zero.tvd: bad format at byte 0 (0 complete blocks before the fault)",
+            "checked 4 files: 0 ok, 4 bad format, 0 cannot open",
         ])
 
 
@@ -768,8 +779,7 @@ class BadInput(TvdTestCase):
         cut = data[:builder.block_ends[1] + 10]
         self.write("cut.tvd", cut)
         fault, complete = builder.expected_check(len(cut))
-        message = "cut.tvd: bad format at byte %d (%d complete blocks before the fault)" % (
-            fault, complete)
+        message = "cut.tvd: " + bad_format(fault, complete)
         for args in (["set", "cut.tvd", "Card", "Title", "x"], ["convert", "cut.tvd"],
                      ["convert", "cut.tvd", "-o", "out.tvd"], ["dump", "cut.tvd"],
                      ["dump", "--json", "cut.tvd"], ["get", "cut.tvd", "Card", "Title"]):
@@ -814,7 +824,7 @@ class NonAsciiFileNames(TvdTestCase):
         self.ok("new", name)
         self.ok("set", name, "Карта", "Größe", "3", "--type", "i4")
         self.assertEqual(self.ok("get", name, "карта", "größe"), "3\n")
-        self.assertEqual(self.ok("check", name), name + ": ok (1 blocks, 1 attributes, version 2)\n")
+        self.assertEqual(self.ok("check", name), name + ": ok (1 block, 1 attribute, version 2)\n")
         self.write("j.json", self.ok("dump", "--json", name).encode("utf-8"))
         self.ok("import", "j.json", "-o", "копия.tvd")
         self.assertEqual(self.read("копия.tvd"), self.read(name))
@@ -852,7 +862,7 @@ class LongPaths(TvdTestCase):
         self.assertEqual(self.ok("check", a), a + ": ok (0 blocks, 0 attributes, version 2)\n")
         self.ok("set", a, "Card", "Count", "7", "--type", "i4")
         self.assertEqual(self.ok("get", a, "Card", "count"), "7\n")
-        self.assertEqual(self.ok("check", a), a + ": ok (1 blocks, 1 attributes, version 2)\n")
+        self.assertEqual(self.ok("check", a), a + ": ok (1 block, 1 attribute, version 2)\n")
         self.assertIn("Count", self.ok("dump", a))
         self.write(self.name("a.json"), self.ok("dump", "--json", a).encode("utf-8"))
         self.ok("import", self.name("a.json"), "-o", b)
