@@ -24,7 +24,7 @@ class BatchReport {
 
   explicit BatchReport(const Style& style);
 
-  // Takes one file's report, in order; folder is where the walk is.
+  // Takes one file's report, in order; folder is the folder it is in, for the progress display.
   void Add(const FileReport& report, const std::string& folder);
   // Writes what is left and the summary; returns the exit status: 1 when
   // any file failed, else 0.

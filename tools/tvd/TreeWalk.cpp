@@ -41,10 +41,6 @@ TreeWalk::TreeWalk(std::vector<std::string> args, bool recursive, bool follow)
 
 TreeWalk::~TreeWalk() = default;
 
-const std::string& TreeWalk::folder() const {
-  return m_stack.empty() ? m_none : m_stack.back().shown;
-}
-
 bool TreeWalk::Enter(const NativePath& path, const std::string& shown, Entry& entry) {
   Folder folder;
   folder.path = path;

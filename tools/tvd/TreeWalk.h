@@ -32,9 +32,6 @@ class TreeWalk {
 
   // The next file, or false when there is none left.
   bool Next(Entry& entry);
-  // The folder the walk is in, as shown; "" between arguments.
-  const std::string& folder() const;
-
   // The separator shown between a folder and the names in it.
   static const char kSeparator;
 
@@ -62,5 +59,4 @@ class TreeWalk {
   bool m_recursive;
   bool m_follow;
   std::vector<Folder> m_stack;
-  std::string m_none;
 };

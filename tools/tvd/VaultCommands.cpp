@@ -138,7 +138,13 @@ int Run(const VaultCommands::Options& options, BatchReport::Style style, Work wo
       [&files, work, dryRun](OrderedPool::Task& task, size_t worker) {
         work(*files[worker], task, dryRun);
       },
-      [&report, &walk](OrderedPool::Task& task) { report.Add(task.report, walk.folder()); });
+      [&report](OrderedPool::Task& task) {
+        // The folder shown is the one of the last file done, which the walk
+        // may have left long ago.
+        const std::string& shown = task.entry.shown;
+        const size_t end = shown.find_last_of(TreeWalk::kSeparator == '/' ? "/" : "\\/");
+        report.Add(task.report, end == std::string::npos ? std::string() : shown.substr(0, end));
+      });
   TreeWalk::Entry entry;
   while (walk.Next(entry)) pool.Submit(std::move(entry));
   pool.Finish();
