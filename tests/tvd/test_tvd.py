@@ -347,6 +347,18 @@ class Trees(TvdTestCase):
             "single.tvd: ok (1 block, 4 attributes, version 2)",
             "checked 2 files: 1 ok, 0 bad format, 1 cannot open"]))
 
+    def test_files_larger_than_the_first_read(self):
+        builder = FileBuilder()
+        data = builder.blocks([("B", [("long", (TEXT, "x" * 100000)), ("n", (I4, 1))])])
+        self.write("large.tvd", data)
+        self.write("cut.tvd", data[:150000])
+        self.write("junk.tvd", b"y" * 200000)
+        self.assertEqual(self.tvd("check", "large.tvd", "cut.tvd", "junk.tvd")[1].splitlines(), [
+            "large.tvd: ok (1 block, 2 attributes, version 2)",
+            "cut.tvd: " + bad_format(*builder.expected_check(150000)),
+            "junk.tvd: " + bad_format(0, 0), "checked 3 files: 1 ok, 2 bad format, 0 cannot open"])
+        self.assertEqual(self.ok("get", "large.tvd", "B", "long"), "x" * 100000 + "\n")
+
     def test_usage_errors(self):
         self.write("a.tvd", self.GOOD)
         for args in (["check", "-j", "0", "a.tvd"], ["check", "-j", "x", "a.tvd"],
