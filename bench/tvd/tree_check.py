@@ -8,7 +8,7 @@ usage: tree_check.py TVD [FILES] [SMALL]
 Writes FILES (default 100,000) documents of about 300 bytes (one in ten of
 an old generation, so that convert finds work) in folders of 1,000 under a
 temporary folder, and a second tree of SMALL (default 1,000). Each command
-runs once to warm the page cache, then ROUNDS times interleaved with the
+runs once to warm the page cache, then three times interleaved with the
 others; the median wall time counts. Compares:
   - find -print0 | xargs -0 cat > /dev/null
   - a bare loop (C, built here with cc) that opens, reads and closes each
@@ -30,7 +30,7 @@ import sys
 import tempfile
 import time
 
-ROUNDS = 5
+ROUNDS = 3
 NEWEST = b"Tavorin Virtual Document x.xx\0"
 FOUR = b"Tavorin Virtual Document 4.00\0"
 
@@ -97,16 +97,22 @@ def make_tree(root, count):
 
 
 def run(command, shell=False):
-    """(wall seconds, peak resident KiB) of one run, output thrown away."""
+    """Wall seconds of one run, output thrown away."""
     start = time.perf_counter()
-    process = subprocess.Popen(command, shell=shell, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL)
-    _, status, usage = os.wait4(process.pid, 0)
+    code = subprocess.run(command, shell=shell, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode
     seconds = time.perf_counter() - start
-    process.returncode = os.waitstatus_to_exitcode(status)
-    if process.returncode not in (0, 1):
-        sys.exit("%s failed with %d" % (command, process.returncode))
-    return seconds, usage.ru_maxrss
+    if code not in (0, 1):
+        sys.exit("%s failed with %d" % (command, code))
+    return seconds
+
+
+def peak_kib(command):
+    """Peak resident size of one run, from /usr/bin/time (a child of this
+    process would count this process's own size, from before its exec)."""
+    result = subprocess.run(["/usr/bin/time", "-f", "%M"] + command, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE, check=False)
+    return int(result.stderr.decode().split()[-1])
 
 
 def main():
@@ -144,7 +150,7 @@ def main():
             run(command, shell)  # warm the page cache
         for _ in range(ROUNDS):
             for name, (command, shell) in commands.items():
-                times[name].append(run(command, shell)[0])
+                times[name].append(run(command, shell))
         rate = {name: files / statistics.median(t) for name, t in times.items()}
         cat, loop = rate["cat (find | xargs -0 cat)"], rate["bare open+read+close"]
         print("%d files of about %d bytes, %d cores, median of %d runs" % (
@@ -158,7 +164,7 @@ def main():
         print("peak resident size (KiB), default jobs:")
         for label, extra in (("check -r", ["check", "-r"]),
                              ("convert -r --dry-run", ["convert", "-r", "--dry-run"])):
-            peaks = [min(run([tvd] + extra + [tree])[1] for _ in range(3))
+            peaks = [min(peak_kib([tvd] + extra + [tree]) for _ in range(3))
                      for tree in (little, big)]
             print("  %-22s %d files: %d, %d files: %d (%.3fx)" % (
                 label, small, peaks[0], files, peaks[1], peaks[1] / peaks[0]))

@@ -11,10 +11,16 @@ constexpr size_t kFlushAt = 64 * 1024;
 
 BatchReport::BatchReport(const Style& style) : m_style(style) {}
 
-void BatchReport::Add(const FileReport& report, const std::string& folder) {
+std::string BatchReport::Text(const FileReport& report) const {
+  if (m_style.quiet && !report.failed()) return std::string();
+  return m_style.json ? report.Json() : report.Line();
+}
+
+void BatchReport::Add(const FileReport& report, const std::string& text,
+                      const std::string& folder) {
   ++m_files;
   ++m_counts[static_cast<int>(report.status)];
-  if (!m_style.quiet || report.failed()) m_buffer += m_style.json ? report.Json() : report.Line();
+  m_buffer += text;
   if (m_buffer.size() >= kFlushAt) Flush();
   if (m_style.progress) m_progress.Update(m_files, folder);
 }

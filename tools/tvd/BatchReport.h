@@ -24,8 +24,12 @@ class BatchReport {
 
   explicit BatchReport(const Style& style);
 
-  // Takes one file's report, in order; folder is the folder it is in, for the progress display.
-  void Add(const FileReport& report, const std::string& folder);
+  // The line to write for report: "" when -q leaves it out. Made on the
+  // worker threads, so that they, not the one thread that writes, do the work.
+  std::string Text(const FileReport& report) const;
+  // Takes one file's report and its text, in order; folder is the folder it
+  // is in, for the progress display.
+  void Add(const FileReport& report, const std::string& text, const std::string& folder);
   // Writes what is left and the summary; returns the exit status: 1 when
   // any file failed, else 0.
   int Finish();

@@ -40,15 +40,18 @@ void OrderedPool::Stop() {
 void OrderedPool::Submit(TreeWalk::Entry&& entry) {
   if (m_threads.empty()) {
     Slot& slot = m_slots[0];
-    slot.task = Task{std::move(entry), FileReport()};
+    slot.task = Task{std::move(entry), FileReport(), std::string()};
     m_work(slot.task, 0);
     m_done(slot.task);
     return;
   }
   std::unique_lock<std::mutex> lock(m_mutex);
-  while (m_tail - m_head == m_slots.size()) HandBack(lock, true);
+  // A full window is let drain to half before more is queued: the threads
+  // then wake once for many files, not once for each.
+  if (m_tail - m_head == m_slots.size())
+    while (m_tail - m_head > m_slots.size() / 2) HandBack(lock, true);
   Slot& slot = m_slots[m_tail % m_slots.size()];
-  slot.task = Task{std::move(entry), FileReport()};
+  slot.task = Task{std::move(entry), FileReport(), std::string()};
   slot.state = State::Queued;
   ++m_tail;
   lock.unlock();

@@ -13,6 +13,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -21,6 +22,7 @@ class OrderedPool {
   struct Task {
     TreeWalk::Entry entry;
     FileReport report;
+    std::string text;  // the report's line, made by the worker
   };
   // Runs on a worker thread; worker (0 to workers-1) tells the scratch
   // memory that thread may use.

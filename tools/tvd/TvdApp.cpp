@@ -262,8 +262,9 @@ int RunCommand(const std::vector<std::string>& args) {
       if (convertOutput->count() && !plain)
         throw ToolError(ToolError::kUsage,
                         "-o takes one FILE, without -r, --json, -q, -j or --dry-run");
+      if (convertOutput->count()) return Commands::Convert(batch.paths[0], output);
       if (!plain || VaultCommands::IsFolder(batch.paths[0])) return VaultCommands::Convert(batch);
-      return Commands::Convert(batch.paths[0], convertOutput->count() ? output : batch.paths[0]);
+      return Commands::Convert(batch.paths[0], batch.paths[0]);
     }
     if (create->parsed()) return Commands::New(file, force);
     if (check->parsed()) return VaultCommands::Check(batch);

@@ -135,15 +135,17 @@ int Run(const VaultCommands::Options& options, BatchReport::Style style, Work wo
   const bool dryRun = options.dryRun;
   OrderedPool pool(
       workers,
-      [&files, work, dryRun](OrderedPool::Task& task, size_t worker) {
+      [&files, &report, work, dryRun](OrderedPool::Task& task, size_t worker) {
         work(*files[worker], task, dryRun);
+        task.text = report.Text(task.report);
       },
       [&report](OrderedPool::Task& task) {
         // The folder shown is the one of the last file done, which the walk
         // may have left long ago.
         const std::string& shown = task.entry.shown;
         const size_t end = shown.find_last_of(TreeWalk::kSeparator == '/' ? "/" : "\\/");
-        report.Add(task.report, end == std::string::npos ? std::string() : shown.substr(0, end));
+        report.Add(task.report, task.text,
+                   end == std::string::npos ? std::string() : shown.substr(0, end));
       });
   TreeWalk::Entry entry;
   while (walk.Next(entry)) pool.Submit(std::move(entry));
