@@ -359,6 +359,33 @@ class Trees(TvdTestCase):
             "junk.tvd: " + bad_format(0, 0), "checked 3 files: 1 ok, 2 bad format, 0 cannot open"])
         self.assertEqual(self.ok("get", "large.tvd", "B", "long"), "x" * 100000 + "\n")
 
+    def test_a_file_cut_short_while_it_is_checked_is_no_crash(self):
+        if WINDOWS_BUILD():
+            self.skipTest("large files are mapped natively")
+        import threading
+        data = FileBuilder().blocks([("B%d" % b, [("t", (TEXT, "x" * 400000))]) for b in range(4)])
+        self.write("big.tvd", data)
+        done = threading.Event()
+
+        def cut_and_restore():
+            rng = random.Random(7)
+            while not done.is_set():
+                os.truncate(self.path("big.tvd"), rng.randrange(len(data)))
+                with open(self.path("big.tvd"), "r+b") as f:
+                    f.write(data)
+
+        cutter = threading.Thread(target=cut_and_restore)
+        cutter.start()
+        try:
+            for _ in range(150):
+                code, out, err = self.tvd("check", "big.tvd", "big.tvd", "-j", "2")
+                self.assertIn(code, (0, 1), err)  # not ended by a signal
+                for line in out.splitlines()[:2]:
+                    self.assertRegex(line, r"^big.tvd: (ok \(4 blocks|bad format at byte)")
+        finally:
+            done.set()
+            cutter.join()
+
     def test_usage_errors(self):
         self.write("a.tvd", self.GOOD)
         for args in (["check", "-j", "0", "a.tvd"], ["check", "-j", "x", "a.tvd"],

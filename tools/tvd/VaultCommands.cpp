@@ -117,7 +117,8 @@ void ConvertOne(DocumentFile& file, OrderedPool::Task& task, bool dryRun) {
 
 using Work = void (*)(DocumentFile&, OrderedPool::Task&, bool);
 
-int Run(const VaultCommands::Options& options, BatchReport::Style style, Work work) {
+int Run(const VaultCommands::Options& options, BatchReport::Style style, DocumentFile::Use use,
+        Work work) {
   // The plain form, one file named alone, keeps its single line.
   const bool alone = options.paths.size() == 1 && !options.recursive && !options.json &&
                      !options.quiet && !VaultCommands::IsFolder(options.paths[0]);
@@ -129,7 +130,7 @@ int Run(const VaultCommands::Options& options, BatchReport::Style style, Work wo
   const size_t workers = Workers(options.jobs);
   // One buffer per worker, kept from file to file.
   std::vector<std::unique_ptr<DocumentFile>> files;
-  for (size_t i = 0; i < workers; ++i) files.push_back(std::make_unique<DocumentFile>());
+  for (size_t i = 0; i < workers; ++i) files.push_back(std::make_unique<DocumentFile>(use));
   TreeWalk walk(options.paths, options.recursive, options.follow);
   BatchReport report(style);
   const bool dryRun = options.dryRun;
@@ -156,14 +157,15 @@ int Run(const VaultCommands::Options& options, BatchReport::Style style, Work wo
 }  // namespace
 
 int VaultCommands::Check(const Options& options) {
-  return Run(options, BatchReport::Style(),
+  // A check only counts: large files may be mapped rather than read.
+  return Run(options, BatchReport::Style(), DocumentFile::Use::CountOnly,
              [](DocumentFile& file, OrderedPool::Task& task, bool) { CheckOne(file, task); });
 }
 
 int VaultCommands::Convert(const Options& options) {
   BatchReport::Style style;
   style.converting = true;
-  return Run(options, style, ConvertOne);
+  return Run(options, style, DocumentFile::Use::Decode, ConvertOne);
 }
 
 bool VaultCommands::IsFolder(const std::string& path) {
