@@ -14,7 +14,8 @@ others; the median wall time counts. Compares:
   - a bare loop (C, built here with cc) that opens, reads and closes each
     file of a list made beforehand: the floor for reading the files
   - tvd check -r and tvd convert -r --dry-run at -j1, -j2 and the default
-and prints files/s, the ratios, and the peak resident size of tvd check -r
+and prints files/s, the ratios, files per processor-second (what the work
+costs, whatever else runs), and the peak resident size of tvd check -r
 and convert --dry-run on both trees. Goals: the default at least as fast
 as cat; -j2 at least 1.6 times -j1 on two cores; check at the default at
 least 70% of the bare loop's files/s; peak memory within 10% between the
@@ -22,6 +23,7 @@ two trees. Not a test: ctest does not run it. Run it on a quiet machine.
 """
 
 import os
+import resource
 import shutil
 import statistics
 import struct
@@ -96,15 +98,23 @@ def make_tree(root, count):
             f.write(document(n))
 
 
+def cpu_of_children():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def run(command, shell=False):
-    """Wall seconds of one run, output thrown away."""
+    """(wall seconds, processor seconds) of one run, output thrown away. On
+    a machine that others load, the processor time still says what the work
+    costs."""
+    cpu = cpu_of_children()
     start = time.perf_counter()
     code = subprocess.run(command, shell=shell, stdout=subprocess.DEVNULL,
                           stderr=subprocess.DEVNULL).returncode
     seconds = time.perf_counter() - start
     if code not in (0, 1):
         sys.exit("%s failed with %d" % (command, code))
-    return seconds
+    return seconds, cpu_of_children() - cpu
 
 
 def peak_kib(command):
@@ -146,19 +156,24 @@ def main():
             commands["convert -r --dry-run " + label] = (
                 [tvd, "convert", "-r", "--dry-run", big] + extra, False)
         times = {name: [] for name in commands}
+        cpu = {name: [] for name in commands}
         for name, (command, shell) in commands.items():
             run(command, shell)  # warm the page cache
         for _ in range(ROUNDS):
             for name, (command, shell) in commands.items():
-                times[name].append(run(command, shell))
+                wall, processor = run(command, shell)
+                times[name].append(wall)
+                cpu[name].append(processor)
         rate = {name: files / statistics.median(t) for name, t in times.items()}
+        cpu_rate = {name: files / statistics.median(t) for name, t in cpu.items()}
         cat, loop = rate["cat (find | xargs -0 cat)"], rate["bare open+read+close"]
-        print("%d files of about %d bytes, %d cores, median of %d runs" % (
-            files, len(document(1)), cores, ROUNDS))
-        print("%-34s %12s %9s %9s" % ("", "files/s", "vs cat", "vs bare"))
+        print("%d files of about %d bytes, %d cores, median of %d runs; load average before: %s"
+              % (files, len(document(1)), cores, ROUNDS, os.getloadavg()[0]))
+        print("%-34s %12s %9s %9s %14s" % ("", "files/s", "vs cat", "vs bare",
+                                          "files/cpu-s"))
         for name in commands:
-            print("%-34s %12.0f %8.2fx %8.2fx" % (name, rate[name], rate[name] / cat,
-                                                   rate[name] / loop))
+            print("%-34s %12.0f %8.2fx %8.2fx %14.0f" % (
+                name, rate[name], rate[name] / cat, rate[name] / loop, cpu_rate[name]))
         for command in ("check -r ", "convert -r --dry-run "):
             print("%s-j2 / -j1: %.2f" % (command, rate[command + "-j2"] / rate[command + "-j1"]))
         print("peak resident size (KiB), default jobs:")
