@@ -55,7 +55,7 @@ bool TreeWalk::Enter(const NativePath& path, const std::string& shown, Entry& en
       return false;
     }
   }
-  entry = {path, shown, problem};
+  entry = {path, shown, problem, false};
   return true;
 }
 
@@ -88,15 +88,15 @@ bool TreeWalk::Next(Entry& entry) {
     const bool isFolder = !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 #endif
     if (path.empty()) {
-      entry = {path, arg, "not a file name"};
+      entry = {path, arg, "not a file name", false};
       return true;
     }
     if (!isFolder) {
-      entry = {path, arg, ""};
+      entry = {path, arg, "", false};
       return true;
     }
     if (!m_recursive) {
-      entry = {path, arg, kNotAFolder};
+      entry = {path, arg, kNotAFolder, true};
       return true;
     }
     if (Enter(path, arg, entry)) return true;
@@ -155,13 +155,13 @@ bool TreeWalk::Visit(const Folder& parent, const Item& item, Entry& entry) {
     // Links cannot be told apart by a cheap call here: a walk that follows
     // them stops at a depth no real vault reaches.
     if (m_follow && m_stack.size() >= 64) {
-      entry = {path, shown, "too deep: a link back to a folder above it?"};
+      entry = {path, shown, "too deep: a link back to a folder above it?", false};
       return true;
     }
     return Enter(path, shown, entry);
   }
   if (!IsDocumentName(item.name)) return false;
-  entry = {std::move(path), std::move(shown), ""};
+  entry = {std::move(path), std::move(shown), "", false};
   return true;
 }
 
@@ -221,7 +221,7 @@ bool TreeWalk::Visit(const Folder& parent, const Item& item, Entry& entry) {
   }
   if (kind == kFolder) return Enter(path, shown, entry);
   if (!IsDocumentName(item.name)) return false;
-  entry = {std::move(path), std::move(shown), ""};
+  entry = {std::move(path), std::move(shown), "", false};
   return true;
 }
 

@@ -20,7 +20,8 @@ class TreeWalk {
     std::string shown;    // as the user spells it: the argument, then the names
                           // below it (natively the bytes, which may not be UTF-8)
     std::string problem;  // set when the entry cannot be read as a file at all
-                          // ("is a directory (use -r ...)"): the reason it cannot be opened
+                          // ("is a directory; -r ..."): the reason it cannot be opened
+    bool folder = false;  // a folder named without recursion
   };
 
   // Symbolic links (on Windows, any reparse point) found in the walk are

@@ -171,5 +171,5 @@ int VaultCommands::Convert(const Options& options) {
 bool VaultCommands::IsFolder(const std::string& path) {
   TreeWalk walk({path}, false, false);
   TreeWalk::Entry entry;
-  return walk.Next(entry) && entry.problem.find("is a directory") == 0;
+  return walk.Next(entry) && entry.folder;
 }
