@@ -127,7 +127,7 @@ int Run(const VaultCommands::Options& options, BatchReport::Style style, Documen
   style.summary = !alone;
   style.progress = !alone;
   style.dryRun = options.dryRun;
-  const size_t workers = Workers(options.jobs);
+  const size_t workers = alone ? 1 : Workers(options.jobs);
   // One buffer per worker, kept from file to file.
   std::vector<std::unique_ptr<DocumentFile>> files;
   for (size_t i = 0; i < workers; ++i) files.push_back(std::make_unique<DocumentFile>(use));
