@@ -217,6 +217,21 @@ DocStatus VirtualDocument::Read(const uint8_t* data, size_t size) {
   return ReadKept(bytes, size);
 }
 
+DocStatus VirtualDocument::ReadBorrowed(const uint8_t* data, size_t size) {
+  WString keep = m_path;
+  Clear();
+  m_path.swap(keep);
+  m_fileFailure = {};
+  if (size == 0) return DocStatus::Ok;
+  const DocStatus status = ReadKept(data, size);
+  if (m_fileFailure.step != FileFailure::Step::TooLarge) return status;
+  // As Load: a valid file whose blocks do not fit in memory keeps nothing.
+  keep = m_path;
+  Clear();
+  m_path.swap(keep);
+  return DocStatus::CannotOpen;
+}
+
 uint8_t* VirtualDocument::KeepBytes(uint64_t size) {
   if (size > SIZE_MAX) return nullptr;
   try {

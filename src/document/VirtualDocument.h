@@ -150,6 +150,10 @@ class VirtualDocument {
   // Clears the document and reads a file's content from memory, as Load
   // does from the file; the path is kept.
   DocStatus Read(const uint8_t* data, size_t size);
+  // Reads a file's content as Load does, without copying it: the bytes are
+  // the caller's and must stay unchanged for as long as the blocks read from
+  // them (a tool that opened the file itself reads it once). The path is kept.
+  DocStatus ReadBorrowed(const uint8_t* data, size_t size);
   // Writes the whole document to the remembered path in the newest format.
   // All or nothing: when it fails, the file and the document are unchanged.
   DocStatus Save();

@@ -215,6 +215,14 @@ TEST(FileAccess, AValidFileThatMemoryCannotHoldIsTooLarge) {
     EXPECT_EQ(doc.fileFailure().step, Step::TooLarge);
     EXPECT_TRUE(doc.blocks().empty());
     EXPECT_EQ(doc.path(), Wide(file));
+    // The same from bytes the caller keeps.
+    DocumentPool::SetLimitForTesting(limit);
+    const DocStatus borrowed = doc.ReadBorrowed(image.bytes().data(), image.bytes().size());
+    DocumentPool::SetLimitForTesting(SIZE_MAX);
+    EXPECT_EQ(borrowed, DocStatus::CannotOpen);
+    EXPECT_EQ(doc.fileFailure().step, Step::TooLarge);
+    EXPECT_TRUE(doc.blocks().empty());
+    EXPECT_EQ(doc.path(), Wide(file));
   }
 }
 

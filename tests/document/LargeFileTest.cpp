@@ -57,12 +57,15 @@ TEST(LargeFile, ReadsFromDiskAsFromMemory) {
     SCOPED_TRACE(cut);
     const Bytes part(bytes.begin(), bytes.begin() + cut);
     WriteFile(path, part);
-    VirtualDocument fromDisk, reference;
+    VirtualDocument fromDisk, reference, borrowing;
     const DocStatus status = fromDisk.Load(Wide(path).c_str());
     EXPECT_EQ(status, reference.Read(part.data(), part.size()));
+    EXPECT_EQ(status, borrowing.ReadBorrowed(part.data(), part.size()));
     EXPECT_EQ(status, cut == bytes.size() ? DocStatus::Ok : DocStatus::BadFormat);
     EXPECT_EQ(fromDisk.faultOffset(), reference.faultOffset());
+    EXPECT_EQ(borrowing.faultOffset(), reference.faultOffset());
     EXPECT_EQ(Describe(fromDisk), Describe(reference));
+    EXPECT_EQ(Describe(borrowing), Describe(reference));
     if (cut == bytes.size()) {
       EXPECT_EQ(Describe(fromDisk), expected);
     }

@@ -172,6 +172,15 @@ def readable(text):
     return text.encode("utf-16-le", "surrogatepass").decode("utf-16-le", "replace")
 
 
+def plural(n, word):
+    return "%d %s%s" % (n, word, "" if n == 1 else "s")
+
+
+def bad_format(fault, complete):
+    return "bad format at byte %d (%s before the fault)" % (
+        fault, plural(complete, "complete block"))
+
+
 def units_hex(text):
     return "".join("%04X" % u for u in units(text))
 
@@ -246,9 +255,10 @@ class NewAndCheck(TvdTestCase):
         self.assertEqual(out.splitlines(), [
             "good.tvd: ok (6 blocks, 27 attributes, version 2)",
             "missing.tvd: cannot open (no such file)",
-            "folder: cannot open (is a directory)",
+            "folder: cannot open (is a directory; -r takes the .tvd files in it)",
             "junk.tvd: bad format at byte 0 (0 complete blocks before the fault)",
             "empty.tvd: bad format at byte 0 (0 complete blocks before the fault)",
+            "checked 5 files: 1 ok, 2 bad format, 2 cannot open",
         ])
         self.assertEqual(self.tvd("check", "good.tvd", "empty.tvd")[0], 1)
         self.assertEqual(self.tvd("check", "good.tvd")[0], 0)
@@ -260,11 +270,11 @@ class NewAndCheck(TvdTestCase):
         code, out, _ = self.tvd("check", *names)
         self.assertEqual(code, 1)
         lines = out.splitlines()
-        self.assertEqual(len(lines), len(names))
+        self.assertEqual(len(lines), len(names) + 1)
         for n, line in zip(range(1, len(data)), lines):
-            fault, complete = builder.expected_check(n)
-            self.assertEqual(line, "cut%04d.tvd: bad format at byte %d "
-                             "(%d complete blocks before the fault)" % (n, fault, complete))
+            self.assertEqual(line, "cut%04d.tvd: %s" % (n, bad_format(*builder.expected_check(n))))
+        self.assertEqual(lines[-1], "checked %d files: 0 ok, %d bad format, 0 cannot open"
+                         % (len(names), len(names)))
 
     def test_check_names_the_fault_of_malformed_headers_and_lengths(self):
         huge_name = EMPTY_V2[:34] + struct.pack("<II", 1, 0xFFFFFFFF) + b"abcd"
@@ -280,7 +290,263 @@ class NewAndCheck(TvdTestCase):
             "huge-count.tvd: bad format at byte 38 (0 complete blocks before the fault)",
             "version3.tvd: bad format at byte 30 (0 complete blocks before the fault)",
             "no-zero.tvd: bad format at byte 0 (0 complete blocks before the fault)",
+            "checked 4 files: 0 ok, 4 bad format, 0 cannot open",
         ])
+
+
+class Trees(TvdTestCase):
+    """check and convert over folders: the walk, its order, the reports."""
+
+    GOOD = FileBuilder().blocks(AWKWARD_BLOCKS[:1])
+    OLD = FileBuilder(FOUR).blocks([("Karte", [("Titel", (TEXT, b"Caf\xe9"))])])
+
+    def sep(self, *parts):
+        return ("\\" if WINDOWS_BUILD() else "/").join(parts)
+
+    def make_tree(self):
+        """A tree of documents, other files and empty folders; returns the
+        documents' shown names in the walk's order."""
+        for folder in ("tree/b", "tree/a/deep/er", "tree/empty", "tree/z"):
+            os.makedirs(self.path(folder))
+        files = {"tree/a/deep/er/1.tvd": self.GOOD, "tree/a/x.TVD": self.GOOD,
+                 "tree/a/y.tvd": b"junk", "tree/b/Old.Tvd": self.OLD,
+                 "tree/b/notes.txt": b"x", "tree/b/tvd": self.GOOD, "tree/c.tvd": self.GOOD,
+                 "tree/z/cut.tvd": self.GOOD[:40]}
+        for name, data in files.items():
+            self.write(name, data)
+        return [self.sep("tree", *n.split("/")[1:]) for n in sorted(files)
+                if n.lower().endswith(".tvd")]
+
+    def test_the_walk_is_sorted_filtered_and_the_same_for_any_number_of_jobs(self):
+        shown = self.make_tree()
+        self.write("single.tvd", self.GOOD)
+        outputs = set()
+        for jobs in ([], ["-j", "1"], ["-j", "3"], ["-j", "64"]):
+            code, out, err = self.tvd("check", "-r", "single.tvd", "tree", *jobs)
+            self.assertEqual((code, err), (1, ""))
+            outputs.add(out)
+        self.assertEqual(len(outputs), 1)
+        lines = outputs.pop().splitlines()
+        self.assertEqual([line.split(": ")[0] for line in lines[:-1]], ["single.tvd"] + shown)
+        self.assertEqual(lines[1], self.sep("tree", "a", "deep", "er", "1.tvd") +
+                         ": ok (1 block, 4 attributes, version 2)")
+        self.assertEqual(lines[-1], "checked 7 files: 5 ok, 2 bad format, 0 cannot open")
+        # Quiet: the failures and the summary.
+        self.assertEqual(self.tvd("check", "-rq", "tree")[1].splitlines(), [
+            self.sep("tree", "a", "y.tvd") + ": bad format at byte 0 (0 complete blocks before the fault)",
+            self.sep("tree", "z", "cut.tvd") + ": " + bad_format(38, 0),
+            "checked 6 files: 4 ok, 2 bad format, 0 cannot open"])
+        code, out, _ = self.tvd("check", "-r", self.sep("tree", "b"), "tree/empty")
+        self.assertEqual((code, out), (0, self.sep("tree", "b", "Old.Tvd") +
+                                       ": ok (1 block, 1 attribute, version 0)\n"
+                                       "checked 1 file: 1 ok, 0 bad format, 0 cannot open\n"))
+        # A folder without -r is named as such, and stops nothing.
+        code, out, _ = self.tvd("check", "tree", "single.tvd")
+        self.assertEqual((code, out.splitlines()), (1, [
+            "tree: cannot open (is a directory; -r takes the .tvd files in it)",
+            "single.tvd: ok (1 block, 4 attributes, version 2)",
+            "checked 2 files: 1 ok, 0 bad format, 1 cannot open"]))
+
+    def test_files_larger_than_the_first_read(self):
+        builder = FileBuilder()
+        data = builder.blocks([("B", [("long", (TEXT, "x" * 100000)), ("n", (I4, 1))])])
+        self.write("large.tvd", data)
+        self.write("cut.tvd", data[:150000])
+        self.write("junk.tvd", b"y" * 200000)
+        self.assertEqual(self.tvd("check", "large.tvd", "cut.tvd", "junk.tvd")[1].splitlines(), [
+            "large.tvd: ok (1 block, 2 attributes, version 2)",
+            "cut.tvd: " + bad_format(*builder.expected_check(150000)),
+            "junk.tvd: " + bad_format(0, 0), "checked 3 files: 1 ok, 2 bad format, 0 cannot open"])
+        self.assertEqual(self.ok("get", "large.tvd", "B", "long"), "x" * 100000 + "\n")
+
+    def test_a_file_cut_short_while_it_is_checked_is_no_crash(self):
+        if WINDOWS_BUILD():
+            self.skipTest("large files are mapped natively")
+        import threading
+        data = FileBuilder().blocks([("B%d" % b, [("t", (TEXT, "x" * 400000))]) for b in range(4)])
+        self.write("big.tvd", data)
+        done = threading.Event()
+
+        def cut_and_restore():
+            rng = random.Random(7)
+            while not done.is_set():
+                os.truncate(self.path("big.tvd"), rng.randrange(len(data)))
+                with open(self.path("big.tvd"), "r+b") as f:
+                    f.write(data)
+
+        cutter = threading.Thread(target=cut_and_restore)
+        cutter.start()
+        try:
+            for _ in range(150):
+                code, out, err = self.tvd("check", "big.tvd", "big.tvd", "-j", "2")
+                self.assertIn(code, (0, 1), err)  # not ended by a signal
+                for line in out.splitlines()[:2]:
+                    self.assertRegex(line, r"^big.tvd: (ok \(4 blocks|bad format at byte)")
+        finally:
+            done.set()
+            cutter.join()
+
+    def test_usage_errors(self):
+        self.write("a.tvd", self.GOOD)
+        for args in (["check", "-j", "0", "a.tvd"], ["check", "-j", "x", "a.tvd"],
+                     ["convert", "-r", "a.tvd", "-o", "b.tvd"],
+                     ["convert", "a.tvd", "a.tvd", "-o", "b.tvd"], ["check", "--dry-run", "a.tvd"],
+                     ["convert", "-r"]):
+            with self.subTest(args=args):
+                self.fails(2, *args)
+        self.assertFalse(os.path.exists(self.path("b.tvd")))
+
+    def test_json_lines_name_every_file_exactly(self):
+        names = ["plain.tvd", "apostrophe ' percent % ünï 名前.tvd"]
+        if not WINDOWS_BUILD():
+            names += ["quote \" and \\.tvd", "new\nline\ttab\x1b.tvd"]
+        os.mkdir(self.path("v"))
+        for name in names:
+            self.write(os.path.join("v", name), self.GOOD)
+        self.write(os.path.join("v", "bad.tvd"), self.GOOD[:40])
+        self.write(os.path.join("v", "old.tvd"), self.OLD)
+        code, out, err = self.tvd("check", "--json", "-r", "v", "missing.tvd")
+        self.assertEqual(code, 1)
+        self.assertEqual(err, "checked %d files: %d ok, 1 bad format, 1 cannot open\n"
+                         % (len(names) + 3, len(names) + 1))
+        reports = {r["path"]: r for r in map(json.loads, out.splitlines())}
+        self.assertEqual(len(reports), len(names) + 3)
+        for name in names:
+            self.assertEqual(reports[self.sep("v", name)], {
+                "path": self.sep("v", name), "status": "ok", "reason": None, "offset": None,
+                "complete_blocks": None, "blocks": 1, "attributes": 4, "version": 2,
+                "generation": "Tavorin Virtual Document x.xx"})
+        self.assertEqual(reports[self.sep("v", "bad.tvd")], {
+            "path": self.sep("v", "bad.tvd"), "status": "bad-format",
+            "reason": bad_format(38, 0), "offset": 38, "complete_blocks": 0, "blocks": None,
+            "attributes": None, "version": None, "generation": "Tavorin Virtual Document x.xx"})
+        self.assertEqual(reports[self.sep("v", "old.tvd")]["version"], 0)
+        self.assertEqual(reports[self.sep("v", "old.tvd")]["generation"],
+                         "Tavorin Virtual Document 4.00")
+        self.assertEqual(reports["missing.tvd"]["status"], "cannot-open")
+        self.assertEqual(reports["missing.tvd"]["reason"], "no such file")
+        # -q: only the failures.
+        out = self.tvd("check", "--json", "-q", "-r", "v")[1]
+        self.assertEqual([json.loads(line)["path"] for line in out.splitlines()],
+                         [self.sep("v", "bad.tvd")])
+
+    def test_odd_names_cannot_forge_a_line(self):
+        if WINDOWS_BUILD():
+            self.skipTest("names that are not UTF-8 and names with newlines are Linux's")
+        forged = "evil.tvd: bad\nok.tvd: ok (1 block, 4 attributes, version 2)\n.tvd"
+        os.mkdir(self.path("v"))
+        self.write(os.path.join("v", forged), b"")
+        raw = os.path.join(self.dir, "v").encode() + b"/caf\xe9 \xff.tvd"
+        with open(raw, "wb") as f:
+            f.write(self.GOOD)
+        code, out, _ = self.tvd("check", "-r", "v")
+        self.assertEqual(out.splitlines(), [
+            "v/caf\\xe9 \\xff.tvd: ok (1 block, 4 attributes, version 2)",
+            "v/evil.tvd: bad\\nok.tvd: ok (1 block, 4 attributes, version 2)\\n.tvd: " +
+            bad_format(0, 0),
+            "checked 2 files: 1 ok, 1 bad format, 0 cannot open"])
+        # One file named alone keeps the old single line, escaped the same way.
+        self.assertEqual(self.tvd("check", os.path.join("v", forged))[1].count("\n"), 1)
+        first = json.loads(self.tvd("check", "--json", "-r", "v")[1].splitlines()[0])
+        self.assertEqual(first["path"], "v/caf\ufffd \ufffd.tvd")
+        self.assertEqual(bytes.fromhex(first["path_bytes"]), b"v/caf\xe9 \xff.tvd")
+        self.assertNotIn("path_bytes", json.loads(
+            self.tvd("check", "--json", "-r", "v")[1].splitlines()[1]))
+
+    def test_symbolic_links_are_followed_only_with_follow(self):
+        if WINDOWS_BUILD():
+            self.skipTest("symbolic links are made natively")
+        os.makedirs(self.path("v/sub"))
+        os.mkdir(self.path("elsewhere"))
+        self.write("elsewhere/far.tvd", self.GOOD)
+        self.write("v/sub/near.tvd", self.GOOD)
+        os.symlink("../elsewhere", self.path("v/to-folder"))
+        os.symlink("../elsewhere/far.tvd", self.path("v/to-file.tvd"))
+        os.symlink("..", self.path("v/sub/loop"))
+        self.assertEqual([line.split(":")[0] for line in self.tvd("check", "-r", "v")[1].splitlines()],
+                         ["v/sub/near.tvd", "checked 1 file"])
+        code, out, _ = self.tvd("check", "-r", "--follow", "v")
+        self.assertEqual(out.splitlines(), [
+            "v/sub/loop: cannot open (a link back to a folder above it)",
+            "v/sub/near.tvd: ok (1 block, 4 attributes, version 2)",
+            "v/to-file.tvd: ok (1 block, 4 attributes, version 2)",
+            "v/to-folder/far.tvd: ok (1 block, 4 attributes, version 2)",
+            "checked 4 files: 3 ok, 0 bad format, 1 cannot open"])
+        # A link named on the command line is followed.
+        self.assertEqual(self.tvd("check", "-r", "v/to-folder")[0], 0)
+
+    def test_progress_shows_only_on_a_terminal(self):
+        if WINDOWS_BUILD():
+            self.skipTest("a terminal is made natively")
+        import pty
+        self.make_tree()
+        master, slave = pty.openpty()
+        try:
+            result = subprocess.run(TVD + ["check", "-r", "tree"], cwd=self.dir,
+                                    stdout=subprocess.PIPE, stderr=slave, timeout=60)
+            os.close(slave)
+            shown = b""
+            while True:
+                try:
+                    piece = os.read(master, 4096)
+                except OSError:
+                    break
+                if not piece:
+                    break
+                shown += piece
+        finally:
+            os.close(master)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(b"files/s, in tree", shown)
+        self.assertTrue(shown.endswith(b"\r"), shown)  # the line is taken away at the end
+        self.assertEqual(result.stdout.decode().count("\n"), 7)
+        self.assertEqual(self.tvd("check", "-r", "tree")[2], "")
+
+    def test_convert_brings_a_tree_to_the_newest_generation_once(self):
+        self.make_tree()
+        self.write("tree/b/v1.tvd", FileBuilder(NEWEST, 1).blocks([("B", [("n", (I4, 5))])]))
+        self.write("tree/trailing.tvd", self.GOOD + b"extra")
+        before = {n: self.read(n) for n in ("tree/b/Old.Tvd", "tree/b/v1.tvd",
+                                            "tree/trailing.tvd", "tree/c.tvd", "tree/a/y.tvd")}
+        self.ok("convert", "tree/b/Old.Tvd", "-o", "want-old.tvd")
+        self.ok("convert", "tree/b/v1.tvd", "-o", "want-v1.tvd")
+        code, out, _ = self.tvd("convert", "-r", "tree", "--dry-run")
+        self.assertEqual(code, 1)
+        lines = out.splitlines()
+        self.assertIn(self.sep("tree", "b", "Old.Tvd") + ": to convert (was version 0)", lines)
+        self.assertIn(self.sep("tree", "a", "y.tvd") + ": refused: " + bad_format(0, 0), lines)
+        self.assertIn(self.sep("tree", "c.tvd") + ": unchanged (already in the newest form)", lines)
+        self.assertEqual(lines[-1], "looked at 8 files: 3 to convert, 3 unchanged, 2 refused"
+                         " (dry run: nothing written)")
+        for name, data in before.items():
+            self.assertEqual(self.read(name), data)
+        unchanged_inode = os.stat(self.path("tree/c.tvd")).st_ino
+        code, out, err = self.tvd("convert", "-r", "tree", "--json", "-j", "2")
+        self.assertEqual((code, err), (1, "looked at 8 files: 3 converted, 3 unchanged, 2 refused\n"))
+        statuses = {r["path"]: (r["status"], r["dry_run"]) for r in map(json.loads, out.splitlines())}
+        self.assertEqual(statuses[self.sep("tree", "b", "v1.tvd")], ("converted", False))
+        self.assertEqual(statuses[self.sep("tree", "z", "cut.tvd")], ("refused", False))
+        self.assertEqual(self.read("tree/b/Old.Tvd"), self.read("want-old.tvd"))
+        self.assertEqual(self.read("tree/b/v1.tvd"), self.read("want-v1.tvd"))
+        self.assertEqual(self.read("tree/trailing.tvd"), self.GOOD)
+        self.assertEqual(self.read("tree/a/y.tvd"), b"junk")
+        self.assertEqual(os.stat(self.path("tree/c.tvd")).st_ino, unchanged_inode)
+        # Run again (as after an interruption): nothing is left to convert.
+        self.assertEqual(self.tvd("convert", "-rq", "tree")[1].splitlines()[-1],
+                         "looked at 8 files: 0 converted, 6 unchanged, 2 refused")
+
+    def test_convert_says_why_a_file_cannot_be_written(self):
+        os.mkdir(self.path("v"))
+        self.write("v/old.tvd", self.OLD)
+        os.chmod(self.path("v/old.tvd"), 0o444)
+        code, out, _ = self.tvd("convert", "-r", "v")
+        self.assertEqual((code, out.splitlines()[0]),
+                         (1, self.sep("v", "old.tvd") + ": refused: cannot write (read-only)"))
+        self.assertEqual(self.read("v/old.tvd"), self.OLD)
+        # Named alone, a folder is still an error that says to use -r.
+        self.assertEqual(self.tvd("convert", "v")[1],
+                         "v: refused: cannot open (is a directory; -r takes the .tvd files in it)\n"
+                         "looked at 1 file: 0 converted, 0 unchanged, 1 refused\n")
 
 
 class SetAndGet(TvdTestCase):
@@ -811,8 +1077,7 @@ class BadInput(TvdTestCase):
         cut = data[:builder.block_ends[1] + 10]
         self.write("cut.tvd", cut)
         fault, complete = builder.expected_check(len(cut))
-        message = "cut.tvd: bad format at byte %d (%d complete blocks before the fault)" % (
-            fault, complete)
+        message = "cut.tvd: " + bad_format(fault, complete)
         for args in (["set", "cut.tvd", "Card", "Title", "x"], ["convert", "cut.tvd"],
                      ["convert", "cut.tvd", "-o", "out.tvd"], ["dump", "cut.tvd"],
                      ["dump", "--json", "cut.tvd"], ["get", "cut.tvd", "Card", "Title"]):
@@ -857,7 +1122,7 @@ class NonAsciiFileNames(TvdTestCase):
         self.ok("new", name)
         self.ok("set", name, "Карта", "Größe", "3", "--type", "i4")
         self.assertEqual(self.ok("get", name, "карта", "größe"), "3\n")
-        self.assertEqual(self.ok("check", name), name + ": ok (1 blocks, 1 attributes, version 2)\n")
+        self.assertEqual(self.ok("check", name), name + ": ok (1 block, 1 attribute, version 2)\n")
         self.write("j.json", self.ok("dump", "--json", name).encode("utf-8"))
         self.ok("import", "j.json", "-o", "копия.tvd")
         self.assertEqual(self.read("копия.tvd"), self.read(name))
@@ -895,7 +1160,7 @@ class LongPaths(TvdTestCase):
         self.assertEqual(self.ok("check", a), a + ": ok (0 blocks, 0 attributes, version 2)\n")
         self.ok("set", a, "Card", "Count", "7", "--type", "i4")
         self.assertEqual(self.ok("get", a, "Card", "count"), "7\n")
-        self.assertEqual(self.ok("check", a), a + ": ok (1 blocks, 1 attributes, version 2)\n")
+        self.assertEqual(self.ok("check", a), a + ": ok (1 block, 1 attribute, version 2)\n")
         self.assertIn("Count", self.ok("dump", a))
         self.write(self.name("a.json"), self.ok("dump", "--json", a).encode("utf-8"))
         self.ok("import", self.name("a.json"), "-o", b)

@@ -2,9 +2,10 @@
 
 #include "ChunkedOut.h"
 #include "Console.h"
+#include "DocumentFile.h"
 #include "DocumentReader.h"
 #include "FileAccess.h"
-#include "FileMagic.h"
+#include "FileReport.h"
 #include "JsonImport.h"
 #include "JsonView.h"
 #include "ToolError.h"
@@ -26,44 +27,35 @@ WString Wide(const std::string& utf8) {
 }
 
 std::string BadFormat(const std::string& file, uint64_t offset, size_t completeBlocks) {
-  return file + ": bad format at byte " + std::to_string(offset) + " (" +
-         std::to_string(completeBlocks) + " complete blocks before the fault)";
-}
-
-// The 29 characters of the file's magic, or "" for a file without one.
-std::string Generation(const WString& path) {
-  std::string head;
-  if (!FileAccess::Read(path, kMagicSize, head) || head.size() < kMagicSize) return std::string();
-  for (const char* magic : {kMagicNewest, kMagicFour, kMagicOldest})
-    if (std::memcmp(head.data(), magic, kMagicSize) == 0) return std::string(magic, kMagicSize - 1);
-  return std::string();
-}
-
-// Loads a file as the library does, except that a file without a header
-// is not a document to the tool: the library opens a 0-byte file as an
-// empty document (the host relies on that), the tool calls it a bad format
-// at byte 0. On Ok, generation is the header's magic.
-DocStatus LoadFile(VirtualDocument& doc, const WString& path, std::string& generation) {
-  const DocStatus status = doc.Load(path.c_str());
-  if (status != DocStatus::Ok) return status;
-  generation = Generation(path);
-  return generation.empty() && doc.blocks().empty() ? DocStatus::BadFormat : DocStatus::Ok;
+  return file + ": " + FileReport::BadFormat(offset, completeBlocks);
 }
 
 // Loads the whole file or fails: a command never works on, let alone saves,
-// the part of a document that was read before a fault. Returns the
-// header's generation.
-std::string LoadWhole(VirtualDocument& doc, const std::string& file, const char* ifBad = "") {
+// the part of a document that was read before a fault. The document reads
+// from bytes that file keeps, so file must outlive it. A file without a
+// header is not a document to the tool: the library opens a 0-byte file as
+// an empty document (the host relies on that), the tool calls it a bad
+// format at byte 0. Returns the header's generation.
+std::string LoadWhole(DocumentFile& bytes, VirtualDocument& doc, const std::string& file,
+                      const char* ifBad = "") {
   const WString path = FileAccess::PathFromArgument(file);
-  std::string generation;
-  switch (LoadFile(doc, path, generation)) {
-    case DocStatus::Ok: return generation;
+#ifdef _WIN32
+  const NativePath name(path.begin(), path.end());
+#else
+  const NativePath name = Utf8FromUtf16(path);
+#endif
+  DocStatus status = bytes.Load(name, doc);
+  const std::string generation = bytes.Generation();
+  if (status == DocStatus::Ok && generation.empty()) status = DocStatus::BadFormat;
+  switch (status) {
+    case DocStatus::Ok: doc.SetPath(path.c_str()); return generation;
     case DocStatus::BadFormat:
       throw ToolError(ToolError::kFileProblem,
                       BadFormat(file, doc.faultOffset(), doc.blocks().size()) + ifBad);
     default:
-      throw ToolError(ToolError::kFileProblem,
-                      "cannot open " + file + " (" + FileAccess::WhyCannotRead(doc) + ")");
+      throw ToolError(
+          ToolError::kFileProblem,
+          "cannot open " + file + " (" + FileAccess::WhyCannotRead(bytes.failure()) + ")");
   }
 }
 
@@ -94,7 +86,7 @@ void SaveAs(VirtualDocument& doc, const std::string& file) {
 }
 
 std::string Count(size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
+  return FileReport::Count(n, one, many);
 }
 
 size_t AttributeCount(const VirtualDocument& doc) {
@@ -170,8 +162,9 @@ void ParseValue(const std::string& text, const std::string& type, VARIANT& out) 
 }  // namespace
 
 int Commands::Dump(const std::string& file, bool asJson) {
+  DocumentFile bytes;
   VirtualDocument doc;
-  const std::string generation = LoadWhole(doc, file);
+  const std::string generation = LoadWhole(bytes, doc, file);
   ChunkedOut out([](const std::string& text) { Console::Out(text); });
   if (asJson) {
     JsonView::Write(doc, generation, doc.formatVersion(), out);
@@ -222,8 +215,9 @@ int Commands::Import(const std::string& jsonFile, const std::string& outFile) {
 
 int Commands::Get(const std::string& file, const std::string& block, const std::string& pattern) {
   const WString blockName = Wide(block), attribPattern = Wide(pattern);
+  DocumentFile bytes;
   VirtualDocument doc;
-  LoadWhole(doc, file);
+  LoadWhole(bytes, doc, file);
   UniqueVariant value;
   doc.GetValue(blockName.c_str(), attribPattern.c_str(), &value);
   if (value.vt == VT_EMPTY) {
@@ -241,16 +235,18 @@ int Commands::Set(const std::string& file, const std::string& block, const std::
   const WString blockName = Wide(block), attribPattern = Wide(pattern);
   UniqueVariant v;
   ParseValue(value, type, v);
+  DocumentFile bytes;
   VirtualDocument doc;
-  LoadWhole(doc, file, "; nothing written");
+  LoadWhole(bytes, doc, file, "; nothing written");
   doc.SetValue(blockName.c_str(), attribPattern.c_str(), &v);
   SaveAs(doc, file);
   return 0;
 }
 
 int Commands::Convert(const std::string& file, const std::string& outFile) {
+  DocumentFile bytes;
   VirtualDocument doc;
-  LoadWhole(doc, file, "; nothing written");
+  LoadWhole(bytes, doc, file, "; nothing written");
   SaveAs(doc, outFile);
   return 0;
 }
@@ -261,38 +257,4 @@ int Commands::New(const std::string& file, bool replace) {
   VirtualDocument doc;
   SaveAs(doc, file);
   return 0;
-}
-
-int Commands::Check(const std::vector<std::string>& files) {
-  int exitCode = 0;
-  for (const std::string& file : files) {
-    std::string line;
-    WString path;
-    try {
-      path = FileAccess::PathFromArgument(file);
-    } catch (const ToolError&) {
-      Console::Out(file + ": cannot open (not a file name)\n");
-      exitCode = ToolError::kFileProblem;
-      continue;
-    }
-    VirtualDocument doc;
-    std::string generation;
-    switch (LoadFile(doc, path, generation)) {
-      case DocStatus::Ok:
-        line = file + ": ok (" + std::to_string(doc.blocks().size()) + " blocks, " +
-               std::to_string(AttributeCount(doc)) + " attributes, version " +
-               std::to_string(doc.formatVersion()) + ")";
-        break;
-      case DocStatus::BadFormat:
-        line = BadFormat(file, doc.faultOffset(), doc.blocks().size());
-        exitCode = ToolError::kFileProblem;
-        break;
-      default:
-        line = file + ": cannot open (" + FileAccess::WhyCannotRead(doc) + ")";
-        exitCode = ToolError::kFileProblem;
-        break;
-    }
-    Console::Out(line + "\n");
-  }
-  return exitCode;
 }

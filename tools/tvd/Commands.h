@@ -14,5 +14,4 @@ class Commands {
                  const std::string& value, const std::string& type);
   static int Convert(const std::string& file, const std::string& outFile);
   static int New(const std::string& file, bool replace);
-  static int Check(const std::vector<std::string>& files);
 };

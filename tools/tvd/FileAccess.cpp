@@ -154,6 +154,8 @@ std::string FileAccess::WhyCannotRead(const VirtualDocument& doc) {
   return Why(doc.fileFailure(), false);
 }
 
+std::string FileAccess::WhyCannotRead(const FileFailure& failure) { return Why(failure, false); }
+
 std::string FileAccess::WhyCannotWrite(const VirtualDocument& doc) {
   return Why(doc.fileFailure(), true);
 }

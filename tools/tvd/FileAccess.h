@@ -20,6 +20,7 @@ class FileAccess {
   // Why a document's last Load or Save could not open or replace its file,
   // in a few words ("no such file", "read-only", ...), as recorded when it failed.
   static std::string WhyCannotRead(const VirtualDocument& doc);
+  static std::string WhyCannotRead(const FileFailure& failure);
   static std::string WhyCannotWrite(const VirtualDocument& doc);
   // Why a save that had begun to write failed ("No space left on device").
   static std::string WhyWriteFailed(const VirtualDocument& doc);

@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "ToolError.h"
+#include "VaultCommands.h"
 
 #include <CLI/CLI.hpp>
 
@@ -47,6 +48,45 @@ When nothing matches PATTERN, an attribute of that exact name is added
 (and the block, when it is missing). The file is saved all or nothing, in
 the newest generation. Put -- before a VALUE that starts with '-' and is not
 a number.)";
+
+const char kTreeHelp[] =
+    R"(With -r, each folder named is walked for files whose names end in .tvd (in
+any case), in a stable order: the arguments as given, each folder's entries
+sorted by name. Symbolic links found in the walk are not followed unless
+--follow; those named on the command line are. A folder named without -r
+is reported as a file that cannot be opened. The files are worked on by -j
+threads at once (default: one per core); the report keeps the order.
+
+A name is shown so that it cannot break its line: a control character as
+\n, \t, \r or \xHH, and so is each byte that is not UTF-8.
+After the lines comes a summary (except for one FILE named alone); on a
+terminal, standard error shows the progress meanwhile.
+
+--json writes JSON Lines, one object per file:
+  {"path": "...", "status": "...", "reason": "..."|null,
+   "offset": N|null, "complete_blocks": N|null, "blocks": N|null,
+   "attributes": N|null, "version": N|null, "generation": "..."|null}
+"offset" and "complete_blocks" are set for a bad format; "blocks",
+"attributes" and "version" for a file read to its end. When the name is not
+UTF-8, "path" shows U+FFFD for each byte that is not, and "path_bytes" holds
+the name's bytes as 2 hex digits each. The summary then goes to standard
+error. Exit status: 0 when every file is fine, 1 when any is not.)";
+
+const char kCheckHelp[] = R"(Each file gets one line: FILE: ok (B blocks, A attributes, version V),
+FILE: cannot open (REASON) or FILE: bad format at byte OFFSET (K complete
+blocks before the fault); with -q only the files that are not ok. JSON
+"status" is "ok", "cannot-open" or "bad-format".
+)";
+
+const char kConvertHelp[] =
+    R"(With one FILE, convert rewrites it (or writes -o OUT), saying nothing when
+it succeeds. With several files, folders, -r, --json, -q, -j or --dry-run
+it reports every file: converted, unchanged (it is already in the newest
+form, byte for byte, and is not written again) or refused, and why. Each
+file is saved all or nothing, so a run that was interrupted can be run
+again: it converts what is left. JSON "status" is "converted", "unchanged"
+or "refused", with "dry_run" true or false.
+)";
 
 // The parser takes everything after "--" as arguments; the tool takes only
 // the one after it, so that options may still follow a value that starts
@@ -125,7 +165,6 @@ int RunCommand(const std::vector<std::string>& args) {
 
   std::string file, block, pattern, value, type = "text", output;
   bool asJson = false, force = false;
-  std::vector<std::string> files;
 
   CLI::App* dump = app.add_subcommand(
       "dump", "Show the header generation, the format version and every block and attribute.");
@@ -155,11 +194,27 @@ int RunCommand(const std::vector<std::string>& args) {
   set->add_option("--type", type, "i4, r8, date or text (default: text)")->type_name("TYPE");
   set->footer(std::string(kSetHelp) + "\n\n" + kPatternHelp);
 
+  VaultCommands::Options batch;
+  const auto addBatchOptions = [&batch](CLI::App* command, const char* what) {
+    command->add_flag("-r,--recursive", batch.recursive,
+                      std::string("Walk the folders named for .tvd files (any case) to ") + what);
+    command->add_flag("--follow", batch.follow, "Follow symbolic links found in the walk");
+    command->add_option("-j,--jobs", batch.jobs, "Files worked on at once (default: one per core)")
+        ->type_name("N")
+        ->check(CLI::Range(size_t{1}, size_t{1024}));
+    command->add_flag("--json", batch.json, "Report in JSON Lines: one object per file");
+    command->add_flag("-q,--quiet", batch.quiet, "Report only the files that fail");
+  };
+
   CLI::App* convert =
-      app.add_subcommand("convert", "Rewrite a file in the newest generation (format version 2).");
-  convert->add_option("FILE", file, "A .tvd file")->required();
+      app.add_subcommand("convert", "Rewrite files in the newest generation (format version 2).");
+  convert->add_option("FILE", batch.paths, "A .tvd file, or with -r a folder; several may be given")
+      ->required();
   CLI::Option* convertOutput =
-      convert->add_option("-o,--output", output, "Write here instead of replacing FILE");
+      convert->add_option("-o,--output", output, "Write here instead of replacing FILE (one FILE)");
+  addBatchOptions(convert, "convert");
+  convert->add_flag("--dry-run", batch.dryRun, "Report what would be converted; write nothing");
+  convert->footer(std::string(kConvertHelp) + "\n" + kTreeHelp);
 
   CLI::App* create = app.add_subcommand("new", "Write an empty document (38 bytes).");
   create->add_option("FILE", file, "The .tvd file to create")->required();
@@ -167,7 +222,9 @@ int RunCommand(const std::vector<std::string>& args) {
 
   CLI::App* check = app.add_subcommand(
       "check", "Read each file and print one line: ok, cannot open, or where the format breaks.");
-  check->add_option("FILE", files, "One or more .tvd files")->required();
+  check->add_option("FILE", batch.paths, "One or more .tvd files, or with -r folders")->required();
+  addBatchOptions(check, "check");
+  check->footer(std::string(kCheckHelp) + "\n" + kTreeHelp);
 
   Literals literals;
   const std::vector<std::string> parsed = literals.StandIn(args);
@@ -180,7 +237,7 @@ int RunCommand(const std::vector<std::string>& args) {
   }
   for (std::string* text : {&file, &block, &pattern, &value, &type, &output})
     *text = literals.Restore(*text);
-  for (std::string& f : files) f = literals.Restore(f);
+  for (std::string& f : batch.paths) f = literals.Restore(f);
 
   try {
     if (codePageOption->count() && !SetAnsiCodePage(codePage))
@@ -199,9 +256,18 @@ int RunCommand(const std::vector<std::string>& args) {
     if (import->parsed()) return Commands::Import(file, output);
     if (get->parsed()) return Commands::Get(file, block, pattern);
     if (set->parsed()) return Commands::Set(file, block, pattern, value, type);
-    if (convert->parsed()) return Commands::Convert(file, convertOutput->count() ? output : file);
+    if (convert->parsed()) {
+      const bool plain = batch.paths.size() == 1 && !batch.recursive && !batch.json &&
+                         !batch.quiet && !batch.dryRun && batch.jobs == 0;
+      if (convertOutput->count() && !plain)
+        throw ToolError(ToolError::kUsage,
+                        "-o takes one FILE, without -r, --json, -q, -j or --dry-run");
+      if (convertOutput->count()) return Commands::Convert(batch.paths[0], output);
+      if (!plain || VaultCommands::IsFolder(batch.paths[0])) return VaultCommands::Convert(batch);
+      return Commands::Convert(batch.paths[0], batch.paths[0]);
+    }
     if (create->parsed()) return Commands::New(file, force);
-    if (check->parsed()) return Commands::Check(files);
+    if (check->parsed()) return VaultCommands::Check(batch);
     return ToolError::kUsage;
   } catch (const ToolError&) {
     throw;  // TvdApp::Run reports it
