@@ -217,7 +217,7 @@ DocStatus VirtualDocument::Read(const uint8_t* data, size_t size) {
   return ReadKept(bytes, size);
 }
 
-DocStatus VirtualDocument::ReadBorrowed(const uint8_t* data, size_t size) {
+DocStatus VirtualDocument::ReadBorrowed(uint8_t* data, size_t size) {
   WString keep = m_path;
   Clear();
   m_path.swap(keep);

@@ -151,9 +151,11 @@ class VirtualDocument {
   // does from the file; the path is kept.
   DocStatus Read(const uint8_t* data, size_t size);
   // Reads a file's content as Load does, without copying it: the bytes are
-  // the caller's and must stay unchanged for as long as the blocks read from
-  // them (a tool that opened the file itself reads it once). The path is kept.
-  DocStatus ReadBorrowed(const uint8_t* data, size_t size);
+  // the caller's and must stay for as long as the blocks read from them (a
+  // tool that opened the file itself reads it once). Decoding a block
+  // rewrites its names and texts in place, so the bytes are the document's
+  // to change meanwhile. The path is kept.
+  DocStatus ReadBorrowed(uint8_t* data, size_t size);
   // Writes the whole document to the remembered path in the newest format.
   // All or nothing: when it fails, the file and the document are unchanged.
   DocStatus Save();

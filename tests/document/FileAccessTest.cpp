@@ -216,8 +216,9 @@ TEST(FileAccess, AValidFileThatMemoryCannotHoldIsTooLarge) {
     EXPECT_TRUE(doc.blocks().empty());
     EXPECT_EQ(doc.path(), Wide(file));
     // The same from bytes the caller keeps.
+    Bytes lent = image.bytes();
     DocumentPool::SetLimitForTesting(limit);
-    const DocStatus borrowed = doc.ReadBorrowed(image.bytes().data(), image.bytes().size());
+    const DocStatus borrowed = doc.ReadBorrowed(lent.data(), lent.size());
     DocumentPool::SetLimitForTesting(SIZE_MAX);
     EXPECT_EQ(borrowed, DocStatus::CannotOpen);
     EXPECT_EQ(doc.fileFailure().step, Step::TooLarge);

@@ -57,10 +57,11 @@ TEST(LargeFile, ReadsFromDiskAsFromMemory) {
     SCOPED_TRACE(cut);
     const Bytes part(bytes.begin(), bytes.begin() + cut);
     WriteFile(path, part);
+    Bytes lent = part;
     VirtualDocument fromDisk, reference, borrowing;
     const DocStatus status = fromDisk.Load(Wide(path).c_str());
     EXPECT_EQ(status, reference.Read(part.data(), part.size()));
-    EXPECT_EQ(status, borrowing.ReadBorrowed(part.data(), part.size()));
+    EXPECT_EQ(status, borrowing.ReadBorrowed(lent.data(), lent.size()));
     EXPECT_EQ(status, cut == bytes.size() ? DocStatus::Ok : DocStatus::BadFormat);
     EXPECT_EQ(fromDisk.faultOffset(), reference.faultOffset());
     EXPECT_EQ(borrowing.faultOffset(), reference.faultOffset());

@@ -98,6 +98,10 @@ void DocumentFile::ReadBody(const ReadFn& readInto, size_t size) {
     m_size += readInto(m_buffer + first, size - first);
 }
 
+DocStatus DocumentFile::Borrow(VirtualDocument& doc) {
+  return m_use == Use::Keep ? doc.Read(m_data, m_size) : doc.ReadBorrowed(m_data, m_size);
+}
+
 bool DocumentFile::Fail(Step step, uint32_t error) {
   m_failure = {step, error};
   m_data = nullptr;
@@ -125,7 +129,7 @@ DocStatus DocumentFile::ReadDocument(VirtualDocument& doc, bool& cutShort) {
   cutShort = false;
   if (!KnownMagic(m_data, m_size) && m_size > kMagicSize) m_size = kMagicSize;
   m_generation = Magic(m_data, m_size);
-  return doc.ReadBorrowed(m_data, m_size);
+  return Borrow(doc);
 }
 
 bool DocumentFile::ReadFile(const NativePath& path) {
@@ -202,7 +206,7 @@ DocStatus DocumentFile::ReadDocument(VirtualDocument& doc, bool& cutShort) {
   t_guard = {m_mapped, m_mapped + m_mappedSize, 0};
   if (!KnownMagic(m_data, m_size) && m_size > kMagicSize) m_size = kMagicSize;
   m_generation = Magic(m_data, m_size);
-  const DocStatus status = doc.ReadBorrowed(m_data, m_size);
+  const DocStatus status = Borrow(doc);
   cutShort = t_guard.cutShort != 0;
   t_guard = {nullptr, nullptr, 0};
   return status;
@@ -244,7 +248,9 @@ bool DocumentFile::ReadFile(const NativePath& path) {
   const size_t size = static_cast<size_t>(fileSize);
   if (m_use == Use::CountOnly && size >= kMapFrom) {
     HandleBusErrors();
-    void* at = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
+    // Writable but private: a decode may rewrite names in place, and those
+    // pages alone are copied.
+    void* at = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd.get(), 0);
     if (at != MAP_FAILED) {
       m_mapped = static_cast<uint8_t*>(at);
       m_mappedSize = size;

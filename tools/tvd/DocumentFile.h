@@ -20,7 +20,10 @@ class DocumentFile {
   // much cheaper than filling fresh memory. The bytes of a mapped file may
   // then not be touched after Load (no decoding, no data()), since another
   // program may cut the file short meanwhile.
-  enum class Use { Decode, CountOnly };
+  // Decode: the document borrows the bytes and may rewrite them as it
+  // decodes; Keep: it reads a copy, and data() stays what the file holds;
+  // CountOnly: nothing is decoded, and a large file is mapped.
+  enum class Use { Decode, Keep, CountOnly };
 
   explicit DocumentFile(Use use = Use::Decode) : m_use(use) {}
   ~DocumentFile();
@@ -35,7 +38,7 @@ class DocumentFile {
   // failure(); the other results are the document's own.
   DocStatus Load(const NativePath& path, VirtualDocument& doc);
 
-  // The bytes read (Use::Decode only).
+  // The bytes read, as the file holds them with Use::Keep.
   const uint8_t* data() const { return m_data; }
   size_t size() const { return m_size; }
   // The 29 characters of the header's magic, or "" for bytes without one.
@@ -52,6 +55,8 @@ class DocumentFile {
   void ReadBody(const ReadFn& readInto, size_t size);
   // Reads the document from m_data: under a guard where the file is mapped.
   DocStatus ReadDocument(VirtualDocument& doc, bool& cutShort);
+  // Reads the document from m_data as the use says: borrowed or copied.
+  DocStatus Borrow(VirtualDocument& doc);
   void Unmap();
   bool Fail(FileFailure::Step step, uint32_t error);
 
@@ -60,9 +65,9 @@ class DocumentFile {
   size_t m_capacity = 0;
   uint8_t* m_mapped = nullptr;  // owned: the file itself, mapped (natively, large files)
   size_t m_mappedSize = 0;
-  NativeFile m_open;                // the mapped file, open while it is read
-  const uint8_t* m_data = nullptr;  // borrowed: the buffer or the mapping
-  size_t m_size = 0;                // bytes of the last file read
+  NativeFile m_open;          // the mapped file, open while it is read
+  uint8_t* m_data = nullptr;  // borrowed: the buffer or the mapping
+  size_t m_size = 0;          // bytes of the last file read
   std::string m_generation;
   FileFailure m_failure;
 };

@@ -165,7 +165,7 @@ int VaultCommands::Check(const Options& options) {
 int VaultCommands::Convert(const Options& options) {
   BatchReport::Style style;
   style.converting = true;
-  return Run(options, style, DocumentFile::Use::Decode, ConvertOne);
+  return Run(options, style, DocumentFile::Use::Keep, ConvertOne);
 }
 
 bool VaultCommands::IsFolder(const std::string& path) {
