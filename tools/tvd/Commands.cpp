@@ -3,10 +3,12 @@
 #include "ChunkedOut.h"
 #include "Console.h"
 #include "DocumentReader.h"
+#include "DocumentWriter.h"
 #include "FileAccess.h"
 #include "FileMagic.h"
 #include "JsonImport.h"
 #include "JsonView.h"
+#include "SharedFile.h"
 #include "ToolError.h"
 #include "UniqueVariant.h"
 #include "Utf.h"
@@ -25,18 +27,34 @@ WString Wide(const std::string& utf8) {
   return out;
 }
 
+std::string Count(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// "-" names standard input (or output) on the command line; messages say so.
+const char kStandardStream[] = "-";
+
+std::string Shown(const std::string& file) {
+  return file == kStandardStream ? "standard input" : file;
+}
+
 std::string BadFormat(const std::string& file, uint64_t offset, size_t completeBlocks) {
   return file + ": bad format at byte " + std::to_string(offset) + " (" +
-         std::to_string(completeBlocks) + " complete blocks before the fault)";
+         Count(completeBlocks, "complete block", "complete blocks") + " before the fault)";
+}
+
+// The generation of a file's first bytes, or "" when they hold no header.
+std::string GenerationOf(const std::string& head) {
+  if (head.size() < kMagicSize) return std::string();
+  for (const char* magic : {kMagicNewest, kMagicFour, kMagicOldest})
+    if (std::memcmp(head.data(), magic, kMagicSize) == 0) return std::string(magic, kMagicSize - 1);
+  return std::string();
 }
 
 // The 29 characters of the file's magic, or "" for a file without one.
 std::string Generation(const WString& path) {
   std::string head;
-  if (!FileAccess::Read(path, kMagicSize, head) || head.size() < kMagicSize) return std::string();
-  for (const char* magic : {kMagicNewest, kMagicFour, kMagicOldest})
-    if (std::memcmp(head.data(), magic, kMagicSize) == 0) return std::string(magic, kMagicSize - 1);
-  return std::string();
+  return FileAccess::Read(path, kMagicSize, head) ? GenerationOf(head) : std::string();
 }
 
 // Loads a file as the library does, except that a file without a header
@@ -50,20 +68,37 @@ DocStatus LoadFile(VirtualDocument& doc, const WString& path, std::string& gener
   return generation.empty() && doc.blocks().empty() ? DocStatus::BadFormat : DocStatus::Ok;
 }
 
+// The same for a document read from standard input, which is held in
+// memory first: no more of it than the reader takes from a file.
+DocStatus LoadStandardInput(VirtualDocument& doc, std::string& generation) {
+  std::string bytes;
+  bool tooLarge = false;
+  if (!FileAccess::ReadAll(Console::In(), SharedFile::kMaxSize, bytes, tooLarge))
+    throw ToolError(ToolError::kFileProblem, "reading standard input failed");
+  if (tooLarge) throw ToolError(ToolError::kFileProblem, "standard input: cannot open (too large)");
+  const DocStatus status = doc.Read(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  if (status != DocStatus::Ok) return status;
+  generation = GenerationOf(bytes);
+  return generation.empty() && doc.blocks().empty() ? DocStatus::BadFormat : DocStatus::Ok;
+}
+
 // Loads the whole file or fails: a command never works on, let alone saves,
 // the part of a document that was read before a fault. Returns the
 // header's generation.
+// A file of "-" is standard input.
 std::string LoadWhole(VirtualDocument& doc, const std::string& file, const char* ifBad = "") {
-  const WString path = FileAccess::PathFromArgument(file);
   std::string generation;
-  switch (LoadFile(doc, path, generation)) {
+  const DocStatus status = file == kStandardStream
+                               ? LoadStandardInput(doc, generation)
+                               : LoadFile(doc, FileAccess::PathFromArgument(file), generation);
+  switch (status) {
     case DocStatus::Ok: return generation;
     case DocStatus::BadFormat:
       throw ToolError(ToolError::kFileProblem,
-                      BadFormat(file, doc.faultOffset(), doc.blocks().size()) + ifBad);
+                      BadFormat(Shown(file), doc.faultOffset(), doc.blocks().size()) + ifBad);
     default:
       throw ToolError(ToolError::kFileProblem,
-                      "cannot open " + file + " (" + FileAccess::WhyCannotRead(doc) + ")");
+                      file + ": cannot open (" + FileAccess::WhyCannotRead(doc) + ")");
   }
 }
 
@@ -72,26 +107,31 @@ ToolError CannotRead(const std::string& jsonFile, const WString& path) {
   return ToolError(ToolError::kFileProblem,
                    path.empty()
                        ? "reading standard input failed"
-                       : "cannot open " + jsonFile + " (" + FileAccess::WhyCannotRead(path) + ")");
+                       : jsonFile + ": cannot open (" + FileAccess::WhyCannotRead(path) + ")");
 }
 
+// A file of "-" is standard output, which gets the bytes the file would hold.
 void SaveAs(VirtualDocument& doc, const std::string& file) {
+  if (file == kStandardStream) {
+    ByteWriter bytes;
+    if (DocumentWriter::WriteBody(doc, bytes) != DocStatus::Ok)
+      throw ToolError(ToolError::kFileProblem,
+                      "writing standard output failed (a value has no text form)");
+    Console::OutBytes(bytes.data(), bytes.size());
+    return;
+  }
   const WString path = FileAccess::PathFromArgument(file);
   doc.SetPath(path.c_str());
   switch (doc.Save()) {
     case DocStatus::Ok: return;
     case DocStatus::CannotOpen:
       throw ToolError(ToolError::kFileProblem,
-                      "cannot write " + file + " (" + FileAccess::WhyCannotWrite(doc) + ")");
+                      file + ": cannot write (" + FileAccess::WhyCannotWrite(doc) + ")");
     default:
-      throw ToolError(ToolError::kFileProblem, "writing " + file + " failed (" +
+      throw ToolError(ToolError::kFileProblem, file + ": writing failed (" +
                                                    FileAccess::WhyWriteFailed(doc) +
                                                    "); the file is as it was before");
   }
-}
-
-std::string Count(size_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 size_t AttributeCount(const VirtualDocument& doc) {
@@ -164,6 +204,23 @@ void ParseValue(const std::string& text, const std::string& type, VARIANT& out) 
   }
 }
 
+// The type name of a stored value as --type takes it.
+std::string TypeOf(const VARIANT& v) {
+  switch (v.vt) {
+    case VT_I4: return "i4";
+    case VT_R8: return "r8";
+    case VT_DATE: return "date";
+    default: return "text";
+  }
+}
+
+const char* TypeWords(const std::string& type) {
+  if (type == "i4") return "a 32-bit integer (i4)";
+  if (type == "r8") return "a double (r8)";
+  if (type == "date") return "a date";
+  return "text";
+}
+
 }  // namespace
 
 int Commands::Dump(const std::string& file, bool asJson) {
@@ -224,10 +281,11 @@ int Commands::Get(const std::string& file, const std::string& block, const std::
   UniqueVariant value;
   doc.GetValue(blockName.c_str(), attribPattern.c_str(), &value);
   if (value.vt == VT_EMPTY) {
+    // The file read well: finding nothing in it is an answer, not a fault.
     if (!doc.FindBlock(blockName.c_str()))
-      throw ToolError(ToolError::kFileProblem, file + ": no block named '" + block + "'");
-    throw ToolError(ToolError::kFileProblem,
-                    file + ": no attribute matching '" + pattern + "' in block '" + block + "'");
+      throw ToolError(ToolError::kNotFound, Shown(file) + ": no block named '" + block + "'");
+    throw ToolError(ToolError::kNotFound, Shown(file) + ": no attribute matching '" + pattern +
+                                              "' in block '" + block + "'");
   }
   Console::Out(PlainValue(value) + "\n");
   return 0;
@@ -237,10 +295,24 @@ int Commands::Set(const std::string& file, const std::string& block, const std::
                   const std::string& value, const std::string& type) {
   const WString blockName = Wide(block), attribPattern = Wide(pattern);
   UniqueVariant v;
-  ParseValue(value, type, v);
+  if (!type.empty()) ParseValue(value, type, v);
   VirtualDocument doc;
   LoadWhole(doc, file, "; nothing written");
-  doc.SetValue(blockName.c_str(), attribPattern.c_str(), &v);
+  if (type.empty()) {
+    // Without --type a value keeps the type of the attribute it replaces;
+    // a new attribute is text.
+    UniqueVariant old;
+    doc.GetValue(blockName.c_str(), attribPattern.c_str(), &old);
+    const std::string kept = old.vt == VT_EMPTY ? "text" : TypeOf(old);
+    try {
+      ParseValue(value, kept, v);
+    } catch (const ToolError& e) {
+      throw ToolError(ToolError::kUsage, std::string(e.what()) + "; '" + pattern + "' in block '" +
+                                             block + "' holds " + TypeWords(kept) +
+                                             ", and --type text would store text instead");
+    }
+  }
+  if (!doc.SetValue(blockName.c_str(), attribPattern.c_str(), &v)) throw std::bad_alloc();
   SaveAs(doc, file);
   return 0;
 }
@@ -254,7 +326,7 @@ int Commands::Convert(const std::string& file, const std::string& outFile) {
 
 int Commands::New(const std::string& file, bool replace) {
   if (!replace && FileAccess::Exists(FileAccess::PathFromArgument(file)))
-    throw ToolError(ToolError::kFileProblem, file + " already exists (--force replaces it)");
+    throw ToolError(ToolError::kFileProblem, file + ": already exists (--force replaces it)");
   VirtualDocument doc;
   SaveAs(doc, file);
   return 0;
@@ -266,7 +338,7 @@ int Commands::Check(const std::vector<std::string>& files) {
     std::string line;
     WString path;
     try {
-      path = FileAccess::PathFromArgument(file);
+      if (file != kStandardStream) path = FileAccess::PathFromArgument(file);
     } catch (const ToolError&) {
       Console::Out(file + ": cannot open (not a file name)\n");
       exitCode = ToolError::kFileProblem;
@@ -274,7 +346,9 @@ int Commands::Check(const std::vector<std::string>& files) {
     }
     VirtualDocument doc;
     std::string generation;
-    switch (LoadFile(doc, path, generation)) {
+    const DocStatus status =
+        path.empty() ? LoadStandardInput(doc, generation) : LoadFile(doc, path, generation);
+    switch (status) {
       case DocStatus::Ok:
         line = file + ": ok (" + std::to_string(doc.blocks().size()) + " blocks, " +
                std::to_string(AttributeCount(doc)) + " attributes, version " +

@@ -113,7 +113,7 @@ bool Expect(const std::string& text, size_t& pos, char c) {
 const char kDateForms[] =
     "not a date: use ISO 8601 (YYYY-MM-DD, YYYY-MM-DDTHH:MM[:SS[.fff]]) or a number of days";
 
-bool ParseIsoDate(const std::string& text, double& out, std::string& why) {
+bool ParseCalendar(const std::string& text, double& out, std::string& why) {
   size_t pos = 0;
   CivilTime civil;
   int hour = 0, minute = 0, second = 0;
@@ -330,10 +330,14 @@ bool ValueText::ParseR8(const std::string& text, double& out, std::string& why) 
   return r.ec == std::errc() && r.ptr == end;
 }
 
+bool ValueText::ParseIsoDate(const std::string& text, double& out, std::string& why) {
+  return ParseCalendar(text, out, why);
+}
+
 bool ValueText::ParseDate(const std::string& text, double& out, std::string& why) {
   if (text.size() >= 5 && IsDigit(text[0]) && IsDigit(text[1]) && IsDigit(text[2]) &&
       IsDigit(text[3]) && text[4] == '-')
-    return ParseIsoDate(text, out, why);
+    return ParseCalendar(text, out, why);
   if (!ParseR8(text, out, why)) {
     why = kDateForms + std::string(": ") + text;
     return false;
