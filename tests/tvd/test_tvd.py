@@ -989,6 +989,25 @@ class Conventions(TvdTestCase):
         self.assertIn("Exit status 3", self.ok("help", "get"))
         self.assertIn("keeps the type", self.ok("help", "set"))
 
+    def test_wildcards_in_file_names_as_windows_tools_take_them(self):
+        if not WINDOWS_BUILD():
+            self.skipTest("the shell expands wildcards before the tool sees them")
+        os.mkdir(self.path("sample"))
+        for name in ("b.tvd", "a.tvd", "notes.txt"):
+            self.write(os.path.join("sample", name), EMPTY_V2)
+        self.assertEqual(self.ok("check", "sample\\*.tvd"),
+                         "sample\\a.tvd: ok (0 blocks, 0 attributes, version 2)\n"
+                         "sample\\b.tvd: ok (0 blocks, 0 attributes, version 2)\n")
+        self.assertEqual(self.ok("check", "sample/?.tvd"),
+                         "sample/a.tvd: ok (0 blocks, 0 attributes, version 2)\n"
+                         "sample/b.tvd: ok (0 blocks, 0 attributes, version 2)\n")
+        # A pattern that matches nothing is passed on, so the error names it.
+        code, out, _ = self.tvd("check", "sample\\*.xyz")
+        self.assertEqual((code, out), (1, "sample\\*.xyz: cannot open (no such file)\n"))
+        # Only file names are expanded: an attribute pattern stays a pattern.
+        self.ok("set", "sample\\a.tvd", "B", "First", "1")
+        self.assertEqual(self.ok("get", "sample\\a.tvd", "B", "*"), "1\n")
+
 
 class LongPaths(TvdTestCase):
     """Files in a folder tree whose full path is longer than the 260

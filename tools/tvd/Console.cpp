@@ -103,8 +103,9 @@ void Console::Out(const std::string& utf8) {
 
 void Console::OutBytes(const void* data, size_t size) {
 #ifdef _WIN32
+  // A console, not every character device: NUL takes the bytes.
   const int fd = _fileno(stdout);
-  if (_isatty(fd))
+  if (ConsoleOf(STD_OUTPUT_HANDLE))
 #else
   const int fd = STDOUT_FILENO;
   if (isatty(fd))

@@ -5,6 +5,7 @@
 #include "Console.h"
 #include "Suggestion.h"
 #include "ToolError.h"
+#include "Wildcards.h"
 
 #include <CLI/CLI.hpp>
 
@@ -294,7 +295,7 @@ int RunCommand(const std::vector<std::string>& args) {
     if (set->parsed()) return Commands::Set(file, block, pattern, value, type);
     if (convert->parsed()) return Commands::Convert(file, convertOutput->count() ? output : file);
     if (create->parsed()) return Commands::New(file, force);
-    if (check->parsed()) return Commands::Check(files);
+    if (check->parsed()) return Commands::Check(Wildcards::Expand(files));
     return ToolError::kUsage;
   } catch (const ToolError&) {
     throw;  // TvdApp::Run reports it

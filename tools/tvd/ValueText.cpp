@@ -1,5 +1,6 @@
 #include "ValueText.h"
 
+#include "NumberText.h"
 #include "OleDate.h"
 #include "UniqueVariant.h"
 #include "Utf.h"
@@ -175,13 +176,7 @@ bool ParseCalendar(const std::string& text, double& out, std::string& why) {
 
 }  // namespace
 
-std::string ValueText::FormatDouble(double value) {
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-  char buffer[64];
-  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, r.ptr);
-}
+std::string ValueText::FormatDouble(double value) { return NumberText::Shortest(value); }
 
 bool ValueText::FormatIsoDate(double date, std::string& out) {
   CivilTime c;
