@@ -946,6 +946,21 @@ class StandardStreams(TvdTestCase):
                          (0, self.data, ""))
         self.assertEqual(sorted(os.listdir(self.dir)), ["a.tvd", "new.tvd", "old.tvd"])
 
+    def test_a_document_is_not_written_to_a_terminal(self):
+        if WINDOWS_BUILD():
+            self.skipTest("needs a terminal of this system")
+        import pty
+        master, slave = pty.openpty()
+        try:
+            r = subprocess.run(TVD + ["convert", "a.tvd", "-o", "-"], cwd=self.dir, stdout=slave,
+                               stderr=subprocess.PIPE, timeout=60)
+        finally:
+            os.close(slave)
+            os.close(master)
+        self.assertEqual(r.returncode, 2)
+        self.assertIn(b"standard output is a terminal", r.stderr)
+        self.assertEqual(self.read("a.tvd"), self.data)
+
     def test_a_document_is_not_written_to_a_full_device(self):
         if not os.path.exists("/dev/full"):
             self.skipTest("needs /dev/full")
