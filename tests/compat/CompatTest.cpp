@@ -37,9 +37,8 @@ TEST(Utf, RejectsBytesThatAreNotText) {
 TEST(Utf, FileNamesOfAnyBytesRoundTrip) {
   std::string every;
   for (int b = 1; b < 256; ++b) every += static_cast<char>(b);
-  for (const std::string& name :
-       {every, std::string("caf\xE9.tvd"), std::string("\xED\xB2\x80"),
-        std::string("\xF0\x9F\x98"), std::string("\xC3\xA9\xFF\xC3")}) {
+  for (const std::string& name : {every, std::string("caf\xE9.tvd"), std::string("\xED\xB2\x80"),
+                                  std::string("\xF0\x9F\x98"), std::string("\xC3\xA9\xFF\xC3")}) {
     EXPECT_EQ(FileNameFromUtf16(Utf16FromFileName(name)), name);
   }
   EXPECT_EQ(Utf16FromFileName("\xC3\xA9\xF0\x9F\x98\x80"), Units({0xE9, 0xD83D, 0xDE00}));
