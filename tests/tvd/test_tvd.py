@@ -946,6 +946,14 @@ class StandardStreams(TvdTestCase):
                          (0, self.data, ""))
         self.assertEqual(sorted(os.listdir(self.dir)), ["a.tvd", "new.tvd", "old.tvd"])
 
+    def test_commands_that_save_take_a_dash_as_a_file_name(self):
+        self.ok("new", "-")
+        self.ok("set", "-", "B", "A", "1")
+        self.ok("convert", "-")
+        self.assertEqual(self.ok("get", "./-", "B", "A"), "1\n")
+        self.assertEqual(self.ok("get", "-", "Card", "Title", stdin=self.data), "Pump\n")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["-", "a.tvd"])
+
     def test_a_document_is_not_written_to_a_terminal(self):
         if WINDOWS_BUILD():
             self.skipTest("needs a terminal of this system")

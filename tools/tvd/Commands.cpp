@@ -82,20 +82,27 @@ DocStatus LoadStandardInput(VirtualDocument& doc, std::string& generation) {
   return generation.empty() && doc.blocks().empty() ? DocStatus::BadFormat : DocStatus::Ok;
 }
 
+// With StandardToo, a file of "-" is standard input (dump, get, check) or
+// output (-o of import and convert); elsewhere "-" is a file's name, as it
+// always was.
+enum class Stream { FileOnly, StandardToo };
+
 // Loads the whole file or fails: a command never works on, let alone saves,
 // the part of a document that was read before a fault. Returns the
 // header's generation.
-// A file of "-" is standard input.
-std::string LoadWhole(VirtualDocument& doc, const std::string& file, const char* ifBad = "") {
+
+std::string LoadWhole(VirtualDocument& doc, const std::string& file, Stream input,
+                      const char* ifBad = "") {
   std::string generation;
-  const DocStatus status = file == kStandardStream
-                               ? LoadStandardInput(doc, generation)
-                               : LoadFile(doc, FileAccess::PathFromArgument(file), generation);
+  const bool standard = input == Stream::StandardToo && file == kStandardStream;
+  const DocStatus status = standard ? LoadStandardInput(doc, generation)
+                                    : LoadFile(doc, FileAccess::PathFromArgument(file), generation);
   switch (status) {
     case DocStatus::Ok: return generation;
     case DocStatus::BadFormat:
-      throw ToolError(ToolError::kFileProblem,
-                      BadFormat(Shown(file), doc.faultOffset(), doc.blocks().size()) + ifBad);
+      throw ToolError(
+          ToolError::kFileProblem,
+          BadFormat(standard ? Shown(file) : file, doc.faultOffset(), doc.blocks().size()) + ifBad);
     default:
       throw ToolError(ToolError::kFileProblem,
                       file + ": cannot open (" + FileAccess::WhyCannotRead(doc) + ")");
@@ -110,9 +117,9 @@ ToolError CannotRead(const std::string& jsonFile, const WString& path) {
                        : jsonFile + ": cannot open (" + FileAccess::WhyCannotRead(path) + ")");
 }
 
-// A file of "-" is standard output, which gets the bytes the file would hold.
-void SaveAs(VirtualDocument& doc, const std::string& file) {
-  if (file == kStandardStream) {
+// Standard output gets the bytes the file would hold.
+void SaveAs(VirtualDocument& doc, const std::string& file, Stream output = Stream::FileOnly) {
+  if (output == Stream::StandardToo && file == kStandardStream) {
     ByteWriter bytes;
     if (DocumentWriter::WriteBody(doc, bytes) != DocStatus::Ok)
       throw ToolError(ToolError::kFileProblem,
@@ -225,7 +232,7 @@ const char* TypeWords(const std::string& type) {
 
 int Commands::Dump(const std::string& file, bool asJson) {
   VirtualDocument doc;
-  const std::string generation = LoadWhole(doc, file);
+  const std::string generation = LoadWhole(doc, file, Stream::StandardToo);
   ChunkedOut out([](const std::string& text) { Console::Out(text); });
   if (asJson) {
     JsonView::Write(doc, generation, doc.formatVersion(), out);
@@ -270,14 +277,14 @@ int Commands::Import(const std::string& jsonFile, const std::string& outFile) {
     if (!std::ferror(in)) throw ToolError(e.exitCode(), jsonFile + ": " + e.what());
   }
   if (std::ferror(in)) throw CannotRead(jsonFile, path);
-  SaveAs(doc, outFile);
+  SaveAs(doc, outFile, Stream::StandardToo);
   return 0;
 }
 
 int Commands::Get(const std::string& file, const std::string& block, const std::string& pattern) {
   const WString blockName = Wide(block), attribPattern = Wide(pattern);
   VirtualDocument doc;
-  LoadWhole(doc, file);
+  LoadWhole(doc, file, Stream::StandardToo);
   UniqueVariant value;
   doc.GetValue(blockName.c_str(), attribPattern.c_str(), &value);
   if (value.vt == VT_EMPTY) {
@@ -297,7 +304,7 @@ int Commands::Set(const std::string& file, const std::string& block, const std::
   UniqueVariant v;
   if (!type.empty()) ParseValue(value, type, v);
   VirtualDocument doc;
-  LoadWhole(doc, file, "; nothing written");
+  LoadWhole(doc, file, Stream::FileOnly, "; nothing written");
   if (type.empty()) {
     // Without --type a value keeps the type of the attribute it replaces;
     // a new attribute is text.
@@ -318,9 +325,13 @@ int Commands::Set(const std::string& file, const std::string& block, const std::
 }
 
 int Commands::Convert(const std::string& file, const std::string& outFile) {
+  // In place unless -o names where.
   VirtualDocument doc;
-  LoadWhole(doc, file, "; nothing written");
-  SaveAs(doc, outFile);
+  LoadWhole(doc, file, Stream::FileOnly, "; nothing written");
+  if (outFile.empty())
+    SaveAs(doc, file);
+  else
+    SaveAs(doc, outFile, Stream::StandardToo);
   return 0;
 }
 

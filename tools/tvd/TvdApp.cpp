@@ -293,7 +293,7 @@ int RunCommand(const std::vector<std::string>& args) {
     if (import->parsed()) return Commands::Import(file, output);
     if (get->parsed()) return Commands::Get(file, block, pattern);
     if (set->parsed()) return Commands::Set(file, block, pattern, value, type);
-    if (convert->parsed()) return Commands::Convert(file, convertOutput->count() ? output : file);
+    if (convert->parsed()) return Commands::Convert(file, output);
     if (create->parsed()) return Commands::New(file, force);
     if (check->parsed()) return Commands::Check(Wildcards::Expand(files));
     return ToolError::kUsage;
