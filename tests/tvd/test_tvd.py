@@ -975,7 +975,7 @@ class StandardStreams(TvdTestCase):
         with open("/dev/full", "wb") as full:
             r = subprocess.run(TVD + ["convert", "a.tvd", "-o", "-"], cwd=self.dir, stdout=full,
                                stderr=subprocess.PIPE, timeout=60)
-        self.assertEqual((r.returncode, r.stderr),
+        self.assertEqual((r.returncode, r.stderr.replace(b"\r\n", b"\n")),
                          (1, b"tvd: writing standard output failed: No space left on device\n"))
         self.assertEqual(self.read("a.tvd"), self.data)
 
