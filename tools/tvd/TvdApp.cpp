@@ -22,7 +22,8 @@ const char kJsonHelp[] = R"(JSON (--json):
      {"name": "...", "type": "i4"|"r8"|"date"|"text", "value": ...}]}]}
   i4, r8: "value" is a JSON number. date: "value" is the automation date
   (days since 1899-12-30, the fraction the time of day) as a number, and
-  "iso" its calendar form (2023-03-15T06:00:00, .mmm when not whole seconds).
+  "iso" its calendar form (2023-03-15T06:00:00, .mmm when not whole seconds),
+  which 'tvd import' reads when "value" is absent.
   text: "value" is a string.
   What JSON cannot hold has a second key, which 'tvd import' prefers:
   - an r8 or date that is NaN or infinite: "value" is "NaN", "Infinity" or
