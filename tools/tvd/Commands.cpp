@@ -90,7 +90,6 @@ enum class Stream { FileOnly, StandardToo };
 // Loads the whole file or fails: a command never works on, let alone saves,
 // the part of a document that was read before a fault. Returns the
 // header's generation.
-
 std::string LoadWhole(VirtualDocument& doc, const std::string& file, Stream input,
                       const char* ifBad = "") {
   std::string generation;
