@@ -2,7 +2,8 @@
 #   Windows: Vellisto-<version>-win32.zip or -win64.zip, by the build's
 #           architecture: Vellisto.dll, tvd.exe, tvdhost.exe, the sample
 #           resource library (KivRes.dll) and document, INSTALL.txt
-#   native: Vellisto-<version>-linux.tar.gz  bin/tvd and its help text
+#   native: Vellisto-<version>-linux.tar.gz  bin/tvd, its help text, its man
+#           page and its bash completion
 # The Windows program files come from cmake/Install.cmake (its "runtime"
 # component); the zip holds that component and nothing of the tests.
 set(CPACK_PACKAGE_NAME Vellisto)
@@ -47,6 +48,22 @@ else()
     COMMENT "Writing tvd's help page")
   add_custom_target(tvd_help ALL DEPENDS ${help})
   install(FILES ${help} DESTINATION share/doc/vellisto RENAME tvd.txt)
+  # The man page, made by help2man from the same help.
+  find_program(VELLISTO_HELP2MAN help2man)
+  if(NOT VELLISTO_HELP2MAN)
+    message(FATAL_ERROR "help2man, which writes tvd's man page, is missing: "
+                        "scripts/bootstrap.sh installs it (Debian package help2man)")
+  endif()
+  set(man ${CMAKE_BINARY_DIR}/tvd.1)
+  add_custom_command(OUTPUT ${man}
+    COMMAND ${CMAKE_COMMAND} -DHELP2MAN=${VELLISTO_HELP2MAN} -DTVD=$<TARGET_FILE:tvd>
+            -DWORK=${CMAKE_BINARY_DIR} -DOUT=${man} -P ${CMAKE_SOURCE_DIR}/cmake/TvdManPage.cmake
+    DEPENDS tvd ${CMAKE_SOURCE_DIR}/cmake/TvdManPage.cmake
+    COMMENT "Writing tvd's man page")
+  add_custom_target(tvd_man ALL DEPENDS ${man})
+  install(FILES ${man} DESTINATION share/man/man1)
+  install(FILES ${CMAKE_SOURCE_DIR}/tools/tvd/tvd.bash-completion
+          DESTINATION share/bash-completion/completions RENAME tvd)
   # What the tarball's tvd needs of the system it runs on.
   set(requirements ${CMAKE_BINARY_DIR}/REQUIREMENTS.txt)
   add_custom_command(OUTPUT ${requirements}

@@ -15,7 +15,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 mingw-w64-tools
   wine64 libwine-dev xvfb xauth
   googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev clang-format-14
-  python3
+  python3 help2man
 )
 wine32=()
 if "$scripts/probe-32bit.sh" >/dev/null; then

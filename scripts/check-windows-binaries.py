@@ -3,15 +3,17 @@
 programs this machine cannot run (32-bit code on some hypervisors) is still
 checked:
 
-  check-windows-binaries.py --arch win32|win64 [--server Vellisto.dll] PROGRAM...
+  check-windows-binaries.py --arch win32|win64 [--version X.Y.Z] [--server Vellisto.dll] PROGRAM...
 
-Every binary: built for ARCH, and imports only DLLs that Windows ships (the
-compiler's runtime and libwinpthread are linked in statically). The server
+Every binary: built for ARCH, imports only DLLs that Windows ships (the
+compiler's runtime and libwinpthread are linked in statically), and carries
+a version resource naming its file (of VERSION, when given). The server
 also: exports the four plain names, carries registration scripts 102-104 in
 language 1053, the type library as TYPELIB 1 (for ARCH's SYSKIND) and a
 version resource that announces "OLESelfRegister"."""
 
 import argparse
+import os
 import struct
 import sys
 
@@ -102,7 +104,16 @@ class Image:
         return found
 
 
-def check(path, arch, server):
+def fixed_version(data):
+    """The file version (a.b.c.d) of a version resource's fixed part."""
+    at = data.find(struct.pack("<I", 0xFEEF04BD))
+    if at < 0:
+        return None
+    ms, ls = struct.unpack_from("<II", data, at + 8)
+    return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+
+
+def check(path, arch, server, version=None):
     problems = []
     image = Image(path)
     built_for = MACHINES.get(image.machine, "machine 0x%x" % image.machine)
@@ -111,6 +122,14 @@ def check(path, arch, server):
     for dll in image.imports():
         if dll.lower().rsplit(".", 1)[0] not in SYSTEM_DLLS:
             problems.append("needs %s, which Windows does not ship" % dll)
+    versions = [data for (kind, _, _), data in image.resources().items() if kind == RT_VERSION]
+    name = os.path.basename(path)
+    if not any("VS_VERSION_INFO".encode("utf-16-le") in v for v in versions):
+        problems.append("has no version resource")
+    elif not any(("OriginalFilename\0" + name).encode("utf-16-le") in v for v in versions):
+        problems.append("has a version resource that does not name %s" % name)
+    elif version and not any(fixed_version(v) == version for v in versions):
+        problems.append("has a version resource of another version than %s" % version)
     if not server:
         return problems
     if sorted(image.exports()) != SERVER_EXPORTS:
@@ -134,13 +153,15 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--arch", required=True, choices=sorted(SYSKINDS))
     parser.add_argument("--server", help="the COM server DLL, checked further")
+    parser.add_argument("--version", help="the version (a.b.c) every binary's resource carries")
     parser.add_argument("programs", nargs="*")
     args = parser.parse_args()
     failed = False
     binaries = [(p, False) for p in args.programs] + ([(args.server, True)] if args.server else [])
     for path, server in binaries:
         try:
-            problems = check(path, args.arch, server)
+            problems = check(path, args.arch, server,
+                             args.version + ".0" if args.version else None)
         except (OSError, ValueError, struct.error) as error:
             problems = ["cannot be read as a Windows binary: %s" % error]
         for problem in problems:

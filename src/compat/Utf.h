@@ -13,3 +13,10 @@ std::string Utf8FromUtf16(const WString& text);
 bool Utf16FromUtf8(const std::string& text, WString& out);
 // True when every surrogate in the text is part of a pair.
 bool IsValidUtf16(const WString& text);
+
+// A native file name's bytes as UTF-16 and back, losslessly for any bytes:
+// UTF-8 is decoded, and each byte that is not part of a UTF-8 character
+// (0x80 to 0xFF) becomes the lone surrogate U+DC00 plus the byte, which
+// turns back into that byte. Names that are UTF-8 convert as text does.
+WString Utf16FromFileName(const std::string& name);
+std::string FileNameFromUtf16(const WString& text);

@@ -103,7 +103,7 @@ FileSaver::~FileSaver() { RemoveTemp(); }
 
 bool FileSaver::Open(const OLECHAR* path) {
   if (!path || !*path) return Fail(Step::Open, ENOENT);
-  m_target = Utf8FromUtf16(path);
+  m_target = FileNameFromUtf16(path);
   // Replace the file a symbolic link names, not the link.
   if (char* real = realpath(m_target.c_str(), nullptr)) {
     m_target = real;

@@ -17,7 +17,7 @@ bool SharedFile::Open(const OLECHAR* path) {
   if (!path || !*path) return Fail(Step::Open, ENOENT);
   // Non-blocking, so that a FIFO cannot hold the open up forever; only
   // regular files are read.
-  m_file.reset(open(Utf8FromUtf16(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  m_file.reset(open(FileNameFromUtf16(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!m_file) return Fail(errno == EISDIR ? Step::Folder : Step::Open, errno);
   if (flock(m_file.get(), LOCK_SH | LOCK_NB) != 0)
     return Fail(errno == EWOULDBLOCK ? Step::Locked : Step::Open, errno);

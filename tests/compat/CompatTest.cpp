@@ -32,6 +32,23 @@ TEST(Utf, RejectsBytesThatAreNotText) {
     EXPECT_FALSE(Utf16FromUtf8(bad, out)) << bad;
 }
 
+// File names are bytes: every byte string comes back exactly, and a UTF-8
+// name reads as its text.
+TEST(Utf, FileNamesOfAnyBytesRoundTrip) {
+  std::string every;
+  for (int b = 1; b < 256; ++b) every += static_cast<char>(b);
+  for (const std::string& name : {every, std::string("caf\xE9.tvd"), std::string("\xED\xB2\x80"),
+                                  std::string("\xF0\x9F\x98"), std::string("\xC3\xA9\xFF\xC3")}) {
+    EXPECT_EQ(FileNameFromUtf16(Utf16FromFileName(name)), name);
+  }
+  EXPECT_EQ(Utf16FromFileName("\xC3\xA9\xF0\x9F\x98\x80"), Units({0xE9, 0xD83D, 0xDE00}));
+  EXPECT_EQ(Utf16FromFileName("a\xFF"), Units({'a', 0xDCFF}));
+  // An encoded surrogate is no UTF-8: its bytes are kept one by one.
+  EXPECT_EQ(Utf16FromFileName("\xED\xB2\x80"), Units({0xDCED, 0xDCB2, 0xDC80}));
+  // A lone surrogate that stands for no byte keeps its three-byte form.
+  EXPECT_EQ(FileNameFromUtf16(Units({0xD800, 'x'})), "\xED\xA0\x80x");
+}
+
 TEST(OleDate, CalendarRoundTrips) {
   struct Case {
     double date;

@@ -139,6 +139,26 @@ class HostTest(unittest.TestCase):
         self.assertEqual(2, code, lines)
         self.assertEqual("DllCanUnloadNow -> 0x00000000", lines[-1])
 
+    def test_numbers_print_in_their_shortest_form(self):
+        path = self.file("n.tvd", tvdfile.write([("B", [("W", (R8, 7.2)), ("T", (R8, 0.1 + 0.2)),
+                                                         ("D", (DATE, 1e300))])]))
+        code, lines = self.host("open %s\nget B W T D\n" % windows_path(path))
+        self.assertEqual(0, code, lines)
+        self.assertIn("B/W: found=1 r8 7.2", lines)
+        self.assertIn("B/T: found=1 r8 0.30000000000000004", lines)
+        self.assertIn("B/D: found=1 date 1e+300", lines)
+
+    def test_help_needs_neither_com_nor_a_library(self):
+        missing = windows_path(os.path.join(self.dir, "none.dll"))
+        for args in (["--help"], ["-h"], ["--dll", missing, "--help"]):
+            with self.subTest(args=args):
+                result = subprocess.run([ARGS.wine_run, ARGS.host, *args], capture_output=True,
+                                        timeout=120)
+                out = result.stdout.decode("utf-8")
+                self.assertEqual(result.returncode, 0, out)
+                self.assertTrue(out.startswith("Usage: tvdhost"), out)
+                self.assertNotIn("LoadLibrary", out)
+
     def test_a_missing_library_is_reported(self):
         code, lines = self.host(args=["info"], dll=windows_path(os.path.join(self.dir, "none.dll")))
         self.assertEqual(3, code, lines)

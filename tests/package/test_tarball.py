@@ -1,5 +1,6 @@
-"""The native package: CPack's .tar.gz holds tvd, stripped, its help page
-and the C library it needs, and the unpacked tvd runs."""
+"""The native package: CPack's .tar.gz holds tvd, stripped, its help page,
+man page and bash completion and the C library it needs, and the unpacked
+tvd runs."""
 import os
 import re
 import subprocess
@@ -14,8 +15,9 @@ with tempfile.TemporaryDirectory(prefix="vellisto-tarball-") as out:
     name = "Vellisto-%s-linux" % version
     with tarfile.open(os.path.join(out, name + ".tar.gz")) as archive:
         files = sorted(m.name for m in archive.getmembers() if m.isfile())
-        expected = [name + "/bin/tvd", name + "/share/doc/vellisto/REQUIREMENTS.txt",
-                    name + "/share/doc/vellisto/tvd.txt"]
+        expected = [name + "/bin/tvd", name + "/share/bash-completion/completions/tvd",
+                    name + "/share/doc/vellisto/REQUIREMENTS.txt",
+                    name + "/share/doc/vellisto/tvd.txt", name + "/share/man/man1/tvd.1"]
         if files != expected:
             sys.exit("package holds %s, not %s" % (files, expected))
         archive.extractall(out)

@@ -167,6 +167,10 @@ def relaid(out):
     return re.sub(r'"\\u0000number:([^"]*)"', r"\1", text) + "\n"
 
 
+def complete_blocks(n):
+    return "%d complete block%s" % (n, "" if n == 1 else "s")
+
+
 def readable(text):
     """text with every lone surrogate shown as U+FFFD."""
     return text.encode("utf-16-le", "surrogatepass").decode("utf-16-le", "replace")
@@ -234,7 +238,7 @@ class NewAndCheck(TvdTestCase):
     def test_new_does_not_replace_a_file_unless_forced(self):
         self.write("a.tvd", b"precious")
         err = self.fails(1, "new", "a.tvd")
-        self.assertIn("a.tvd already exists", err)
+        self.assertIn("a.tvd: already exists", err)
         self.assertEqual(self.read("a.tvd"), b"precious")
         self.ok("new", "a.tvd", "--force")
         self.assertEqual(self.read("a.tvd"), EMPTY_V2)
@@ -610,10 +614,48 @@ class SetAndGet(TvdTestCase):
         self.assertIn('"*x": text "literal"', self.ok("dump", "a.tvd"))
 
     def test_get_of_something_missing(self):
+        # 3: the file reads well and holds nothing that matches; 1 stays a
+        # problem with the file.
         self.ok("set", "a.tvd", "Card", "Title", "Pump")
-        self.assertIn("no block named 'Nope'", self.fails(1, "get", "a.tvd", "Nope", "Title"))
-        self.assertIn("no attribute matching 'Weight' in block 'Card'",
-                      self.fails(1, "get", "a.tvd", "Card", "Weight"))
+        self.assertIn("a.tvd: no block named 'Nope'",
+                      self.fails(3, "get", "a.tvd", "Nope", "Title"))
+        self.assertIn("a.tvd: no attribute matching 'Weight' in block 'Card'",
+                      self.fails(3, "get", "a.tvd", "Card", "Weight"))
+        self.assertIn("b.tvd: cannot open (no such file)", self.fails(1, "get", "b.tvd", "C", "T"))
+        self.write("cut.tvd", self.read("a.tvd")[:-1])
+        self.assertIn("cut.tvd: bad format", self.fails(1, "get", "cut.tvd", "Card", "Nope"))
+
+    def test_set_keeps_the_type_of_the_value_it_replaces(self):
+        self.ok("set", "a.tvd", "Card", "Number", "42", "--type", "i4")
+        self.ok("set", "a.tvd", "Card", "Weight", "2.5", "--type", "r8")
+        self.ok("set", "a.tvd", "Card", "Issued", "2023-03-15", "--type", "date")
+        self.ok("set", "a.tvd", "Card", "Title", "Pump")
+        self.ok("set", "a.tvd", "Card", "Number", "4712")
+        self.ok("set", "a.tvd", "Card", "weight", "7.2")
+        self.ok("set", "a.tvd", "Card", "Iss*", "2024-02-29T13:45")
+        self.ok("set", "a.tvd", "Card", "Title", "17")
+        self.ok("set", "a.tvd", "Card", "Added", "5")  # a new attribute is text
+        dump = self.ok("dump", "a.tvd")
+        for line in ('"Number": i4 4712', '"Weight": r8 7.2', '"Issued": date 45351.57',
+                     '"Title": text "17"', '"Added": text "5"'):
+            self.assertIn(line, dump)
+        # A value that is not of the attribute's type changes nothing and
+        # says how to change the type.
+        before = self.read("a.tvd")
+        for pattern, value, kind in (("Number", "4712a", "i4"), ("Weight", "heavy", "r8"),
+                                     ("Issued", "soon", "date")):
+            with self.subTest(pattern=pattern):
+                err = self.fails(2, "set", "a.tvd", "Card", pattern, value)
+                self.assertIn(kind, err)
+                self.assertIn("--type text", err)
+                self.assertIn(value, err)
+        self.assertEqual(self.read("a.tvd"), before)
+        # --type still forces.
+        self.ok("set", "a.tvd", "Card", "Number", "4712a", "--type", "text")
+        self.ok("set", "a.tvd", "Card", "Title", "3", "--type", "i4")
+        dump = self.ok("dump", "a.tvd")
+        self.assertIn('"Number": text "4712a"', dump)
+        self.assertIn('"Title": i4 3', dump)
 
     def test_bad_values_are_usage_errors_that_change_nothing(self):
         self.ok("set", "a.tvd", "Card", "Title", "Pump")
@@ -639,7 +681,7 @@ class SetAndGet(TvdTestCase):
         self.assertEqual(self.read("a.tvd"), before)
 
     def test_set_on_a_missing_file_creates_nothing(self):
-        self.assertIn("cannot open b.tvd (no such file)",
+        self.assertIn("b.tvd: cannot open (no such file)",
                       self.fails(1, "set", "b.tvd", "Card", "Title", "Pump"))
         self.assertFalse(os.path.exists(self.path("b.tvd")))
 
@@ -739,6 +781,25 @@ class JsonRoundTrip(TvdTestCase):
         self.assertEqual(attrs[4]["name"], "A")
         self.assertEqual(attrs[4]["value_utf16"], "DC00")
 
+    def test_a_date_given_only_in_calendar_form(self):
+        doc = {"blocks": [{"name": "B", "attributes": [
+            {"name": "iso only", "type": "date", "iso": "2023-03-15T06:00:00.250"},
+            {"name": "value wins", "type": "date", "value": 1, "iso": "2023-03-15"},
+        ]}]}
+        self.write("in.json", json.dumps(doc).encode())
+        self.ok("import", "in.json", "-o", "out.tvd")
+        attrs = self.dump_json("out.tvd")["blocks"][0]["attributes"]
+        self.assertEqual(attrs[0]["iso"], "2023-03-15T06:00:00.250")
+        self.assertEqual(attrs[1]["value"], 1)
+        for iso in ("15.03.2023", 45000, "2023-03-15Z"):
+            with self.subTest(iso=iso):
+                bad = {"blocks": [{"name": "B", "attributes": [
+                    {"name": "d", "type": "date", "iso": iso}]}]}
+                self.write("bad.json", json.dumps(bad).encode())
+                self.assertIn("blocks[0].attributes[0].iso",
+                              self.fails(1, "import", "bad.json", "-o", "bad.tvd"))
+        self.assertFalse(os.path.exists(self.path("bad.tvd")))
+
     def test_bad_json_is_refused_and_writes_nothing(self):
         cases = [
             (b"{not json", "not JSON"),
@@ -765,7 +826,7 @@ class JsonRoundTrip(TvdTestCase):
                 err = self.fails(1, "import", "in.json", "-o", "out.tvd")
                 self.assertIn(mentioned, err)
                 self.assertFalse(os.path.exists(self.path("out.tvd")))
-        self.assertIn("cannot open missing.json (no such file)",
+        self.assertIn("missing.json: cannot open (no such file)",
                       self.fails(1, "import", "missing.json", "-o", "out.tvd"))
         self.fails(2, "import", "in.json")  # no -o
 
@@ -901,7 +962,7 @@ class LongTexts(TvdTestCase):
 
     def test_json_that_cannot_be_read(self):
         os.mkdir(self.path("folder"))
-        self.assertIn("cannot open folder", self.fails(1, "import", "folder", "-o", "out.tvd"))
+        self.assertIn("folder: cannot open", self.fails(1, "import", "folder", "-o", "out.tvd"))
         if not WINDOWS_BUILD():
             folder = os.open(self.path("folder"), os.O_RDONLY)
             self.addCleanup(os.close, folder)
@@ -1089,12 +1150,12 @@ class BadInput(TvdTestCase):
     def test_missing_files_and_folders(self):
         os.mkdir(self.path("folder"))
         for args, mentioned in (
-                (["dump", "missing.tvd"], "cannot open missing.tvd (no such file)"),
-                (["dump", "folder"], "cannot open folder (is a directory)"),
-                (["get", "folder", "B", "A"], "cannot open folder (is a directory)"),
-                (["convert", "missing.tvd"], "cannot open missing.tvd (no such file)"),
-                (["new", "folder"], "folder already exists"),
-                (["new", "--force", "folder"], "cannot write folder (is a directory)")):
+                (["dump", "missing.tvd"], "missing.tvd: cannot open (no such file)"),
+                (["dump", "folder"], "folder: cannot open (is a directory)"),
+                (["get", "folder", "B", "A"], "folder: cannot open (is a directory)"),
+                (["convert", "missing.tvd"], "missing.tvd: cannot open (no such file)"),
+                (["new", "folder"], "folder: already exists"),
+                (["new", "--force", "folder"], "folder: cannot write (is a directory)")):
             with self.subTest(args=args):
                 self.assertIn(mentioned, self.fails(1, *args))
 
@@ -1129,6 +1190,157 @@ class NonAsciiFileNames(TvdTestCase):
         self.ok("convert", name, "-o", "ü.tvd")
         self.assertEqual(self.read("ü.tvd"), self.read(name))
 
+
+    def test_a_name_that_is_not_utf8_opens_and_prints_back_exactly(self):
+        if WINDOWS_BUILD():
+            self.skipTest("Windows names are UTF-16")
+        raw = b"caf\xe9 \xff \xed\xb2\x80.tvd"  # Latin-1, a stray byte, an encoded surrogate
+        name = os.fsdecode(raw)
+
+        def run(*args):
+            r = subprocess.run(TVD + list(args), cwd=self.dir, capture_output=True, timeout=60)
+            return r.returncode, r.stdout, r.stderr
+
+        self.ok("new", name)
+        self.assertTrue(os.path.exists(os.path.join(os.fsencode(self.dir), raw)))
+        self.assertEqual(run("set", name, "B", "A", "1", "--type", "i4")[0], 0)
+        self.assertEqual(run("get", name, "B", "A"), (0, b"1\n", b""))
+        # check's report shows bytes that are not UTF-8 as escapes, so that no
+        # name can forge a line.
+        self.assertEqual(run("check", name),
+                         (0, b"caf\\xe9 \\xff \\xed\\xb2\\x80.tvd: ok (1 block, 1 attribute, version 2)\n",
+                          b""))
+        self.assertEqual(run("convert", name, "-o", os.fsdecode(b"\xfe.tvd"))[0], 0)
+        self.assertEqual(self.read(os.fsdecode(b"\xfe.tvd")), self.read(name))
+        self.assertEqual(run("dump", os.fsdecode(b"no\xff.tvd")),
+                         (1, b"", b"tvd: no\xff.tvd: cannot open (no such file)\n"))
+        self.assertEqual(sorted(os.listdir(os.fsencode(self.dir))), sorted([b"\xfe.tvd", raw]))
+
+
+class StandardStreams(TvdTestCase):
+    """'-' names standard input for the commands that read a document and
+    standard output for -o."""
+
+    def setUp(self):
+        super().setUp()
+        self.data = FileBuilder().blocks(AWKWARD_BLOCKS[:1])
+        self.write("a.tvd", self.data)
+
+    def raw(self, *args, stdin=None):
+        r = subprocess.run(TVD + list(args), cwd=self.dir, input=stdin, capture_output=True,
+                           timeout=60)
+        return r.returncode, r.stdout, r.stderr.decode().replace("\r\n", "\n")
+
+    def test_documents_read_from_standard_input(self):
+        self.assertEqual(self.ok("dump", "-", stdin=self.data), self.ok("dump", "a.tvd"))
+        self.assertEqual(self.ok("dump", "--json", "-", stdin=self.data),
+                         self.ok("dump", "--json", "a.tvd"))
+        self.assertEqual(self.ok("get", "-", "Card", "Title", stdin=self.data), "Pump\n")
+        self.assertEqual(self.ok("check", "-", stdin=self.data),
+                         "-: ok (1 block, 4 attributes, version 2)\n")
+        self.assertIn("no attribute matching 'X'",
+                      self.fails(3, "get", "-", "Card", "X", stdin=self.data))
+        cut = self.data[:45]
+        self.assertEqual(self.tvd("check", "-", stdin=cut)[:2],
+                         (1, "-: bad format at byte 42 (0 complete blocks before the fault)\n"))
+        self.assertIn("standard input: bad format at byte 0",
+                      self.fails(1, "dump", "-", stdin=b""))
+
+    def test_documents_written_to_standard_output(self):
+        self.write("old.tvd", FileBuilder(OLDEST).blocks([("B", [("A", (TEXT, "x"))])]))
+        code, out, err = self.raw("convert", "old.tvd", "-o", "-")
+        self.assertEqual((code, err), (0, ""))
+        self.ok("convert", "old.tvd", "-o", "new.tvd")
+        self.assertEqual(out, self.read("new.tvd"))  # bytes as they are, "\n" too
+        json_text = self.ok("dump", "--json", "a.tvd").encode()
+        self.assertEqual(self.raw("import", "-", "-o", "-", stdin=json_text),
+                         (0, self.data, ""))
+        self.assertEqual(sorted(os.listdir(self.dir)), ["a.tvd", "new.tvd", "old.tvd"])
+
+    def test_commands_that_save_take_a_dash_as_a_file_name(self):
+        self.ok("new", "-")
+        self.ok("set", "-", "B", "A", "1")
+        self.ok("convert", "-")
+        self.assertEqual(self.ok("get", "./-", "B", "A"), "1\n")
+        self.assertEqual(self.ok("get", "-", "Card", "Title", stdin=self.data), "Pump\n")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["-", "a.tvd"])
+
+    def test_a_document_is_not_written_to_a_terminal(self):
+        if WINDOWS_BUILD():
+            self.skipTest("needs a terminal of this system")
+        import pty
+        master, slave = pty.openpty()
+        try:
+            r = subprocess.run(TVD + ["convert", "a.tvd", "-o", "-"], cwd=self.dir, stdout=slave,
+                               stderr=subprocess.PIPE, timeout=60)
+        finally:
+            os.close(slave)
+            os.close(master)
+        self.assertEqual(r.returncode, 2)
+        self.assertIn(b"standard output is a terminal", r.stderr)
+        self.assertEqual(self.read("a.tvd"), self.data)
+
+    def test_a_document_is_not_written_to_a_full_device(self):
+        if not os.path.exists("/dev/full"):
+            self.skipTest("needs /dev/full")
+        with open("/dev/full", "wb") as full:
+            r = subprocess.run(TVD + ["convert", "a.tvd", "-o", "-"], cwd=self.dir, stdout=full,
+                               stderr=subprocess.PIPE, timeout=60)
+        self.assertEqual((r.returncode, r.stderr.replace(b"\r\n", b"\n")),
+                         (1, b"tvd: writing standard output failed: No space left on device\n"))
+        self.assertEqual(self.read("a.tvd"), self.data)
+
+
+class Conventions(TvdTestCase):
+    def test_unknown_commands_and_options_are_named_with_the_nearest(self):
+        self.write("a.tvd", EMPTY_V2)
+        cases = [
+            (["dmp", "a.tvd"], "unknown command 'dmp'; did you mean 'dump'?"),
+            (["chekc", "a.tvd"], "unknown command 'chekc'; did you mean 'check'?"),
+            (["frobnicate"], "unknown command 'frobnicate'"),
+            (["-v"], "unknown option '-v'; did you mean '-V'?"),
+            (["--verison"], "unknown option '--verison'; did you mean '--version'?"),
+            (["dump", "--jsn", "a.tvd"], "unknown option '--jsn'; did you mean '--json'?"),
+            (["set", "a.tvd", "B", "A", "1", "--typ=i4"],
+             "unknown option '--typ'; did you mean '--type'?"),
+            (["help", "sett"], "unknown command 'sett'; did you mean 'set'?"),
+            ([], "a command is required"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args):
+                err = self.fails(2, *args)
+                self.assertIn(message, err)
+                self.assertNotIn("A subcommand is required", err)
+        self.assertNotIn("did you mean", self.fails(2, "frobnicate"))
+
+    def test_help_and_version(self):
+        self.assertEqual(self.ok("help"), self.ok("--help"))
+        for command in ("dump", "import", "get", "set", "convert", "new", "check"):
+            with self.subTest(command=command):
+                self.assertEqual(self.ok("help", command), self.ok(command, "--help"))
+        self.assertIn("help", self.ok("--help"))
+        self.assertEqual(self.ok("-V"), self.ok("--version"))
+        self.assertIn("Exit status 3", self.ok("help", "get"))
+        self.assertIn("keeps the type", self.ok("help", "set"))
+
+    def test_wildcards_in_file_names_as_windows_tools_take_them(self):
+        if not WINDOWS_BUILD():
+            self.skipTest("the shell expands wildcards before the tool sees them")
+        os.mkdir(self.path("sample"))
+        for name in ("b.tvd", "a.tvd", "notes.txt"):
+            self.write(os.path.join("sample", name), EMPTY_V2)
+        self.assertEqual(self.ok("check", "sample\\*.tvd"),
+                         "sample\\a.tvd: ok (0 blocks, 0 attributes, version 2)\n"
+                         "sample\\b.tvd: ok (0 blocks, 0 attributes, version 2)\n")
+        self.assertEqual(self.ok("check", "sample/?.tvd"),
+                         "sample/a.tvd: ok (0 blocks, 0 attributes, version 2)\n"
+                         "sample/b.tvd: ok (0 blocks, 0 attributes, version 2)\n")
+        # A pattern that matches nothing is passed on, so the error names it.
+        code, out, _ = self.tvd("check", "sample\\*.xyz")
+        self.assertEqual((code, out), (1, "sample\\*.xyz: cannot open (no such file)\n"))
+        # Only file names are expanded: an attribute pattern stays a pattern.
+        self.ok("set", "sample\\a.tvd", "B", "First", "1")
+        self.assertEqual(self.ok("get", "sample\\a.tvd", "B", "*"), "1\n")
 
 
 class LongPaths(TvdTestCase):
@@ -1206,12 +1418,12 @@ class FileAccessReasons(TvdTestCase):
         os.mkfifo(self.path("fifo.tvd"))
         self.assertEqual(self.tvd("check", "fifo.tvd")[1],
                          "fifo.tvd: cannot open (not a regular file)\n")
-        self.assertIn("cannot open fifo.tvd (not a regular file)",
+        self.assertIn("fifo.tvd: cannot open (not a regular file)",
                       self.fails(1, "set", "fifo.tvd", "B", "A", "x"))
 
     def test_a_read_only_file_is_read_only_even_for_root(self):
         os.chmod(self.path("a.tvd"), 0o444)
-        self.assertIn("cannot write a.tvd (read-only)", self.fails(1, "set", "a.tvd", "B", "A", "x"))
+        self.assertIn("a.tvd: cannot write (read-only)", self.fails(1, "set", "a.tvd", "B", "A", "x"))
         self.assertEqual(self.read("a.tvd"), EMPTY_V2)
 
     def test_a_folder_where_no_file_can_be_made(self):
@@ -1230,7 +1442,7 @@ class FileAccessReasons(TvdTestCase):
         os.symlink("missing.tvd", self.path("link.tvd"))
         for args in (["new", "--force", "link.tvd"], ["convert", "a.tvd", "-o", "link.tvd"]):
             with self.subTest(args=args):
-                self.assertIn("cannot write link.tvd (a symbolic link to a missing file)",
+                self.assertIn("link.tvd: cannot write (a symbolic link to a missing file)",
                               self.fails(1, *args))
         self.assertEqual(os.readlink(self.path("link.tvd")), "missing.tvd")
         self.assertEqual(sorted(os.listdir(self.dir)), ["a.tvd", "link.tvd"])
@@ -1242,7 +1454,7 @@ class FileAccessReasons(TvdTestCase):
                                 cwd=self.dir, capture_output=True, timeout=120,
                                 preexec_fn=FILE_SIZE_LIMIT(50))
         self.assertEqual((result.returncode, result.stderr.decode()), (
-            1, "tvd: writing a.tvd failed (File too large); the file is as it was before\n"))
+            1, "tvd: a.tvd: writing failed (File too large); the file is as it was before\n"))
         self.assertEqual(self.read("a.tvd"), EMPTY_V2)
         self.assertEqual(os.listdir(self.dir), ["a.tvd"])
 
@@ -1251,7 +1463,7 @@ class FileAccessReasons(TvdTestCase):
         with open(self.path("big.tvd"), "wb") as f:
             f.write(EMPTY_V2)
             f.truncate(limit + 1)  # sparse
-        self.assertIn("cannot open big.tvd (too large)", self.fails(1, "dump", "big.tvd"))
+        self.assertIn("big.tvd: cannot open (too large)", self.fails(1, "dump", "big.tvd"))
 
 
 class FailingOutput(TvdTestCase):

@@ -11,7 +11,8 @@
 // was not understood, 3 when the library or the format object could not be
 // had.
 //
-// tvdhost preview FILE ... renders a preview to a PNG (PreviewCommand.h).
+// tvdhost preview FILE ... renders a preview to a PNG (PreviewCommand.h);
+// tvdhost --help prints the usage without starting COM.
 #include "HostSession.h"
 #include "PreviewCommand.h"
 #include "ValueText.h"
@@ -24,6 +25,35 @@
 #include <vector>
 
 namespace {
+
+const char kUsage[] =
+    "Usage: tvdhost [--dll PATH] [COMMAND ARGS...]\n"
+    "       tvdhost [--dll PATH] preview FILE [--size WxH] [--caption TEXT | --no-strings]\n"
+    "               --png OUT.png\n"
+    "\n"
+    "Drives Vellisto.dll as the host does and prints every call's HRESULT.\n"
+    "Without --dll the format object comes from the registered ProgID\n"
+    "Vellisto.TvdFormat; with it, from the library at PATH.\n"
+    "With a command it runs that command; without, it reads commands from\n"
+    "standard input, one per line ('#' starts a comment, double quotes group\n"
+    "words).\n"
+    "\n"
+    "Commands:\n"
+    "  info                              the format's description and capabilities\n"
+    "  open FILE                         open a document\n"
+    "  get [--first] BLOCK PATTERN...    read values (--first: stop at the first found)\n"
+    "  set BLOCK PATTERN VALUE [--type i4|r8|date|text]\n"
+    "                                    change a value (default type: text)\n"
+    "  save                              save the open document\n"
+    "  close                             close it\n"
+    "  preview FILE ...                  render the preview pane to a PNG\n"
+    "\n"
+    "Exit status: 0 every call succeeded, 1 a call failed, 2 a command was not\n"
+    "understood, 3 the library or the format object could not be had.\n";
+
+bool IsHelp(const std::wstring& arg) {
+  return arg == L"--help" || arg == L"-h" || arg == L"/?" || arg == L"-?";
+}
 
 std::vector<std::wstring> SplitWords(const std::wstring& line) {
   std::vector<std::wstring> words;
@@ -63,6 +93,11 @@ int wmain(int argc, wchar_t** argv) {
   if (argc > 2 && std::wstring(argv[1]) == L"--dll") {
     dllPath = argv[2];
     first = 3;
+  }
+  // Help needs neither COM nor the library.
+  if (first < argc && IsHelp(argv[first])) {
+    std::fwrite(kUsage, 1, sizeof kUsage - 1, stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

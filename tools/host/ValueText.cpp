@@ -1,5 +1,7 @@
 #include "ValueText.h"
 
+#include "NumberText.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -35,12 +37,11 @@ std::string DescribeValue(const VARIANT& value) {
     case VT_I4:
       std::snprintf(buffer, sizeof buffer, "i4 %ld", static_cast<long>(V_I4(&value)));
       return buffer;
-    case VT_R8: std::snprintf(buffer, sizeof buffer, "r8 %.17g", V_R8(&value)); return buffer;
+    case VT_R8: return "r8 " + NumberText::Shortest(V_R8(&value));
     case VT_DATE: {
       SYSTEMTIME t;
       if (!VariantTimeToSystemTime(V_DATE(&value), &t)) {
-        std::snprintf(buffer, sizeof buffer, "date %.17g", V_DATE(&value));
-        return buffer;
+        return "date " + NumberText::Shortest(V_DATE(&value));
       }
       std::snprintf(buffer, sizeof buffer, "date %04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth,
                     t.wDay, t.wHour, t.wMinute, t.wSecond);

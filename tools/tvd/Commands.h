@@ -12,6 +12,9 @@ class Commands {
   static int Get(const std::string& file, const std::string& block, const std::string& pattern);
   static int Set(const std::string& file, const std::string& block, const std::string& pattern,
                  const std::string& value, const std::string& type);
+  // outFile "" converts in place.
   static int Convert(const std::string& file, const std::string& outFile);
   static int New(const std::string& file, bool replace);
+  // check of a document on standard input ("-"), one line as for a file.
+  static int CheckStandardInput();
 };

@@ -64,13 +64,13 @@ bool WriteConsoleText(HANDLE console, const std::string& utf8) {
 
 // All of bytes to a file descriptor (in text mode on Windows, which turns
 // "\n" into "\r\n"); false with errno set when a write fails.
-bool WriteAll(int fd, const std::string& bytes) {
-  for (size_t at = 0; at < bytes.size();) {
-    const size_t piece = std::min(bytes.size() - at, size_t{1} << 30);
+bool WriteAll(int fd, const char* bytes, size_t size) {
+  for (size_t at = 0; at < size;) {
+    const size_t piece = std::min(size - at, size_t{1} << 30);
 #ifdef _WIN32
-    const int n = _write(fd, bytes.data() + at, static_cast<unsigned>(piece));
+    const int n = _write(fd, bytes + at, static_cast<unsigned>(piece));
 #else
-    const ssize_t n = write(fd, bytes.data() + at, piece);
+    const ssize_t n = write(fd, bytes + at, piece);
     if (n < 0 && errno == EINTR) continue;
 #endif
     if (n < 0) return false;
@@ -98,7 +98,26 @@ void Console::Out(const std::string& utf8) {
   const int fd = STDOUT_FILENO;
 #endif
   // errno is the C library's on Windows too: its words, not the system's.
-  if (!WriteAll(fd, utf8)) OutFailed(std::strerror(errno));
+  if (!WriteAll(fd, utf8.data(), utf8.size())) OutFailed(std::strerror(errno));
+}
+
+void Console::OutBytes(const void* data, size_t size) {
+#ifdef _WIN32
+  // A console, not every character device: NUL takes the bytes.
+  const int fd = _fileno(stdout);
+  if (ConsoleOf(STD_OUTPUT_HANDLE))
+#else
+  const int fd = STDOUT_FILENO;
+  if (isatty(fd))
+#endif
+    throw ToolError(ToolError::kUsage,
+                    "standard output is a terminal: redirect it to a file or a pipe");
+  if (g_outFailed) return;
+  g_outWritten = true;
+#ifdef _WIN32
+  _setmode(fd, _O_BINARY);
+#endif
+  if (!WriteAll(fd, static_cast<const char*>(data), size)) OutFailed(std::strerror(errno));
 }
 
 void Console::CloseOut() {

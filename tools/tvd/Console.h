@@ -12,6 +12,9 @@ class Console {
   // throws a ToolError ("writing standard output failed: <the system's
   // reason>"); nothing is written after it.
   static void Out(const std::string& utf8);
+  // Bytes as they are (a document's file content): never through a text
+  // mode, and refused, as a usage error, when standard output is a terminal.
+  static void OutBytes(const void* data, size_t size);
   // Closes standard output once the tool is done with it, checked the same way.
   static void CloseOut();
   static void Err(const std::string& utf8);

@@ -102,6 +102,10 @@ DocStatus DocumentFile::Borrow(VirtualDocument& doc) {
   return m_use == Use::Keep ? doc.Read(m_data, m_size) : doc.ReadBorrowed(m_data, m_size);
 }
 
+std::string DocumentFile::GenerationOf(const uint8_t* data, size_t size) {
+  return Magic(data, size);
+}
+
 bool DocumentFile::Fail(Step step, uint32_t error) {
   m_failure = {step, error};
   m_data = nullptr;

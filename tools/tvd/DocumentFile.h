@@ -38,6 +38,9 @@ class DocumentFile {
   // failure(); the other results are the document's own.
   DocStatus Load(const NativePath& path, VirtualDocument& doc);
 
+  // The 29 characters of the header that data begins with, or "" for none.
+  static std::string GenerationOf(const uint8_t* data, size_t size);
+
   // The bytes read, as the file holds them with Use::Keep.
   const uint8_t* data() const { return m_data; }
   size_t size() const { return m_size; }

@@ -89,11 +89,11 @@ std::string Reason(uint32_t code) {
 }  // namespace
 
 FileAccess::OpenFile FileAccess::OpenForReading(const WString& path) {
-  return OpenFile(std::fopen(Utf8FromUtf16(path).c_str(), "rb"), &std::fclose);
+  return OpenFile(std::fopen(FileNameFromUtf16(path).c_str(), "rb"), &std::fclose);
 }
 
 std::string FileAccess::WhyCannotRead(const WString& path) {
-  const std::string name = Utf8FromUtf16(path);
+  const std::string name = FileNameFromUtf16(path);
   struct stat st;
   if (stat(name.c_str(), &st) != 0) return Reason(errno);
   if (S_ISDIR(st.st_mode)) return "is a directory";
@@ -105,7 +105,7 @@ std::string FileAccess::WhyCannotRead(const WString& path) {
 
 bool FileAccess::Exists(const WString& path) {
   struct stat st;
-  return lstat(Utf8FromUtf16(path).c_str(), &st) == 0;
+  return lstat(FileNameFromUtf16(path).c_str(), &st) == 0;
 }
 
 #endif
@@ -167,9 +167,14 @@ std::string FileAccess::WhyWriteFailed(const VirtualDocument& doc) {
 }
 
 WString FileAccess::PathFromArgument(const std::string& utf8) {
+#ifdef _WIN32
   WString path;
   if (!Utf16FromUtf8(utf8, path))
     throw ToolError(ToolError::kUsage, "a file name is not valid text");
+#else
+  // A Linux name is bytes, which need not be UTF-8: every name converts.
+  const WString path = Utf16FromFileName(utf8);
+#endif
   if (path.empty()) throw ToolError(ToolError::kUsage, "a file name is empty");
   if (path.find(OLECHAR(0)) != WString::npos)
     throw ToolError(ToolError::kUsage, "a file name holds a zero character");
@@ -200,4 +205,19 @@ bool FileAccess::Read(const WString& path, size_t limit, std::string& bytes) {
     if (n < want) return !std::ferror(file.get());
   }
   return true;
+}
+
+bool FileAccess::ReadAll(std::FILE* in, size_t limit, std::string& bytes, bool& tooLarge) {
+  bytes.clear();
+  tooLarge = false;
+  char buffer[65536];
+  for (;;) {
+    const size_t n = std::fread(buffer, 1, sizeof buffer, in);
+    if (bytes.size() + n > limit) {
+      tooLarge = true;
+      return true;
+    }
+    bytes.append(buffer, n);
+    if (n < sizeof buffer) return !std::ferror(in);
+  }
 }

@@ -13,8 +13,9 @@
 
 class FileAccess {
  public:
-  // A command-line file name (UTF-8) as the document's wide path; a usage
-  // error when it is not text.
+  // A command-line file name as the document's wide path: on Windows UTF-8
+  // (a usage error when it is not text), elsewhere the name's bytes, which
+  // need not be UTF-8 (see Utf16FromFileName).
   static WString PathFromArgument(const std::string& utf8);
 
   // Why a document's last Load or Save could not open or replace its file,
@@ -33,4 +34,7 @@ class FileAccess {
   static OpenFile OpenForReading(const WString& path);
   // Up to limit bytes from the start of the file; false when it cannot be read.
   static bool Read(const WString& path, size_t limit, std::string& bytes);
+  // All of a stream, or up to limit bytes and tooLarge when it holds more;
+  // false when reading fails.
+  static bool ReadAll(std::FILE* in, size_t limit, std::string& bytes, bool& tooLarge);
 };

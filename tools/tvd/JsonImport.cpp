@@ -58,15 +58,23 @@ UniqueBstr TakeText(const Members& object, const std::string& key, const Place& 
 }
 
 // Stores into out directly, so that the bits of a NaN never pass through
-// the FPU (see ValueText::BitsHex).
-void TakeDouble(const Members& object, const Place& place, double& out) {
+// the FPU (see ValueText::BitsHex). A date written by hand may give only its
+// calendar form, "iso", which counts when "bits" and "value" are absent.
+void TakeDouble(const Members& object, const Place& place, bool isDate, double& out) {
   if (const Value* bits = Member(object, "bits")) {
     if (bits->kind != Value::kString || !ValueText::DoubleFromBitsHex(bits->text, out))
       (place / "bits").Fail("expected the 64-bit pattern as 16 hex digits");
     return;
   }
   const Value* value = Member(object, "value");
-  if (!value) place.Fail("\"value\" is missing");
+  const Value* iso = isDate ? Member(object, "iso") : nullptr;
+  if (!value && iso) {
+    std::string why;
+    if (iso->kind != Value::kString || !ValueText::ParseIsoDate(iso->text, out, why))
+      (place / "iso").Fail("expected a calendar date (YYYY-MM-DD[THH:MM[:SS[.fff]]])");
+    return;
+  }
+  if (!value) place.Fail(isDate ? "\"value\" (or \"iso\") is missing" : "\"value\" is missing");
   switch (value->kind) {
     case Value::kInteger: out = static_cast<double>(value->integer); return;
     case Value::kUnsigned: out = static_cast<double>(value->whole); return;
@@ -103,10 +111,10 @@ void TakeValue(const Members& object, VARIANT& out, const Place& place) {
     out.lVal = TakeI4(object, place);
     out.vt = VT_I4;
   } else if (t == "r8") {
-    TakeDouble(object, place, out.dblVal);
+    TakeDouble(object, place, false, out.dblVal);
     out.vt = VT_R8;
   } else if (t == "date") {
-    TakeDouble(object, place, out.date);
+    TakeDouble(object, place, true, out.date);
     out.vt = VT_DATE;
   } else if (t == "text") {
     out.bstrVal = TakeText(object, "value", place).release();
@@ -119,7 +127,8 @@ void TakeValue(const Members& object, VARIANT& out, const Place& place) {
 bool IsNameKey(const std::string& key) { return key == "name" || key == "name_utf16"; }
 
 bool IsAttribKey(const std::string& key) {
-  return IsNameKey(key) || key == "type" || key == "value" || key == "value_utf16" || key == "bits";
+  return IsNameKey(key) || key == "type" || key == "value" || key == "value_utf16" ||
+         key == "bits" || key == "iso";
 }
 
 Place BlockPlace(size_t index) { return (Place("") / "blocks")[index]; }

@@ -3,11 +3,15 @@
 #include "AnsiCodePage.h"
 #include "Commands.h"
 #include "Console.h"
+#include "Suggestion.h"
 #include "ToolError.h"
 #include "VaultCommands.h"
+#include "Wildcards.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <new>
 #include <sstream>
 
@@ -19,7 +23,8 @@ const char kJsonHelp[] = R"(JSON (--json):
      {"name": "...", "type": "i4"|"r8"|"date"|"text", "value": ...}]}]}
   i4, r8: "value" is a JSON number. date: "value" is the automation date
   (days since 1899-12-30, the fraction the time of day) as a number, and
-  "iso" its calendar form (2023-03-15T06:00:00, .mmm when not whole seconds).
+  "iso" its calendar form (2023-03-15T06:00:00, .mmm when not whole seconds),
+  which 'tvd import' reads when "value" is absent.
   text: "value" is a string.
   What JSON cannot hold has a second key, which 'tvd import' prefers:
   - an r8 or date that is NaN or infinite: "value" is "NaN", "Infinity" or
@@ -41,8 +46,11 @@ name is tried first. Otherwise a leading and/or trailing '*' makes it a
 pattern: 'Date*' begins with, '*no' ends with, '*rev*' contains, '*' is
 the first attribute. BLOCK is always an exact name.)";
 
-const char kSetHelp[] = R"(Types: text (the default), i4 (32-bit integer), r8 (double; NaN and
-Infinity too), date: ISO 8601 local time (2023-03-15, 2023-03-15T06:00,
+const char kSetHelp[] = R"(Without --type, VALUE keeps the type of the attribute it replaces: a
+VALUE that is not of that type is a usage error that changes nothing
+(--type text stores it as text instead); a new attribute is text.
+Types: text, i4 (32-bit integer), r8 (double; NaN and Infinity too),
+date: ISO 8601 local time (2023-03-15, 2023-03-15T06:00,
 2023-03-15T06:00:00.250) or the automation date as a number of days.
 When nothing matches PATTERN, an attribute of that exact name is added
 (and the block, when it is missing). The file is saved all or nothing, in
@@ -123,6 +131,57 @@ class Literals {
   std::vector<std::string> m_originals;
 };
 
+const std::vector<std::string> kCommands = {"dump",    "import", "get",   "set",
+                                            "convert", "new",    "check", "help"};
+const std::vector<std::string> kToolOptions = {"-h", "--help", "-V", "--version", "--codepage"};
+
+bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
+
+// "unknown command 'dmp'; did you mean 'dump'?"
+std::string Unknown(const char* what, const std::string& word,
+                    const std::vector<std::string>& names) {
+  const std::string nearest = Suggestion::Nearest(word, names);
+  return std::string("unknown ") + what + " '" + word + "'" +
+         (nearest.empty() ? std::string() : "; did you mean '" + nearest + "'?");
+}
+
+// Before the command come only the tool's own options: the first word that
+// is not one of them must be a command. Names what is wrong, as a usage
+// error, before the parser would say only that a command is required.
+void CheckCommandWord(const std::vector<std::string>& args) {
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") return;
+    if (arg == "--codepage") {
+      ++i;
+    } else if (arg.rfind("--codepage=", 0) == 0) {
+      continue;
+    } else if (IsOption(arg)) {
+      if (std::find(kToolOptions.begin(), kToolOptions.end(), arg) != kToolOptions.end()) return;
+      throw ToolError(ToolError::kUsage,
+                      Unknown("option", arg, kToolOptions) + " (tvd --help shows the usage)");
+    } else {
+      if (std::find(kCommands.begin(), kCommands.end(), arg) != kCommands.end()) return;
+      throw ToolError(ToolError::kUsage,
+                      Unknown("command", arg, kCommands) + " (tvd --help lists the commands)");
+    }
+  }
+  throw ToolError(ToolError::kUsage,
+                  "a command is required: dump, import, get, set, convert, new, check or help "
+                  "(tvd --help shows the usage)");
+}
+
+// The long and short option names of a command and of the tool.
+std::vector<std::string> OptionNames(const CLI::App* command) {
+  std::vector<std::string> names = kToolOptions;
+  if (!command) return names;
+  for (const CLI::Option* option : command->get_options()) {
+    for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+    for (const std::string& name : option->get_snames()) names.push_back("-" + name);
+  }
+  return names;
+}
+
 int ReportParseError(CLI::App& app, const CLI::ParseError& e, const Literals& literals) {
   if (e.get_exit_code() == 0) {  // --help
     std::ostringstream out, err;
@@ -133,8 +192,17 @@ int ReportParseError(CLI::App& app, const CLI::ParseError& e, const Literals& li
   }
   // --codepage belongs to the tool, not to a command: its own help says
   // what it takes.
-  const std::string what = literals.Restore(e.what());
+  std::string what = literals.Restore(e.what());
   const std::vector<CLI::App*> chosen = app.get_subcommands();
+  if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+    for (const std::string& extra : app.remaining(true))
+      if (IsOption(extra) && !std::isdigit(static_cast<unsigned char>(extra[1])) &&
+          extra[1] != '.') {
+        const std::string name = extra.substr(0, extra.find('='));
+        what = Unknown("option", name, OptionNames(chosen.empty() ? nullptr : chosen.back()));
+        break;
+      }
+  }
   const std::string help = chosen.empty() || what.find("--codepage") != std::string::npos
                                ? "tvd --help"
                                : "tvd " + chosen.back()->get_name() + " --help";
@@ -154,21 +222,24 @@ int RunCommand(const std::vector<std::string>& args) {
       "elsewhere.\n\n"
       "'--' before an argument that starts with '-' takes it as a value, not an\n"
       "option; options may still follow (tvd set F B P -- -5 --type i4).\n\n"
-      "Exit status: 0 done, 1 a problem with a file, 2 a usage error.\n"
-      "'tvd COMMAND --help' describes each command.");
-  app.set_version_flag("--version", "tvd " VELLISTO_VERSION);
+      "'-' as a FILE names standard input (dump, get, check), as -o standard\n"
+      "output (import, convert).\n\n"
+      "Exit status: 0 done, 1 a problem with a file, 2 a usage error, 3 'tvd get'\n"
+      "found nothing that matches in a file that reads well.\n"
+      "'tvd help COMMAND' or 'tvd COMMAND --help' describes each command.");
+  app.set_version_flag("-V,--version", "tvd " VELLISTO_VERSION);
   unsigned codePage = 0;
   CLI::Option* codePageOption =
       app.add_option("--codepage", codePage,
                      "Code page of the 8-bit text in older files (see below)")
           ->type_name("N");
 
-  std::string file, block, pattern, value, type = "text", output;
+  std::string file, block, pattern, value, type, output, topic;
   bool asJson = false, force = false;
 
   CLI::App* dump = app.add_subcommand(
       "dump", "Show the header generation, the format version and every block and attribute.");
-  dump->add_option("FILE", file, "A .tvd file")->required();
+  dump->add_option("FILE", file, "A .tvd file, or - for standard input")->required();
   dump->add_flag("--json", asJson, "Write JSON that 'tvd import' turns back into the file");
   dump->footer(kJsonHelp);
 
@@ -176,22 +247,29 @@ int RunCommand(const std::vector<std::string>& args) {
       "import", "Write a .tvd file (format version 2) from the JSON of 'tvd dump --json'.");
   import->add_option("JSON", file, "The JSON file, or - for standard input")->required();
   CLI::Option* importOutput =
-      import->add_option("-o,--output", output, "The .tvd file to write (replaced when it exists)")
+      import
+          ->add_option("-o,--output", output,
+                       "The .tvd file to write (replaced when it exists), or - for standard output")
           ->required();
   import->footer("The JSON is described in 'tvd dump --help'. Keys other than those are ignored.");
 
   CLI::App* get = app.add_subcommand("get", "Print the value of one attribute.");
-  get->add_option("FILE", file, "A .tvd file")->required();
+  get->add_option("FILE", file, "A .tvd file, or - for standard input")->required();
   get->add_option("BLOCK", block, "The block's name")->required();
   get->add_option("PATTERN", pattern, "The attribute's name or pattern")->required();
-  get->footer(kPatternHelp);
+  get->footer(std::string(kPatternHelp) +
+              "\n\nExit status 3 when the file reads well but holds no such block or\n"
+              "attribute; 1 stays a problem with the file.");
 
   CLI::App* set = app.add_subcommand("set", "Store the value of one attribute and save the file.");
   set->add_option("FILE", file, "A .tvd file")->required();
   set->add_option("BLOCK", block, "The block's name")->required();
   set->add_option("PATTERN", pattern, "The attribute's name or pattern")->required();
   set->add_option("VALUE", value, "The new value")->required();
-  set->add_option("--type", type, "i4, r8, date or text (default: text)")->type_name("TYPE");
+  set->add_option("--type", type,
+                  "i4, r8, date or text (default: the type of the attribute replaced, text "
+                  "for a new one)")
+      ->type_name("TYPE");
   set->footer(std::string(kSetHelp) + "\n\n" + kPatternHelp);
 
   VaultCommands::Options batch;
@@ -211,7 +289,8 @@ int RunCommand(const std::vector<std::string>& args) {
   convert->add_option("FILE", batch.paths, "A .tvd file, or with -r a folder; several may be given")
       ->required();
   CLI::Option* convertOutput =
-      convert->add_option("-o,--output", output, "Write here instead of replacing FILE (one FILE)");
+      convert->add_option("-o,--output", output,
+                          "Write here instead of replacing FILE (one FILE); - for standard output");
   addBatchOptions(convert, "convert");
   convert->add_flag("--dry-run", batch.dryRun, "Report what would be converted; write nothing");
   convert->footer(std::string(kConvertHelp) + "\n" + kTreeHelp);
@@ -222,9 +301,22 @@ int RunCommand(const std::vector<std::string>& args) {
 
   CLI::App* check = app.add_subcommand(
       "check", "Read each file and print one line: ok, cannot open, or where the format breaks.");
-  check->add_option("FILE", batch.paths, "One or more .tvd files, or with -r folders")->required();
+  check
+      ->add_option("FILE", batch.paths,
+                   "One or more .tvd files, or with -r folders; - for standard input")
+      ->required();
   addBatchOptions(check, "check");
   check->footer(std::string(kCheckHelp) + "\n" + kTreeHelp);
+
+  CLI::App* help = app.add_subcommand("help", "Describe the tool, or one command.");
+  help->add_option("COMMAND", topic, "The command to describe");
+
+  try {
+    CheckCommandWord(args);
+  } catch (const ToolError& e) {
+    Console::Err(std::string("tvd: ") + e.what() + "\n");
+    return e.exitCode();
+  }
 
   Literals literals;
   const std::vector<std::string> parsed = literals.StandIn(args);
@@ -249,9 +341,16 @@ int RunCommand(const std::vector<std::string>& args) {
     // turn "write there" into "replace the input".
     if ((importOutput->count() || convertOutput->count()) && output.empty())
       throw ToolError(ToolError::kUsage, "-o needs a file name");
-    if (type != "i4" && type != "r8" && type != "date" && type != "text")
+    if (!type.empty() && type != "i4" && type != "r8" && type != "date" && type != "text")
       throw ToolError(ToolError::kUsage,
                       "--type " + type + " is not a type: use i4, r8, date or text");
+    if (help->parsed()) {
+      if (topic.empty()) return RunCommand({args[0], "--help"});
+      if (std::find(kCommands.begin(), kCommands.end(), topic) == kCommands.end())
+        throw ToolError(ToolError::kUsage,
+                        Unknown("command", topic, kCommands) + " (tvd --help lists the commands)");
+      return RunCommand({args[0], topic, "--help"});
+    }
     if (dump->parsed()) return Commands::Dump(file, asJson);
     if (import->parsed()) return Commands::Import(file, output);
     if (get->parsed()) return Commands::Get(file, block, pattern);
@@ -264,10 +363,14 @@ int RunCommand(const std::vector<std::string>& args) {
                         "-o takes one FILE, without -r, --json, -q, -j or --dry-run");
       if (convertOutput->count()) return Commands::Convert(batch.paths[0], output);
       if (!plain || VaultCommands::IsFolder(batch.paths[0])) return VaultCommands::Convert(batch);
-      return Commands::Convert(batch.paths[0], batch.paths[0]);
+      return Commands::Convert(batch.paths[0], "");
     }
     if (create->parsed()) return Commands::New(file, force);
-    if (check->parsed()) return VaultCommands::Check(batch);
+    if (check->parsed()) {
+      if (batch.paths == std::vector<std::string>{"-"}) return Commands::CheckStandardInput();
+      batch.paths = Wildcards::Expand(batch.paths);
+      return VaultCommands::Check(batch);
+    }
     return ToolError::kUsage;
   } catch (const ToolError&) {
     throw;  // TvdApp::Run reports it

@@ -1,5 +1,6 @@
 #include "ValueText.h"
 
+#include "NumberText.h"
 #include "OleDate.h"
 #include "UniqueVariant.h"
 #include "Utf.h"
@@ -166,7 +167,7 @@ bool Expect(const std::string& text, size_t& pos, char c) {
 const char kDateForms[] =
     "not a date: use ISO 8601 (YYYY-MM-DD, YYYY-MM-DDTHH:MM[:SS[.fff]]) or a number of days";
 
-bool ParseIsoDate(const std::string& text, double& out, std::string& why) {
+bool ParseCalendar(const std::string& text, double& out, std::string& why) {
   size_t pos = 0;
   CivilTime civil;
   int hour = 0, minute = 0, second = 0;
@@ -228,13 +229,7 @@ bool ParseIsoDate(const std::string& text, double& out, std::string& why) {
 
 }  // namespace
 
-std::string ValueText::FormatDouble(double value) {
-  if (std::isnan(value)) return "NaN";
-  if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-  char buffer[64];
-  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, r.ptr);
-}
+std::string ValueText::FormatDouble(double value) { return NumberText::Shortest(value); }
 
 bool ValueText::FormatIsoDate(double date, std::string& out) {
   CivilTime c;
@@ -406,10 +401,14 @@ bool ValueText::ParseR8(const std::string& text, double& out, std::string& why) 
   return r.ec == std::errc() && r.ptr == end;
 }
 
+bool ValueText::ParseIsoDate(const std::string& text, double& out, std::string& why) {
+  return ParseCalendar(text, out, why);
+}
+
 bool ValueText::ParseDate(const std::string& text, double& out, std::string& why) {
   if (text.size() >= 5 && IsDigit(text[0]) && IsDigit(text[1]) && IsDigit(text[2]) &&
       IsDigit(text[3]) && text[4] == '-')
-    return ParseIsoDate(text, out, why);
+    return ParseCalendar(text, out, why);
   if (!ParseR8(text, out, why)) {
     why = kDateForms + std::string(": ") + text;
     return false;

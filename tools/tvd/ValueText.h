@@ -68,4 +68,6 @@ class ValueText {
   // ISO 8601 (2023-03-15, 2023-03-15T06:00, 2023-03-15T06:00:00.250, a space
   // instead of the T) or the automation date as a number of days.
   static bool ParseDate(const std::string& text, double& out, std::string& why);
+  // The ISO 8601 form alone.
+  static bool ParseIsoDate(const std::string& text, double& out, std::string& why);
 };
