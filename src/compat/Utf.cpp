@@ -64,6 +64,15 @@ size_t DecodeUtf8(const std::string& text, size_t i, char32_t& c) {
 bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c < 0xDC00; }
 bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c < 0xE000; }
 
+// The code point at text[i]: a surrogate pair is one, and i is left on its
+// second half; a lone surrogate stands for itself.
+char32_t NextCodePoint(const WString& text, size_t& i) {
+  const char32_t c = text[i];
+  if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
+    return 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+  return c;
+}
+
 // A byte of a file name that is not UTF-8 stands as a lone low surrogate
 // U+DC80..U+DCFF, which no UTF-8 name can hold.
 constexpr char32_t kEscapedByte = 0xDC00;
@@ -74,9 +83,7 @@ std::string Utf8FromUtf16(const WString& text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    const char32_t c = NextCodePoint(text, i);
     AppendUtf8(out, c);
   }
   return out;
@@ -115,9 +122,7 @@ std::string FileNameFromUtf16(const WString& text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    const char32_t c = NextCodePoint(text, i);
     if (c >= kEscapedByte + 0x80 && c <= kEscapedByte + 0xFF)
       out += static_cast<char>(c - kEscapedByte);
     else
