@@ -1331,10 +1331,12 @@ class Conventions(TvdTestCase):
             self.write(os.path.join("sample", name), EMPTY_V2)
         self.assertEqual(self.ok("check", "sample\\*.tvd"),
                          "sample\\a.tvd: ok (0 blocks, 0 attributes, version 2)\n"
-                         "sample\\b.tvd: ok (0 blocks, 0 attributes, version 2)\n")
+                         "sample\\b.tvd: ok (0 blocks, 0 attributes, version 2)\n"
+                         "checked 2 files: 2 ok, 0 bad format, 0 cannot open\n")
         self.assertEqual(self.ok("check", "sample/?.tvd"),
                          "sample/a.tvd: ok (0 blocks, 0 attributes, version 2)\n"
-                         "sample/b.tvd: ok (0 blocks, 0 attributes, version 2)\n")
+                         "sample/b.tvd: ok (0 blocks, 0 attributes, version 2)\n"
+                         "checked 2 files: 2 ok, 0 bad format, 0 cannot open\n")
         # A pattern that matches nothing is passed on, so the error names it.
         code, out, _ = self.tvd("check", "sample\\*.xyz")
         self.assertEqual((code, out), (1, "sample\\*.xyz: cannot open (no such file)\n"))
