@@ -351,6 +351,22 @@ class Trees(TvdTestCase):
             "single.tvd: ok (1 block, 4 attributes, version 2)",
             "checked 2 files: 1 ok, 0 bad format, 1 cannot open"]))
 
+    def test_more_files_than_the_workers_hold_at_once_keep_their_order(self):
+        # Each worker holds a window of a few hundred files; past it, the
+        # thread that walks runs files itself until half the window is free.
+        os.makedirs(self.path("many"))
+        for i in range(1500):
+            self.write(os.path.join("many", "%04d.tvd" % i), self.GOOD if i % 7 else b"bad")
+        reports = {jobs: self.tvd("check", "-r", "--json", "many", "-j", jobs)
+                   for jobs in ("1", "2", "3")}
+        self.assertEqual(reports["2"], reports["1"])
+        self.assertEqual(reports["3"], reports["1"])
+        code, out, err = reports["1"]
+        paths = [json.loads(line)["path"] for line in out.splitlines()]
+        self.assertEqual(paths, [self.sep("many", "%04d.tvd" % i) for i in range(1500)])
+        self.assertEqual((code, err.splitlines()[-1]),
+                         (1, "checked 1500 files: 1285 ok, 215 bad format, 0 cannot open"))
+
     def test_files_larger_than_the_first_read(self):
         builder = FileBuilder()
         data = builder.blocks([("B", [("long", (TEXT, "x" * 100000)), ("n", (I4, 1))])])

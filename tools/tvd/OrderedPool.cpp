@@ -17,8 +17,9 @@ OrderedPool::OrderedPool(size_t workers, Work work, Done done)
     return;
   }
   m_slots.resize(workers * kWindowPerWorker);
+  m_submitter = workers - 1;
   try {
-    for (size_t i = 0; i < workers; ++i) m_threads.emplace_back([this, i] { WorkerLoop(i); });
+    for (size_t i = 0; i < m_submitter; ++i) m_threads.emplace_back([this, i] { WorkerLoop(i); });
   } catch (...) {
     Stop();
     throw;
@@ -49,7 +50,7 @@ void OrderedPool::Submit(TreeWalk::Entry&& entry) {
   // A full window is let drain to half before more is queued: the threads
   // then wake once for many files, not once for each.
   if (m_tail - m_head == m_slots.size())
-    while (m_tail - m_head > m_slots.size() / 2) HandBack(lock, true);
+    while (m_tail - m_head > m_slots.size() / 2) Drain(lock);
   Slot& slot = m_slots[m_tail % m_slots.size()];
   slot.task = Task{std::move(entry), FileReport(), std::string()};
   slot.state = State::Queued;
@@ -63,7 +64,12 @@ void OrderedPool::Submit(TreeWalk::Entry&& entry) {
 void OrderedPool::Finish() {
   if (m_threads.empty()) return;
   std::unique_lock<std::mutex> lock(m_mutex);
-  while (m_head != m_tail) HandBack(lock, true);
+  while (m_head != m_tail) Drain(lock);
+}
+
+void OrderedPool::Drain(std::unique_lock<std::mutex>& lock) {
+  if (m_nextToRun != m_tail && !m_failure) RunNext(lock, m_submitter);
+  HandBack(lock, m_nextToRun == m_tail);
 }
 
 void OrderedPool::HandBack(std::unique_lock<std::mutex>& lock, bool wait) {
@@ -90,18 +96,22 @@ void OrderedPool::WorkerLoop(size_t worker) {
   for (;;) {
     m_queued.wait(lock, [this] { return m_stopping || m_nextToRun != m_tail; });
     if (m_stopping) return;
-    const size_t index = m_nextToRun++;
-    Slot& slot = m_slots[index % m_slots.size()];
-    lock.unlock();
-    std::exception_ptr failure;
-    try {
-      m_work(slot.task, worker);
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    lock.lock();
-    slot.state = State::Done;
-    if (failure && !m_failure) m_failure = failure;
-    if (index == m_head || failure) m_headDone.notify_one();
+    RunNext(lock, worker);
   }
+}
+
+void OrderedPool::RunNext(std::unique_lock<std::mutex>& lock, size_t worker) {
+  const size_t index = m_nextToRun++;
+  Slot& slot = m_slots[index % m_slots.size()];
+  lock.unlock();
+  std::exception_ptr failure;
+  try {
+    m_work(slot.task, worker);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  lock.lock();
+  slot.state = State::Done;
+  if (failure && !m_failure) m_failure = failure;
+  if (index == m_head || failure) m_headDone.notify_one();
 }
