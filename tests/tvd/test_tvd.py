@@ -470,6 +470,14 @@ class Trees(TvdTestCase):
         first = json.loads(self.tvd("check", "--json", "-r", "v")[1].splitlines()[0])
         self.assertEqual(first["path"], "v/caf\ufffd \ufffd.tvd")
         self.assertEqual(bytes.fromhex(first["path_bytes"]), b"v/caf\xe9 \xff.tvd")
+        # A tree's conversion writes such a name back under the same bytes.
+        with open(raw, "wb") as f:
+            f.write(self.OLD)
+        self.write("old.tvd", self.OLD)
+        self.ok("convert", "old.tvd", "-o", "new.tvd")
+        self.assertEqual(self.tvd("convert", "-rq", "v")[0], 1)  # the forged name reads badly
+        with open(raw, "rb") as f:
+            self.assertEqual(f.read(), self.read("new.tvd"))
         self.assertNotIn("path_bytes", json.loads(
             self.tvd("check", "--json", "-r", "v")[1].splitlines()[1]))
 

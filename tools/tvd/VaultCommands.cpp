@@ -93,14 +93,12 @@ void ConvertOne(DocumentFile& file, OrderedPool::Task& task, bool dryRun) {
     report.status = Status::Converted;
     return;
   }
-  WString path;
 #ifdef _WIN32
-  path.assign(task.entry.path.begin(), task.entry.path.end());
+  const WString path(task.entry.path.begin(), task.entry.path.end());
 #else
-  if (!Utf16FromUtf8(task.entry.path, path)) {
-    report.reason = "cannot write (the name is not UTF-8 text)";
-    return;
-  }
+  // A name's bytes that are not UTF-8 travel as lone surrogates and come
+  // back as the same bytes when the file is saved.
+  const WString path = Utf16FromFileName(task.entry.path);
 #endif
   doc.SetPath(path.c_str());
   switch (doc.Save()) {
