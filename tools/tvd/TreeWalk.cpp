@@ -6,6 +6,7 @@
 #include <utility>
 
 #ifdef _WIN32
+#include "UniqueHandle.h"
 #include "LongPath.h"
 #include "SystemError.h"
 #else
@@ -107,7 +108,19 @@ bool TreeWalk::Next(Entry& entry) {
 
 const char TreeWalk::kSeparator = '\\';
 
-bool TreeWalk::List(const NativePath& path, Folder& folder, std::string& problem) {
+bool TreeWalk::List(const NativePath& path, Folder& folder, std::string& problem) const {
+  // Only a walk that follows links can come back to a folder above; telling
+  // folders apart takes an open of each, which the others are spared.
+  if (m_follow) {
+    const UniqueFile opened(CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (opened && GetFileInformationByHandle(opened.get(), &info)) {
+      folder.device = info.dwVolumeSerialNumber;
+      folder.id = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    }
+  }
   WIN32_FIND_DATAW found;
   const std::wstring pattern =
       path + (path.empty() || path.back() == L'\\' || path.back() == L'/' ? L"*" : L"\\*");
@@ -151,15 +164,7 @@ bool TreeWalk::Visit(const Folder& parent, const Item& item, Entry& entry) {
     const DWORD a = GetFileAttributesW(path.c_str());
     kind = a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) ? kFolder : kFile;
   }
-  if (kind == kFolder) {
-    // Links cannot be told apart by a cheap call here: a walk that follows
-    // them stops at a depth no real vault reaches.
-    if (m_follow && m_stack.size() >= 64) {
-      entry = {path, shown, "too deep: a link back to a folder above it?", false};
-      return true;
-    }
-    return Enter(path, shown, entry);
-  }
+  if (kind == kFolder) return Enter(path, shown, entry);
   if (!IsDocumentName(item.name)) return false;
   entry = {std::move(path), std::move(shown), "", false};
   return true;
@@ -169,7 +174,7 @@ bool TreeWalk::Visit(const Folder& parent, const Item& item, Entry& entry) {
 
 const char TreeWalk::kSeparator = '/';
 
-bool TreeWalk::List(const NativePath& path, Folder& folder, std::string& problem) {
+bool TreeWalk::List(const NativePath& path, Folder& folder, std::string& problem) const {
   DIR* dir = opendir(path.c_str());
   if (!dir) {
     problem = std::string("cannot read the folder (") + std::strerror(errno) + ")";

@@ -51,7 +51,7 @@ class TreeWalk {
 
   // Lists and pushes a folder, or fills entry with why it cannot be read.
   bool Enter(const NativePath& path, const std::string& shown, Entry& entry);
-  static bool List(const NativePath& path, Folder& folder, std::string& problem);
+  bool List(const NativePath& path, Folder& folder, std::string& problem) const;
   // Decides what an item is; true with entry set when it is a file to yield.
   bool Visit(const Folder& parent, const Item& item, Entry& entry);
 
