@@ -25,5 +25,7 @@ if [ "${1:-}" = "--fresh" ] || [ ! -f "$WINEPREFIX/system.reg" ]; then
   # one below stays between tests.
   "$wine_server" -w </dev/null >/dev/null 2>&1 || true
 fi
-"$wine_server" -p30 </dev/null >/dev/null 2>&1 || true
+# The server's own complaints (a protocol error that ends a program with
+# exit code 1 and nothing on its standard error) are kept beside the prefix.
+"$wine_server" -p30 </dev/null >/dev/null 2>>"$WINEPREFIX/wineserver.log" || true
 "$wine_loader" cmd /c exit </dev/null >"$log" 2>&1 || fail "Wine cannot run a program"

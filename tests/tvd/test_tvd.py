@@ -34,6 +34,17 @@ def WINDOWS_BUILD():
     return TVD[-1].lower().endswith(".exe")
 
 
+def WINE_SERVER_LOG():
+    """What the Wine server said, when the tool runs under Wine's run script
+    beside its prefix: a failure with nothing on standard error may be
+    Wine's."""
+    log = os.path.join(os.path.dirname(TVD[0]), "wineprefix", "wineserver.log")
+    if len(TVD) < 2 or not os.path.exists(log):
+        return ""
+    with open(log, errors="replace") as f:
+        return "; the Wine server's log: %r" % f.read()[-2000:]
+
+
 def POINTER_BITS():
     """32 or 64: the width of the tool's own pointers, read from its binary
     (an ELF's class byte or a PE's machine field)."""
@@ -216,7 +227,8 @@ class TvdTestCase(unittest.TestCase):
 
     def ok(self, *args, stdin=None):
         code, out, err = self.tvd(*args, stdin=stdin)
-        self.assertEqual((code, err), (0, ""), "tvd %s" % " ".join(args))
+        self.assertEqual((code, err), (0, ""), "tvd %s; its output: %r%s" % (
+            " ".join(args), out[-500:], WINE_SERVER_LOG()))
         return out
 
     def fails(self, code, *args, stdin=None):
