@@ -232,7 +232,7 @@ int Commands::Dump(const std::string& file, bool asJson) {
   DocumentFile bytes;
   VirtualDocument doc;
   const std::string generation = LoadWhole(bytes, doc, file, Stream::StandardToo);
-  ChunkedOut out([](const std::string& text) { Console::Out(text); });
+  ChunkedOut out([](std::string_view text) { Console::Out(text); });
   if (asJson) {
     JsonView::Write(doc, generation, doc.formatVersion(), out);
     out.Flush();
