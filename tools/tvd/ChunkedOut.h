@@ -23,6 +23,15 @@ class ChunkedOut {
     m_used += piece.size();
     return *this;
   }
+  // Room for n more bytes (n at most kChunk), to be written from the
+  // pointer returned and then counted with Wrote: a writer that makes many
+  // small pieces puts them in place. Whatever Wrote counts must end after a
+  // whole character.
+  char* Room(size_t n) {
+    if (n > kChunk - m_used) Flush();
+    return m_buffer.get() + m_used;
+  }
+  void Wrote(const char* end) { m_used = static_cast<size_t>(end - m_buffer.get()); }
   // Hands on what is held; call it once the output is complete.
   void Flush();
 

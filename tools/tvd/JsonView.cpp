@@ -6,22 +6,24 @@
 
 #include <nlohmann/json.hpp>
 
+#include <charconv>
 #include <cmath>
+#include <string_view>
 
 using nlohmann::json;
 
 namespace {
 
-const char kUtf16Suffix[] = "_utf16";
+constexpr std::string_view kUtf16Suffix = "_utf16";
 
 // Between the members of an attribute's object and of a block's.
-const char kAttribMember[] = ",\n          ";
-const char kBlockMember[] = ",\n      ";
+constexpr std::string_view kAttribMember = ",\n          ";
+constexpr std::string_view kBlockMember = ",\n      ";
 
 // "key": "text", then "key_utf16" after separator when the text holds an
 // unpaired surrogate. Keys are plain ASCII words.
 void WriteText(ChunkedOut& out, std::string_view key, ValueText::WStringView text,
-               const char* separator) {
+               std::string_view separator) {
   out << "\"" << key << "\": \"";
   const bool valid = ValueText::WriteJsonText(text, out);
   out << "\"";
@@ -49,21 +51,24 @@ void WriteDouble(ChunkedOut& out, const double& value) {
   }
 }
 
-// The attribute's object as nlohmann's dump(2) lays it out at its depth.
-void WriteAttrib(ChunkedOut& out, const VirtualDocument::Block::Attrib& attrib) {
+// The attribute's object as nlohmann's dump(2) lays it out at its depth;
+// iso is room for a date's calendar form, kept from one attribute to the next.
+void WriteAttrib(ChunkedOut& out, const VirtualDocument::Block::Attrib& attrib, std::string& iso) {
   out << "{\n          ";
   WriteText(out, "name", attrib.name, kAttribMember);
   out << kAttribMember << "\"type\": ";
   const VARIANT& v = attrib.value();
   if (v.vt == VT_I4) {
-    out << "\"i4\"" << kAttribMember << "\"value\": " << std::to_string(v.lVal);
+    char digits[16];
+    const char* end = std::to_chars(digits, digits + sizeof digits, v.lVal).ptr;
+    out << "\"i4\"" << kAttribMember
+        << "\"value\": " << std::string_view(digits, static_cast<size_t>(end - digits));
   } else if (v.vt == VT_R8) {
     out << "\"r8\"";
     WriteDouble(out, v.dblVal);
   } else if (v.vt == VT_DATE) {
     out << "\"date\"";
     WriteDouble(out, v.date);
-    std::string iso;
     if (ValueText::FormatIsoDate(v.date, iso))
       out << kAttribMember << "\"iso\": \"" << iso << "\"";  // digits and separators only
   } else {
@@ -84,15 +89,16 @@ void JsonView::Write(const VirtualDocument& doc, const std::string& generation, 
                      ChunkedOut& out) {
   out << "{\n  \"generation\": " << json(generation).dump()
       << ",\n  \"version\": " << std::to_string(version) << ",\n  \"blocks\": [";
-  const char* blockSeparator = "\n";
+  std::string_view blockSeparator = "\n";
+  std::string iso;
   for (const VirtualDocument::Block& block : doc.blocks()) {
     out << blockSeparator << "    {\n      ";
     WriteText(out, "name", block.name, kBlockMember);
     out << kBlockMember << "\"attributes\": [";
-    const char* attribSeparator = "\n        ";
+    std::string_view attribSeparator = "\n        ";
     DocumentReader::ForEachAttrib(block, [&](const VirtualDocument::Block::Attrib& attrib) {
       out << attribSeparator;
-      WriteAttrib(out, attrib);
+      WriteAttrib(out, attrib, iso);
       attribSeparator = ",\n        ";
     });
     out << (DocumentReader::AttribCount(block) == 0 ? "]" : "\n      ]") << "\n    }";
