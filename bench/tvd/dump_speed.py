@@ -2,16 +2,17 @@
 """Wall time of 'tvd check', 'tvd dump' and 'tvd dump --json' on a large
 document against 'cat' of the same file, in the same run.
 
-usage: dump_speed.py TVD [ROUNDS]
+usage: dump_speed.py TVD [BEFORE]
 Writes the large document of the document benchmark (200 blocks of 1,000
 attributes: i4, r8, date and text in turn, about 9 MB) in a temporary
-folder. Each command runs once to warm the page cache, then ROUNDS times
-(default 9) interleaved with the others, its output going once to /dev/null
-and once to a file in the same folder (removed before each run, so that
-every run writes a fresh file). Prints the median wall and processor time of
-each, and the ratios of the medians to cat's with the same output. Goal:
-dump --json within 8 times cat. Not a test: ctest does not run it. Run it on
-a quiet machine.
+folder. Each command runs once to warm the page cache, then 9 times
+interleaved with the others, its output going once to /dev/null and once to
+a file in the same folder (removed before each run, so that every run writes
+a fresh file). With BEFORE, another build of tvd (the one before a change),
+its commands take their turns too. Prints the median wall and processor time
+of each, and the ratios of the medians to cat's with the same output. Goal:
+dump --json within 8 times cat. Not a test: ctest does not run it. On a
+shared machine the processor times are the steadier.
 """
 
 import os
@@ -23,6 +24,7 @@ import sys
 import tempfile
 import time
 
+ROUNDS = 9
 NEWEST = b"Tavorin Virtual Document x.xx\0"
 
 
@@ -73,18 +75,18 @@ def run(command, output):
 def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
-    tvd = os.path.abspath(sys.argv[1])
-    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 9
+    builds = [("tvd", os.path.abspath(sys.argv[1]))]
+    if len(sys.argv) > 2:
+        builds.append(("before", os.path.abspath(sys.argv[2])))
+    rounds = ROUNDS
     load = os.getloadavg()[0]
     with tempfile.TemporaryDirectory(prefix="tvd-dump-bench-") as folder:
         path = os.path.join(folder, "large.tvd")
         make_large_file(path)
-        commands = {
-            "cat": ["cat", path],
-            "tvd check": [tvd, "check", path],
-            "tvd dump": [tvd, "dump", path],
-            "tvd dump --json": [tvd, "dump", "--json", path],
-        }
+        commands = {"cat": ["cat", path]}
+        for label, tvd in builds:
+            for args in (["check"], ["dump"], ["dump", "--json"]):
+                commands[" ".join([label] + args)] = [tvd] + args + [path]
         outputs = {"/dev/null": os.devnull, "a file": os.path.join(folder, "out")}
         sizes = {}
         for name, command in commands.items():
@@ -102,14 +104,14 @@ def main():
               (os.path.getsize(path), rounds, load))
         for label in outputs:
             print("output to %s:" % label)
-            print("  %-16s %11s %9s %11s %9s %12s" % ("", "wall ms", "vs cat", "cpu ms",
+            print("  %-19s %11s %9s %11s %9s %12s" % ("", "wall ms", "vs cat", "cpu ms",
                                                      "vs cat", "output bytes"))
             cat_wall = statistics.median(wall[("cat", label)])
             cat_cpu = statistics.median(cpu[("cat", label)])
             for name in commands:
                 w = statistics.median(wall[(name, label)])
                 c = statistics.median(cpu[(name, label)])
-                print("  %-16s %11.1f %8.2fx %11.1f %8.2fx %12d" % (
+                print("  %-19s %11.1f %8.2fx %11.1f %8.2fx %12d" % (
                     name, w * 1000, w / cat_wall, c * 1000, c / cat_cpu, sizes[name]))
 
 
