@@ -250,9 +250,17 @@ bool DocumentFile::Reserve(size_t size) {
     begin = aligned;
     madvise(begin, rounded, MADV_HUGEPAGE);  // a hint: 4 KiB pages where the system has none
   }
-  // Kernels before 5.14 know no MADV_POPULATE_WRITE: a write to each page makes it.
-  if (madvise(begin, rounded, MADV_POPULATE_WRITE) != 0)
-    for (size_t page = 0; page < rounded; page += 4096) begin[page] = 0;
+  // Memory that cannot be had now is refused now, not at a fault later.
+  // Kernels before 5.14 know no MADV_POPULATE_WRITE: a write to each page
+  // makes it there.
+  if (madvise(begin, rounded, MADV_POPULATE_WRITE) != 0) {
+    if (errno == ENOMEM) {
+      munmap(begin, rounded);
+      return false;
+    }
+    if (errno == EINVAL)
+      for (size_t page = 0; page < rounded; page += 4096) begin[page] = 0;
+  }
   m_buffer = begin;
   m_capacity = rounded;
   return true;
