@@ -23,7 +23,7 @@ void Write(const VirtualDocument& doc, ByteWriter& out) {
 // The file that dumping doc and importing the JSON writes.
 void DumpAndImport(const VirtualDocument& doc, ByteWriter& out) {
   std::string json;
-  ChunkedOut chunks([&json](const std::string& text) { json += text; });
+  ChunkedOut chunks([&json](std::string_view text) { json += text; });
   JsonView::Write(doc, "Tavorin Virtual Document x.xx", doc.formatVersion(), chunks);
   chunks.Flush();
   VirtualDocument imported;

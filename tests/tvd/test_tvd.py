@@ -918,6 +918,65 @@ class ImportOfDumpIsConvert(TvdTestCase):
             self.assertEqual(out, relaid(out))
 
 
+class LargeDumps(TvdTestCase):
+    """A document larger than the pieces the tool writes its output in, and
+    than a huge page of the buffer it reads into: every attribute is written
+    once and in order, whatever character a piece ends at."""
+
+    ALPHABET = ["a", "\u00e9", "\u540d", "\U0001F600", "\n", '"', "\x01", "\ud800"]
+
+    def large_file(self):
+        rng = random.Random(2024)
+        blocks = []
+        for b in range(12):
+            attribs = []
+            for a in range(2000):
+                name = "".join(rng.choice(self.ALPHABET) for _ in range(rng.randrange(12)))
+                attribs.append((name, [(I4, a - 1000), (R8, a / 7.0), (DATE, 45000 + a / 3.0),
+                                       (TEXT, name * 24)][a % 4]))
+            blocks.append(("Block %d" % b, attribs))
+        data = FileBuilder().blocks(blocks)
+        self.assertGreater(len(data), 2 * 1024 * 1024)
+        self.write("large.tvd", data)
+        return blocks
+
+    def test_json_holds_every_attribute_once_in_order(self):
+        blocks = self.large_file()
+        dumped = json.loads(self.ok("dump", "--json", "large.tvd"))["blocks"]
+        self.assertEqual([b["name"] for b in dumped], [name for name, _ in blocks])
+        for (_, attribs), block in zip(blocks, dumped):
+            self.assertEqual(
+                [(a["name"], a["type"], a["value"]) for a in block["attributes"]],
+                [(readable(name), {I4: "i4", R8: "r8", DATE: "date", TEXT: "text"}[tag],
+                  readable(value) if tag == TEXT else value)
+                 for name, (tag, value) in attribs])
+
+    def test_dump_holds_every_attribute_once_in_order(self):
+        blocks = self.large_file()
+
+        def quoted(text):
+            named = {'"': '\\"', "\n": "\\n"}
+            return '"%s"' % "".join(
+                named.get(c, "\\u%04X" % ord(c) if ord(c) < 0x20 or 0xD800 <= ord(c) < 0xE000
+                          else c) for c in text)
+
+        def number(value):  # the shortest form, without Python's ".0"
+            return re.sub(r"\.0$", "", repr(value))
+        lines = self.ok("dump", "large.tvd").splitlines()
+        expected = lines[:3]
+        for name, attribs in blocks:
+            expected.append('block "%s" (2000 attributes)' % name)
+            for attrib, (tag, value) in attribs:
+                shown = ("i4 %d" % value if tag == I4 else "r8 " + number(value) if tag == R8
+                         else "text " + quoted(value) if tag == TEXT
+                         else "date %s (" % number(value))
+                line = "  %s: %s" % (quoted(attrib), shown)
+                # A date's calendar form is another test's: only what comes before it here.
+                actual = lines[len(expected)] if len(expected) < len(lines) else ""
+                expected.append(actual if tag == DATE and actual.startswith(line) else line)
+        self.assertEqual(lines, expected)
+
+
 class LongTexts(TvdTestCase):
     """Names and texts far longer than the pieces the tool escapes and
     converts them in, with every kind of character landing where a piece

@@ -16,6 +16,7 @@
 #include "ValueText.h"
 #include "VirtualDocument.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -145,15 +146,28 @@ size_t AttributeCount(const VirtualDocument& doc) {
   return n;
 }
 
+// The digits of a number, made in place: a dump writes one per value.
+template <typename T>
+void WriteNumber(T value, ChunkedOut& out) {
+  char digits[32];
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out << std::string_view(digits, static_cast<size_t>(end - digits));
+}
+
 // "i4 42", "date 45000.25 (2023-03-15T06:00:00)", "text \"Pump\"": a long
-// text is written in pieces.
-void WriteValue(const VARIANT& v, ChunkedOut& out) {
+// text is written in pieces. iso is room for a date's calendar form, kept
+// from one value to the next.
+void WriteValue(const VARIANT& v, ChunkedOut& out, std::string& iso) {
   if (v.vt == VT_I4) {
-    out << "i4 " << std::to_string(v.lVal);
+    out << "i4 ";
+    WriteNumber(v.lVal, out);
   } else if (v.vt == VT_R8 || v.vt == VT_DATE) {
     const double& d = v.vt == VT_R8 ? v.dblVal : v.date;  // by reference: keeps NaN bits
-    out << (v.vt == VT_R8 ? "r8 " : "date ") << ValueText::FormatDouble(d);
-    std::string iso;
+    out << (v.vt == VT_R8 ? "r8 " : "date ");
+    if (std::isfinite(d))
+      WriteNumber(d, out);  // as ValueText::FormatDouble writes it
+    else
+      out << ValueText::FormatDouble(d);
     if (std::isnan(d))
       out << " (bits " << ValueText::BitsHex(d) << ")";
     else if (v.vt == VT_DATE && ValueText::FormatIsoDate(d, iso))
@@ -232,7 +246,7 @@ int Commands::Dump(const std::string& file, bool asJson) {
   DocumentFile bytes;
   VirtualDocument doc;
   const std::string generation = LoadWhole(bytes, doc, file, Stream::StandardToo);
-  ChunkedOut out([](const std::string& text) { Console::Out(text); });
+  ChunkedOut out([](std::string_view text) { Console::Out(text); });
   if (asJson) {
     JsonView::Write(doc, generation, doc.formatVersion(), out);
     out.Flush();
@@ -242,15 +256,16 @@ int Commands::Dump(const std::string& file, bool asJson) {
       << "\n"
       << Count(doc.blocks().size(), "block", "blocks") << ", "
       << Count(AttributeCount(doc), "attribute", "attributes") << "\n";
+  std::string iso;
   for (const VirtualDocument::Block& b : doc.blocks()) {
     out << "block ";
     ValueText::WriteQuoted(b.name, out);
     out << " (" << Count(DocumentReader::AttribCount(b), "attribute", "attributes") << ")\n";
-    DocumentReader::ForEachAttrib(b, [&out](const VirtualDocument::Block::Attrib& a) {
+    DocumentReader::ForEachAttrib(b, [&out, &iso](const VirtualDocument::Block::Attrib& a) {
       out << "  ";
       ValueText::WriteQuoted(a.name, out);
       out << ": ";
-      WriteValue(a.value(), out);
+      WriteValue(a.value(), out, iso);
       out << "\n";
     });
   }

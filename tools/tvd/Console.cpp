@@ -39,7 +39,7 @@ HANDLE ConsoleOf(DWORD which) {
 
 // Through the wide API, so that every character shows; false with
 // GetLastError() set when the console refuses it.
-bool WriteConsoleText(HANDLE console, const std::string& utf8) {
+bool WriteConsoleText(HANDLE console, std::string_view utf8) {
   if (utf8.empty()) return true;
   const int n =
       MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -85,7 +85,7 @@ bool WriteAll(int fd, const char* bytes, size_t size) {
 
 }  // namespace
 
-void Console::Out(const std::string& utf8) {
+void Console::Out(std::string_view utf8) {
   if (g_outFailed) return;
   g_outWritten = true;
 #ifdef _WIN32

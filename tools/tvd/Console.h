@@ -5,13 +5,14 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 class Console {
  public:
   // Standard output: every write is checked, and the first that fails
   // throws a ToolError ("writing standard output failed: <the system's
   // reason>"); nothing is written after it.
-  static void Out(const std::string& utf8);
+  static void Out(std::string_view utf8);
   // Bytes as they are (a document's file content): never through a text
   // mode, and refused, as a usage error, when standard output is a terminal.
   static void OutBytes(const void* data, size_t size);

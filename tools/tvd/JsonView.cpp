@@ -6,22 +6,49 @@
 
 #include <nlohmann/json.hpp>
 
+#include <charconv>
 #include <cmath>
+#include <string_view>
 
 using nlohmann::json;
 
 namespace {
 
-const char kUtf16Suffix[] = "_utf16";
+constexpr std::string_view kUtf16Suffix = "_utf16";
 
 // Between the members of an attribute's object and of a block's.
-const char kAttribMember[] = ",\n          ";
-const char kBlockMember[] = ",\n      ";
+constexpr std::string_view kAttribMember = ",\n          ";
+constexpr std::string_view kBlockMember = ",\n      ";
+
+// An attribute's object, laid out at its depth, in the pieces that never
+// change: each written at once.
+constexpr std::string_view kAttribName = "{\n          \"name\": \"";
+constexpr std::string_view kAfterName = "\",\n          \"name_utf16\": \"";
+constexpr std::string_view kI4Value = ",\n          \"type\": \"i4\",\n          \"value\": ";
+constexpr std::string_view kR8Value = ",\n          \"type\": \"r8\",\n          \"value\": ";
+constexpr std::string_view kDateValue = ",\n          \"type\": \"date\",\n          \"value\": ";
+constexpr std::string_view kTextValue = ",\n          \"type\": \"text\",\n          \"value\": \"";
+constexpr std::string_view kAfterValue = "\",\n          \"value_utf16\": \"";
+constexpr std::string_view kIso = ",\n          \"iso\": \"";
+constexpr std::string_view kAttribEnd = "\n        }";
+
+// The inside of a JSON string and its closing quote; when the text holds an
+// unpaired surrogate, then unitsMember (which closes the string and opens
+// the "..._utf16" member) and the text's units.
+void WriteString(ChunkedOut& out, ValueText::WStringView text, std::string_view unitsMember) {
+  if (ValueText::WriteJsonText(text, out)) {
+    out << "\"";
+    return;
+  }
+  out << unitsMember;
+  ValueText::WriteUnitsHex(text, out);
+  out << "\"";
+}
 
 // "key": "text", then "key_utf16" after separator when the text holds an
 // unpaired surrogate. Keys are plain ASCII words.
 void WriteText(ChunkedOut& out, std::string_view key, ValueText::WStringView text,
-               const char* separator) {
+               std::string_view separator) {
   out << "\"" << key << "\": \"";
   const bool valid = ValueText::WriteJsonText(text, out);
   out << "\"";
@@ -32,50 +59,47 @@ void WriteText(ChunkedOut& out, std::string_view key, ValueText::WStringView tex
 }
 
 // A finite double as nlohmann's dump writes it (its own shortest form:
-// "0.1", "-0.0", "1e+300"), made with the function its serializer uses.
-void WriteNumber(ChunkedOut& out, double value) {
-  char digits[64];
-  const char* end = nlohmann::detail::to_chars(digits, digits + sizeof digits, value);
-  out << std::string_view(digits, static_cast<size_t>(end - digits));
-}
-
+// "0.1", "-0.0", "1e+300"), made with the function its serializer uses;
+// what JSON cannot hold as a string, with its bits beside it.
 void WriteDouble(ChunkedOut& out, const double& value) {
-  out << kAttribMember << "\"value\": ";
   if (std::isfinite(value)) {
-    WriteNumber(out, value);
+    char digits[64];
+    const char* end = nlohmann::detail::to_chars(digits, digits + sizeof digits, value);
+    out << std::string_view(digits, static_cast<size_t>(end - digits));
   } else {
     out << "\"" << ValueText::FormatDouble(value) << "\"" << kAttribMember << "\"bits\": \""
         << ValueText::BitsHex(value) << "\"";
   }
 }
 
-// The attribute's object as nlohmann's dump(2) lays it out at its depth.
-void WriteAttrib(ChunkedOut& out, const VirtualDocument::Block::Attrib& attrib) {
-  out << "{\n          ";
-  WriteText(out, "name", attrib.name, kAttribMember);
-  out << kAttribMember << "\"type\": ";
+// The attribute's object as nlohmann's dump(2) lays it out at its depth;
+// iso is room for a date's calendar form, kept from one attribute to the next.
+void WriteAttrib(ChunkedOut& out, const VirtualDocument::Block::Attrib& attrib, std::string& iso) {
+  out << kAttribName;
+  WriteString(out, attrib.name, kAfterName);
   const VARIANT& v = attrib.value();
   if (v.vt == VT_I4) {
-    out << "\"i4\"" << kAttribMember << "\"value\": " << std::to_string(v.lVal);
+    char digits[16];
+    const char* end = std::to_chars(digits, digits + sizeof digits, v.lVal).ptr;
+    out << kI4Value << std::string_view(digits, static_cast<size_t>(end - digits));
   } else if (v.vt == VT_R8) {
-    out << "\"r8\"";
+    out << kR8Value;
     WriteDouble(out, v.dblVal);
   } else if (v.vt == VT_DATE) {
-    out << "\"date\"";
+    out << kDateValue;
     WriteDouble(out, v.date);
-    std::string iso;
     if (ValueText::FormatIsoDate(v.date, iso))
-      out << kAttribMember << "\"iso\": \"" << iso << "\"";  // digits and separators only
+      out << kIso << iso << "\"";  // digits and separators only
   } else {
     // A loaded document holds nothing else; anything that is not one of the
     // stored types is text, as a save would make it.
-    out << "\"text\"" << kAttribMember;
     WString held;
     ValueText::WStringView text;
     ValueText::TextOf(v, held, text);
-    WriteText(out, "value", text, kAttribMember);
+    out << kTextValue;
+    WriteString(out, text, kAfterValue);
   }
-  out << "\n        }";
+  out << kAttribEnd;
 }
 
 }  // namespace
@@ -84,15 +108,16 @@ void JsonView::Write(const VirtualDocument& doc, const std::string& generation, 
                      ChunkedOut& out) {
   out << "{\n  \"generation\": " << json(generation).dump()
       << ",\n  \"version\": " << std::to_string(version) << ",\n  \"blocks\": [";
-  const char* blockSeparator = "\n";
+  std::string_view blockSeparator = "\n";
+  std::string iso;
   for (const VirtualDocument::Block& block : doc.blocks()) {
     out << blockSeparator << "    {\n      ";
     WriteText(out, "name", block.name, kBlockMember);
     out << kBlockMember << "\"attributes\": [";
-    const char* attribSeparator = "\n        ";
+    std::string_view attribSeparator = "\n        ";
     DocumentReader::ForEachAttrib(block, [&](const VirtualDocument::Block::Attrib& attrib) {
       out << attribSeparator;
-      WriteAttrib(out, attrib);
+      WriteAttrib(out, attrib, iso);
       attribSeparator = ",\n        ";
     });
     out << (DocumentReader::AttribCount(block) == 0 ? "]" : "\n      ]") << "\n    }";

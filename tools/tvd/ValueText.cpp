@@ -83,50 +83,54 @@ char* PutUtf8(char* at, char32_t c) {
 // Writes text as UTF-8 with the escapes of form: quotes, backslashes and
 // control characters escaped in both; 0x7F and unpaired surrogates as
 // \uXXXX in the dump, while JSON keeps 0x7F and shows U+FFFD for an unpaired
-// surrogate. It goes out in batches of a few hundred bytes, each ending after
-// a whole character, so that no character is ever parted and nothing is
-// held per character. False when the text held an unpaired surrogate.
+// surrogate. It goes straight into the output's buffer, a run of units at a
+// time, each run ending after a whole character, so that no character is
+// ever parted and nothing is held per character. False when the text held
+// an unpaired surrogate.
 bool WriteEscaped(ValueText::WStringView text, Form form, ChunkedOut& out) {
-  char batch[512];
-  char* at = batch;
+  // A unit takes at most 6 bytes (\uXXXX); a pair, two units, takes 4.
+  constexpr size_t kRunUnits = 4096;
+  constexpr size_t kMostPerUnit = 6;
   bool paired = true;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (at > batch + sizeof batch - 16) {
-      out << std::string_view(batch, static_cast<size_t>(at - batch));
-      at = batch;
+  for (size_t i = 0; i < text.size();) {
+    const size_t runEnd = i + std::min(kRunUnits, text.size() - i);
+    char* at = out.Room((runEnd - i) * kMostPerUnit);
+    for (; i < runEnd; ++i) {
+      const OLECHAR c = text[i];
+      if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+        *at++ = static_cast<char>(c);
+        continue;
+      }
+      char escape = 0;
+      switch (c) {
+        case '"': escape = '"'; break;
+        case '\\': escape = '\\'; break;
+        case '\n': escape = 'n'; break;
+        case '\r': escape = 'r'; break;
+        case '\t': escape = 't'; break;
+        case '\b': escape = form == Form::Json ? 'b' : 0; break;
+        case '\f': escape = form == Form::Json ? 'f' : 0; break;
+        default: break;
+      }
+      if (escape) {
+        *at++ = '\\';
+        *at++ = escape;
+      } else if (c < 0x20 || (c == 0x7F && form == Form::Dump)) {
+        at = PutEscape(at, c, form);
+      } else if (IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1])) {
+        // The pair may end one unit past the run: its 4 bytes fit in the
+        // room of the unit before.
+        at = PutUtf8(at, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+        ++i;
+      } else if (IsHigh(c) || IsLow(c)) {
+        paired = false;
+        at = form == Form::Dump ? PutEscape(at, c, form) : PutUtf8(at, 0xFFFD);
+      } else {
+        at = PutUtf8(at, c);
+      }
     }
-    const OLECHAR c = text[i];
-    if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
-      *at++ = static_cast<char>(c);
-      continue;
-    }
-    char escape = 0;
-    switch (c) {
-      case '"': escape = '"'; break;
-      case '\\': escape = '\\'; break;
-      case '\n': escape = 'n'; break;
-      case '\r': escape = 'r'; break;
-      case '\t': escape = 't'; break;
-      case '\b': escape = form == Form::Json ? 'b' : 0; break;
-      case '\f': escape = form == Form::Json ? 'f' : 0; break;
-      default: break;
-    }
-    if (escape) {
-      *at++ = '\\';
-      *at++ = escape;
-    } else if (c < 0x20 || (c == 0x7F && form == Form::Dump)) {
-      at = PutEscape(at, c, form);
-    } else if (IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1])) {
-      at = PutUtf8(at, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-      ++i;
-    } else if (IsHigh(c) || IsLow(c)) {
-      paired = false;
-      at = form == Form::Dump ? PutEscape(at, c, form) : PutUtf8(at, 0xFFFD);
-    } else {
-      at = PutUtf8(at, c);
-    }
+    out.Wrote(at);
   }
-  out << std::string_view(batch, static_cast<size_t>(at - batch));
   return paired;
 }
 
@@ -315,16 +319,14 @@ bool ValueText::WriteJsonText(WStringView text, ChunkedOut& out) {
 }
 
 void ValueText::WriteUnitsHex(WStringView text, ChunkedOut& out) {
-  char batch[512];
-  size_t n = 0;
-  for (OLECHAR c : text) {
-    if (n == sizeof batch) {
-      out << std::string_view(batch, n);
-      n = 0;
-    }
-    for (int shift = 12; shift >= 0; shift -= 4) batch[n++] = kHexDigits[(c >> shift) & 15];
+  constexpr size_t kRunUnits = 4096;
+  for (size_t i = 0; i < text.size();) {
+    const size_t runEnd = i + std::min(kRunUnits, text.size() - i);
+    char* at = out.Room((runEnd - i) * 4);
+    for (; i < runEnd; ++i)
+      for (int shift = 12; shift >= 0; shift -= 4) *at++ = kHexDigits[(text[i] >> shift) & 15];
+    out.Wrote(at);
   }
-  out << std::string_view(batch, n);
 }
 
 void ValueText::ForEachPiece(WStringView text, const std::function<void(const WString&)>& visit) {
