@@ -203,9 +203,8 @@ void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
   Attrib* first = nullptr;
   Attrib* last = nullptr;
   if (kStoredUnitsAreCharacters && stored.version == 2) {
-    uint8_t* at = stored.data;
-    first = last = DecodeInPlace(at, slots);
-    for (uint32_t i = 1; i < stored.count; ++i) last = last->m_next = DecodeInPlace(at, slots + i);
+    first = slots;
+    last = DecodeInPlace(stored.data, slots, stored.count);
   } else {
     try {
       DocumentReader reader(stored.data, stored.size, stored.version);
@@ -279,37 +278,51 @@ DocumentReader::Attrib* DocumentReader::DecodeCopy(const uint8_t*& at, void* slo
   return made;
 }
 
-// A name's characters move back over its length, which leaves room for the
-// zero after them. The room thus freed before a text's tag, with the tag
+// A value of fixed size leaves its name where it is: the zero after the
+// name goes over the tag, once the tag has been read. Before a text, a
+// name's characters move back over its length, which leaves room for the
+// zero after them. The room thus freed before the text's tag, with the tag
 // and the text's length, gives its BSTR length a place on a four-byte
 // boundary, and the characters move back once more behind it.
-DocumentReader::Attrib* DocumentReader::DecodeInPlace(uint8_t*& at, void* slot) {
-  const uint32_t nameLength = U32(at);
-  const size_t nameSize = MoveBackToZero(at, at + 4, nameLength);
-  Attrib* made =
-      new (slot) Attrib(DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(at), nameSize));
-  uint8_t* const free = at + nameSize * 2 + 2;  // even: every field of the format is
-  at += 4 + size_t{nameLength} * 2;
-  VARIANT& value = made->m_value;
-  const uint16_t tag = U16(at);
-  if (tag == kTagI4) {
-    value.lVal = static_cast<LONG>(U32(at + 2));
-    value.vt = VT_I4;
-    at += 6;
-  } else if (tag == kTagR8 || tag == kTagDate) {
-    std::memcpy(&value.dblVal, at + 2, 8);  // bits, not a double: NaN payloads stay
+//
+// One loop with the position in a register: a large file's decode is
+// mostly this, and each record's place depends on the lengths before it.
+DocumentReader::Attrib* DocumentReader::DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count) {
+  Attrib* made = nullptr;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t nameLength = U32(at);
+    uint8_t* const name = at + 4;
+    uint8_t* const tagAt = name + size_t{nameLength} * 2;
+    const uint16_t tag = U16(tagAt);
+    VARIANT value = {};
     value.vt = tag;
-    at += 10;
-  } else {
-    const uint32_t length = U32(at + 2);
-    const uint8_t* const chars = at + 6;
-    uint8_t* const prefix = free + (reinterpret_cast<uintptr_t>(free) & 2);
-    BSTR text = reinterpret_cast<BSTR>(prefix + sizeof(uint32_t));
-    const size_t size = MoveBackToZero(prefix + sizeof(uint32_t), chars, length);
-    DocumentPool::FinishText(text, size);
-    value.bstrVal = text;
-    value.vt = VT_BSTR;
-    at += 6 + size_t{length} * 2;
+    PooledString nameString;
+    if (tag == kTagI4) {
+      nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name),
+                                              WideLength(name, nameLength));
+      value.lVal = static_cast<LONG>(U32(tagAt + 2));
+      at = tagAt + 6;
+    } else if (tag == kTagR8 || tag == kTagDate) {
+      nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name),
+                                              WideLength(name, nameLength));
+      std::memcpy(&value.dblVal, tagAt + 2, 8);  // bits, not a double: NaN payloads stay
+      at = tagAt + 10;
+    } else {
+      const size_t nameSize = MoveBackToZero(at, name, nameLength);
+      nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(at), nameSize);
+      uint8_t* const free = at + nameSize * 2 + 2;  // even: every field of the format is
+      const uint32_t length = U32(tagAt + 2);
+      const uint8_t* const chars = tagAt + 6;
+      uint8_t* const prefix = free + (reinterpret_cast<uintptr_t>(free) & 2);
+      BSTR text = reinterpret_cast<BSTR>(prefix + sizeof(uint32_t));
+      DocumentPool::FinishText(text, MoveBackToZero(prefix + sizeof(uint32_t), chars, length));
+      value.bstrVal = text;
+      value.vt = VT_BSTR;
+      at = tagAt + 6 + size_t{length} * 2;
+    }
+    if (made) made->m_next = slots + i;
+    made = new (slots + i) Attrib(nameString);
+    made->m_value = value;
   }
   return made;
 }

@@ -54,11 +54,13 @@ class DocumentReader {
   // The next string's stored characters: count of them, width bytes each.
   bool ReadChars(const uint8_t*& chars, size_t& count);
 
-  // Make an attribute in slot from the checked record at at, and move at
-  // past it. The copy takes room for its name and text from pool; the one
-  // in place (the newest format only) takes nothing and rewrites the record.
+  // Make attributes from checked records. The copy takes room for its name
+  // and text from pool; the one in place (the newest format only) takes
+  // nothing and rewrites the records.
   Attrib* DecodeCopy(const uint8_t*& at, void* slot, DocumentPool& pool);
-  static Attrib* DecodeInPlace(uint8_t*& at, void* slot);
+  // Makes count attributes in slots from the checked records at at, in
+  // place, linked in order; returns the last.
+  static Attrib* DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count);
   // Decodes count stored characters into room for as many, cut at the first
   // zero character; returns how many were kept.
   size_t Decode(const uint8_t* chars, size_t count, OLECHAR* into);
