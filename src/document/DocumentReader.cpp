@@ -45,6 +45,43 @@ size_t WideLength(const uint8_t* chars, size_t count) {
   return count;
 }
 
+// How many of a word's four UTF-16LE units come before its first zero one
+// (4 for none). Only a unit above a zero one can be flagged wrongly, by the
+// borrow, so the lowest flag is exact.
+size_t FirstZeroUnit(uint64_t w) {
+  const uint64_t zeros = (w - 0x0001000100010001u) & ~w & 0x8000800080008000u;
+  return zeros ? static_cast<size_t>(__builtin_ctzll(zeros)) / 16 : 4;
+}
+
+// The length of a name of count stored units, up to its first zero one, read
+// a word at a time to the end: in a record a name is followed by at least
+// six more bytes (its value's tag, then a value or a text's length), so the
+// last word may reach past the name but never past the record.
+size_t NameLength(const uint8_t* chars, size_t count) {
+  for (size_t i = 0; i < count; i += 4) {
+    uint64_t w;
+    std::memcpy(&w, chars + 2 * i, sizeof w);
+    const size_t zero = FirstZeroUnit(w);
+    if (zero < 4) return std::min(i + zero, count);
+  }
+  return count;
+}
+
+// Moves the name of the record at at back over its length field, up to its
+// first zero unit, and returns its length then; a word at a time to the
+// end, as NameLength reads. The last word may write two bytes past the
+// name, over the tag, so the caller reads the tag first.
+size_t MoveNameBack(uint8_t* at, size_t count) {
+  for (size_t i = 0; i < count; i += 4) {
+    uint64_t w;
+    std::memcpy(&w, at + 4 + 2 * i, sizeof w);
+    std::memcpy(at + 2 * i, &w, sizeof w);
+    const size_t zero = FirstZeroUnit(w);
+    if (zero < 4) return std::min(i + zero, count);
+  }
+  return count;
+}
+
 // Moves count stored UTF-16LE units from from back to to (not after from),
 // up to the first zero one, and returns how many it moved: the copy and the
 // search for the zero in one pass, four units at a time. Each word is read
@@ -299,19 +336,19 @@ DocumentReader::Attrib* DocumentReader::DecodeInPlace(uint8_t* at, Attrib* slots
     PooledString nameString;
     if (tag == kTagI4) {
       nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name),
-                                              WideLength(name, nameLength));
+                                              NameLength(name, nameLength));
       value.lVal = static_cast<LONG>(U32(tagAt + 2));
       at = tagAt + 6;
     } else if (tag == kTagR8 || tag == kTagDate) {
       nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name),
-                                              WideLength(name, nameLength));
+                                              NameLength(name, nameLength));
       std::memcpy(&value.dblVal, tagAt + 2, 8);  // bits, not a double: NaN payloads stay
       at = tagAt + 10;
     } else {
-      const size_t nameSize = MoveBackToZero(at, name, nameLength);
+      const uint32_t length = U32(tagAt + 2);
+      const size_t nameSize = MoveNameBack(at, nameLength);
       nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(at), nameSize);
       uint8_t* const free = at + nameSize * 2 + 2;  // even: every field of the format is
-      const uint32_t length = U32(tagAt + 2);
       const uint8_t* const chars = tagAt + 6;
       uint8_t* const prefix = free + (reinterpret_cast<uintptr_t>(free) & 2);
       BSTR text = reinterpret_cast<BSTR>(prefix + sizeof(uint32_t));
