@@ -225,8 +225,9 @@ bool DocumentReader::StopAt(const uint8_t* reached, const uint8_t* fault) {
 // All or nothing: when memory runs out, the block is left as it was, with
 // its attributes still stored, and the pool gives back what the attempt
 // took, so that a later use tries again at no extra cost. The attributes
-// take one piece of the pool together; a decode in place takes nothing
-// else, so only a copy can fail after it has begun.
+// take one piece of the pool together, as one run of the block's list; a
+// decode in place takes nothing else, so only a copy can fail after it has
+// begun.
 void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
   const VirtualDocument::Block::Stored stored = block.m_stored;
   DocumentPool& pool = *block.m_pool;
@@ -234,27 +235,23 @@ void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
     block.m_stored = {};
     return;
   }
-  if (stored.count > SIZE_MAX / sizeof(Attrib)) throw std::bad_alloc();
   const DocumentPool::Mark mark = pool.Where();
-  auto* slots = static_cast<Attrib*>(pool.Allocate(stored.count * sizeof(Attrib), alignof(Attrib)));
-  Attrib* first = nullptr;
-  Attrib* last = nullptr;
-  if (kStoredUnitsAreCharacters && stored.version == 2) {
-    first = slots;
-    last = DecodeInPlace(stored.data, slots, stored.count);
-  } else {
-    try {
+  VirtualDocument::Block::AttribList::Run* run = nullptr;
+  try {
+    run = VirtualDocument::Block::AttribList::MakeRun(pool, stored.count);
+    if (kStoredUnitsAreCharacters && stored.version == 2) {
+      DecodeInPlace(stored.data, run->items, stored.count);
+    } else {
       DocumentReader reader(stored.data, stored.size, stored.version);
       const uint8_t* at = stored.data;
-      first = last = reader.DecodeCopy(at, slots, pool);
-      for (uint32_t i = 1; i < stored.count; ++i)
-        last = last->m_next = reader.DecodeCopy(at, slots + i, pool);
-    } catch (...) {
-      pool.Rewind(mark);  // the attributes made own nothing
-      throw;
+      for (uint32_t i = 0; i < stored.count; ++i) reader.DecodeCopy(at, run->items + i, pool);
     }
+  } catch (...) {
+    pool.Rewind(mark);  // the attributes made own nothing
+    throw;
   }
-  block.m_attribs.Append(first, last, stored.count);
+  run->count = stored.count;
+  block.m_attribs.Append(run);
   block.m_stored = {};
 }
 
@@ -310,9 +307,7 @@ DocumentReader::Attrib* DocumentReader::DecodeCopy(const uint8_t*& at, void* slo
     value.bstrVal = text;
     value.vt = VT_BSTR;
   }
-  Attrib* made = new (slot) Attrib(name);
-  made->m_value = value;
-  return made;
+  return new (slot) Attrib(name, value);
 }
 
 // A value of fixed size leaves its name where it is: the zero after the
@@ -324,8 +319,7 @@ DocumentReader::Attrib* DocumentReader::DecodeCopy(const uint8_t*& at, void* slo
 //
 // One loop with the position in a register: a large file's decode is
 // mostly this, and each record's place depends on the lengths before it.
-DocumentReader::Attrib* DocumentReader::DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count) {
-  Attrib* made = nullptr;
+void DocumentReader::DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count) {
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t nameLength = U32(at);
     uint8_t* const name = at + 4;
@@ -357,11 +351,8 @@ DocumentReader::Attrib* DocumentReader::DecodeInPlace(uint8_t* at, Attrib* slots
       value.vt = VT_BSTR;
       at = tagAt + 6 + size_t{length} * 2;
     }
-    if (made) made->m_next = slots + i;
-    made = new (slots + i) Attrib(nameString);
-    made->m_value = value;
+    new (slots + i) Attrib(nameString, value);
   }
-  return made;
 }
 
 bool DocumentReader::ReadChars(const uint8_t*& chars, size_t& count) {

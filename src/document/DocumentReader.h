@@ -59,8 +59,8 @@ class DocumentReader {
   // nothing and rewrites the records.
   Attrib* DecodeCopy(const uint8_t*& at, void* slot, DocumentPool& pool);
   // Makes count attributes in slots from the checked records at at, in
-  // place, linked in order; returns the last.
-  static Attrib* DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count);
+  // place.
+  static void DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count);
   // Decodes count stored characters into room for as many, cut at the first
   // zero character; returns how many were kept.
   size_t Decode(const uint8_t* chars, size_t count, OLECHAR* into);

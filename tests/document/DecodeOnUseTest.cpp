@@ -400,3 +400,40 @@ TEST_F(DecodeOnUse, NamesBeforeFixedValuesAreWholeWhereverTheyLie) {
   }
   EXPECT_EQ(a, doc.blocks().front().attribs().end());
 }
+
+// Attributes added to a decoded block follow its own, in order, in runs of
+// their own; none that was handed out ever moves or changes.
+TEST_F(DecodeOnUse, AddedAttributesFollowTheDecodedOnesAndNeverMove) {
+  const Bytes file = ThreeBlocks();
+  VirtualDocument doc;
+  ASSERT_EQ(doc.Read(file.data(), file.size()), DocStatus::Ok);
+  VirtualDocument::Block& block = *doc.FindBlock(OLESTR("BlockA"));
+  const VirtualDocument::Block::Attrib* first = block.FindAttrib(OLESTR("Attributea"));
+  ASSERT_NE(first, nullptr);
+  std::vector<const VirtualDocument::Block::Attrib*> added;
+  for (int32_t i = 0; i < 3000; ++i) {
+    const WString name = Wide("Added" + std::to_string(i));
+    added.push_back(&block.AppendAttrib(name.c_str()));
+    Var v;
+    v.vt = VT_I4;
+    v.lVal = i;
+    block.AppendAttrib(name.c_str());  // a second of the same name, never found
+    ASSERT_TRUE(doc.SetValue(OLESTR("BlockA"), name.c_str(), &v));
+  }
+  ASSERT_EQ(block.attribs().size(), 40u + 2 * 3000);
+  EXPECT_EQ(&block.attribs().front(), first);
+  EXPECT_EQ(Utf8(block.attribs().back().name), "Added2999");
+  EXPECT_EQ(first->value().lVal, 0);
+  auto a = block.attribs().begin();
+  for (int i = 0; i < 40; ++i) ++a;
+  for (int32_t i = 0; i < 3000; ++i) {
+    ASSERT_EQ(&*a, added[i]);
+    EXPECT_EQ(a->value().lVal, i);
+    EXPECT_EQ(Utf8(a->name), "Added" + std::to_string(i));
+    ++a;
+    EXPECT_EQ(a->value().vt, VT_EMPTY);
+    ++a;
+  }
+  EXPECT_EQ(a, block.attribs().end());
+  EXPECT_EQ(block.FindAttrib(OLESTR("Added1234")), added[1234]);
+}
