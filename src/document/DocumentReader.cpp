@@ -328,16 +328,16 @@ void DocumentReader::DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count) {
     VARIANT value = {};
     value.vt = tag;
     PooledString nameString;
-    if (tag == kTagI4) {
+    if (tag == kTagI4 || tag == kTagR8 || tag == kTagDate) {
       nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name),
                                               NameLength(name, nameLength));
-      value.lVal = static_cast<LONG>(U32(tagAt + 2));
-      at = tagAt + 6;
-    } else if (tag == kTagR8 || tag == kTagDate) {
-      nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name),
-                                              NameLength(name, nameLength));
-      std::memcpy(&value.dblVal, tagAt + 2, 8);  // bits, not a double: NaN payloads stay
-      at = tagAt + 10;
+      if (tag == kTagI4) {
+        value.lVal = static_cast<LONG>(U32(tagAt + 2));
+        at = tagAt + 6;
+      } else {
+        std::memcpy(&value.dblVal, tagAt + 2, 8);  // bits, not a double: NaN payloads stay
+        at = tagAt + 10;
+      }
     } else {
       const uint32_t length = U32(tagAt + 2);
       const size_t nameSize = MoveNameBack(at, nameLength);
