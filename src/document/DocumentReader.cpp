@@ -189,6 +189,28 @@ bool DocumentReader::CheckWideAttribs(uint32_t count) {
   for (uint32_t i = 0; i < count; ++i) {
     if (end - p < 4) return StopAt(p, p);
     uint64_t bytes = uint64_t{U32(p)} * 2;
+    // Away from the end, one test tells that the name, the tag and eight
+    // bytes after it are there, which a value of fixed size or a text's
+    // length needs; a record that this does not settle is tested field by
+    // field below, so that a fault is found where it lies.
+    if (bytes + 14 <= static_cast<uint64_t>(end - p)) {
+      const uint8_t* const after = p + 6 + bytes;
+      const uint16_t tag = U16(after - 2);
+      if (tag == kTagI4) {
+        p = after + 4;
+        continue;
+      }
+      if (tag == kTagR8 || tag == kTagDate) {
+        p = after + 8;
+        continue;
+      }
+      const uint32_t length = U32(after);
+      if (length <= kLongestText &&
+          uint64_t{length} * 2 <= static_cast<uint64_t>(end - after - 4)) {
+        p = after + 4 + uint64_t{length} * 2;
+        continue;
+      }
+    }
     p += 4;
     if (bytes > static_cast<uint64_t>(end - p)) return StopAt(p, p);
     p += bytes;
