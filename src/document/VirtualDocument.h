@@ -114,8 +114,9 @@ class VirtualDocument {
         m_size += run->count;
       }
       // Makes an attribute named attribName at the tail, in the tail run
-      // when it has room. The runs made here double in room up to a limit,
-      // so that at most about half of the last one is unused.
+      // when it has room. A new run has room for as many attributes as the
+      // list holds, up to a limit, so that at most about half of the room
+      // is unused and a long run of additions takes few runs.
       Attrib& Add(DocumentPool& pool, PooledString attribName) {
         if (m_tail && m_tail->count < m_tail->room) {
           Attrib* made = new (m_tail->items + m_tail->count) Attrib(attribName);
@@ -123,8 +124,7 @@ class VirtualDocument {
           ++m_size;
           return *made;
         }
-        m_growth = m_growth == 0 ? 1 : m_growth < 1024 ? 2 * m_growth : 1024;
-        Run* run = MakeRun(pool, m_growth);
+        Run* run = MakeRun(pool, m_size == 0 ? 1 : m_size < 1024 ? m_size : 1024);
         Attrib* made = new (run->items) Attrib(attribName);
         run->count = 1;
         Append(run);
@@ -135,7 +135,6 @@ class VirtualDocument {
       Run* m_head = nullptr;  // borrowed: the pool's
       Run* m_tail = nullptr;
       size_t m_size = 0;
-      size_t m_growth = 0;  // the room of the last run Add made
     };
 
     Block(PooledString blockName, DocumentPool& pool) : name(blockName), m_pool(&pool) {}
