@@ -6,9 +6,10 @@
 // the checked bytes of its attributes and decodes them when they are first
 // used, so that opening a large file to read a few values costs little more
 // than reading it. That decode trusts the check and looks at every field
-// once. In the newest format it leaves names and texts where they are in
-// the kept bytes, moved a few bytes back so that each gets its zero
-// character, and a text its length before it.
+// once. In the newest format it leaves names and texts in the kept bytes: a
+// name before a number or a date where it lies, its zero character over the
+// tag; a name before a text, and the text, moved a few bytes back so that
+// each gets its zero character, and the text its length before it.
 #pragma once
 
 #include "ByteReader.h"
