@@ -45,6 +45,43 @@ size_t WideLength(const uint8_t* chars, size_t count) {
   return count;
 }
 
+// How many of a word's four UTF-16LE units come before its first zero one
+// (4 for none). Only a unit above a zero one can be flagged wrongly, by the
+// borrow, so the lowest flag is exact.
+size_t FirstZeroUnit(uint64_t w) {
+  const uint64_t zeros = (w - 0x0001000100010001u) & ~w & 0x8000800080008000u;
+  return zeros ? static_cast<size_t>(__builtin_ctzll(zeros)) / 16 : 4;
+}
+
+// The length of a name of count stored units, up to its first zero one, read
+// a word at a time to the end: in a record a name is followed by at least
+// six more bytes (its value's tag, then a value or a text's length), so the
+// last word may reach past the name but never past the record.
+size_t NameLength(const uint8_t* chars, size_t count) {
+  for (size_t i = 0; i < count; i += 4) {
+    uint64_t w;
+    std::memcpy(&w, chars + 2 * i, sizeof w);
+    const size_t zero = FirstZeroUnit(w);
+    if (zero < 4) return std::min(i + zero, count);
+  }
+  return count;
+}
+
+// Moves the name of the record at at back over its length field, up to its
+// first zero unit, and returns its length then; a word at a time to the
+// end, as NameLength reads. The last word may write two bytes past the
+// name, over the tag, so the caller reads the tag first.
+size_t MoveNameBack(uint8_t* at, size_t count) {
+  for (size_t i = 0; i < count; i += 4) {
+    uint64_t w;
+    std::memcpy(&w, at + 4 + 2 * i, sizeof w);
+    std::memcpy(at + 2 * i, &w, sizeof w);
+    const size_t zero = FirstZeroUnit(w);
+    if (zero < 4) return std::min(i + zero, count);
+  }
+  return count;
+}
+
 // Moves count stored UTF-16LE units from from back to to (not after from),
 // up to the first zero one, and returns how many it moved: the copy and the
 // search for the zero in one pass, four units at a time. Each word is read
@@ -152,6 +189,28 @@ bool DocumentReader::CheckWideAttribs(uint32_t count) {
   for (uint32_t i = 0; i < count; ++i) {
     if (end - p < 4) return StopAt(p, p);
     uint64_t bytes = uint64_t{U32(p)} * 2;
+    // Away from the end, one test tells that the name, the tag and eight
+    // bytes after it are there, which a value of fixed size or a text's
+    // length needs; a record that this does not settle is tested field by
+    // field below, so that a fault is found where it lies.
+    if (bytes + 14 <= static_cast<uint64_t>(end - p)) {
+      const uint8_t* const after = p + 6 + bytes;
+      const uint16_t tag = U16(after - 2);
+      if (tag == kTagI4) {
+        p = after + 4;
+        continue;
+      }
+      if (tag == kTagR8 || tag == kTagDate) {
+        p = after + 8;
+        continue;
+      }
+      const uint32_t length = U32(after);
+      if (length <= kLongestText &&
+          uint64_t{length} * 2 <= static_cast<uint64_t>(end - after - 4)) {
+        p = after + 4 + uint64_t{length} * 2;
+        continue;
+      }
+    }
     p += 4;
     if (bytes > static_cast<uint64_t>(end - p)) return StopAt(p, p);
     p += bytes;
@@ -188,8 +247,9 @@ bool DocumentReader::StopAt(const uint8_t* reached, const uint8_t* fault) {
 // All or nothing: when memory runs out, the block is left as it was, with
 // its attributes still stored, and the pool gives back what the attempt
 // took, so that a later use tries again at no extra cost. The attributes
-// take one piece of the pool together; a decode in place takes nothing
-// else, so only a copy can fail after it has begun.
+// take one piece of the pool together, as one run of the block's list; a
+// decode in place takes nothing else, so only a copy can fail after it has
+// begun.
 void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
   const VirtualDocument::Block::Stored stored = block.m_stored;
   DocumentPool& pool = *block.m_pool;
@@ -197,28 +257,23 @@ void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
     block.m_stored = {};
     return;
   }
-  if (stored.count > SIZE_MAX / sizeof(Attrib)) throw std::bad_alloc();
   const DocumentPool::Mark mark = pool.Where();
-  auto* slots = static_cast<Attrib*>(pool.Allocate(stored.count * sizeof(Attrib), alignof(Attrib)));
-  Attrib* first = nullptr;
-  Attrib* last = nullptr;
-  if (kStoredUnitsAreCharacters && stored.version == 2) {
-    uint8_t* at = stored.data;
-    first = last = DecodeInPlace(at, slots);
-    for (uint32_t i = 1; i < stored.count; ++i) last = last->m_next = DecodeInPlace(at, slots + i);
-  } else {
-    try {
+  VirtualDocument::Block::AttribList::Run* run = nullptr;
+  try {
+    run = VirtualDocument::Block::AttribList::MakeRun(pool, stored.count);
+    if (kStoredUnitsAreCharacters && stored.version == 2) {
+      DecodeInPlace(stored.data, run->items, stored.count);
+    } else {
       DocumentReader reader(stored.data, stored.size, stored.version);
       const uint8_t* at = stored.data;
-      first = last = reader.DecodeCopy(at, slots, pool);
-      for (uint32_t i = 1; i < stored.count; ++i)
-        last = last->m_next = reader.DecodeCopy(at, slots + i, pool);
-    } catch (...) {
-      pool.Rewind(mark);  // the attributes made own nothing
-      throw;
+      for (uint32_t i = 0; i < stored.count; ++i) reader.DecodeCopy(at, run->items + i, pool);
     }
+  } catch (...) {
+    pool.Rewind(mark);  // the attributes made own nothing
+    throw;
   }
-  block.m_attribs.Append(first, last, stored.count);
+  run->count = stored.count;
+  block.m_attribs.Append(run);
   block.m_stored = {};
 }
 
@@ -274,44 +329,52 @@ DocumentReader::Attrib* DocumentReader::DecodeCopy(const uint8_t*& at, void* slo
     value.bstrVal = text;
     value.vt = VT_BSTR;
   }
-  Attrib* made = new (slot) Attrib(name);
-  made->m_value = value;
-  return made;
+  return new (slot) Attrib(name, value);
 }
 
-// A name's characters move back over its length, which leaves room for the
-// zero after them. The room thus freed before a text's tag, with the tag
+// A value of fixed size leaves its name where it is: the zero after the
+// name goes over the tag, once the tag has been read. Before a text, a
+// name's characters move back over its length, which leaves room for the
+// zero after them. The room thus freed before the text's tag, with the tag
 // and the text's length, gives its BSTR length a place on a four-byte
 // boundary, and the characters move back once more behind it.
-DocumentReader::Attrib* DocumentReader::DecodeInPlace(uint8_t*& at, void* slot) {
-  const uint32_t nameLength = U32(at);
-  const size_t nameSize = MoveBackToZero(at, at + 4, nameLength);
-  Attrib* made =
-      new (slot) Attrib(DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(at), nameSize));
-  uint8_t* const free = at + nameSize * 2 + 2;  // even: every field of the format is
-  at += 4 + size_t{nameLength} * 2;
-  VARIANT& value = made->m_value;
-  const uint16_t tag = U16(at);
-  if (tag == kTagI4) {
-    value.lVal = static_cast<LONG>(U32(at + 2));
-    value.vt = VT_I4;
-    at += 6;
-  } else if (tag == kTagR8 || tag == kTagDate) {
-    std::memcpy(&value.dblVal, at + 2, 8);  // bits, not a double: NaN payloads stay
+//
+// One loop with the position in a register: a large file's decode is
+// mostly this, and each record's place depends on the lengths before it.
+void DocumentReader::DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t nameLength = U32(at);
+    uint8_t* const name = at + 4;
+    uint8_t* const tagAt = name + size_t{nameLength} * 2;
+    const uint16_t tag = U16(tagAt);
+    VARIANT value = {};
     value.vt = tag;
-    at += 10;
-  } else {
-    const uint32_t length = U32(at + 2);
-    const uint8_t* const chars = at + 6;
-    uint8_t* const prefix = free + (reinterpret_cast<uintptr_t>(free) & 2);
-    BSTR text = reinterpret_cast<BSTR>(prefix + sizeof(uint32_t));
-    const size_t size = MoveBackToZero(prefix + sizeof(uint32_t), chars, length);
-    DocumentPool::FinishText(text, size);
-    value.bstrVal = text;
-    value.vt = VT_BSTR;
-    at += 6 + size_t{length} * 2;
+    PooledString nameString;
+    if (tag == kTagI4 || tag == kTagR8 || tag == kTagDate) {
+      nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name),
+                                              NameLength(name, nameLength));
+      if (tag == kTagI4) {
+        value.lVal = static_cast<LONG>(U32(tagAt + 2));
+        at = tagAt + 6;
+      } else {
+        std::memcpy(&value.dblVal, tagAt + 2, 8);  // bits, not a double: NaN payloads stay
+        at = tagAt + 10;
+      }
+    } else {
+      const uint32_t length = U32(tagAt + 2);
+      const size_t nameSize = MoveNameBack(at, nameLength);
+      nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(at), nameSize);
+      uint8_t* const free = at + nameSize * 2 + 2;  // even: every field of the format is
+      const uint8_t* const chars = tagAt + 6;
+      uint8_t* const prefix = free + (reinterpret_cast<uintptr_t>(free) & 2);
+      BSTR text = reinterpret_cast<BSTR>(prefix + sizeof(uint32_t));
+      DocumentPool::FinishText(text, MoveBackToZero(prefix + sizeof(uint32_t), chars, length));
+      value.bstrVal = text;
+      value.vt = VT_BSTR;
+      at = tagAt + 6 + size_t{length} * 2;
+    }
+    new (slots + i) Attrib(nameString, value);
   }
-  return made;
 }
 
 bool DocumentReader::ReadChars(const uint8_t*& chars, size_t& count) {

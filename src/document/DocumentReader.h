@@ -6,9 +6,10 @@
 // the checked bytes of its attributes and decodes them when they are first
 // used, so that opening a large file to read a few values costs little more
 // than reading it. That decode trusts the check and looks at every field
-// once. In the newest format it leaves names and texts where they are in
-// the kept bytes, moved a few bytes back so that each gets its zero
-// character, and a text its length before it.
+// once. In the newest format it leaves names and texts in the kept bytes: a
+// name before a number or a date where it lies, its zero character over the
+// tag; a name before a text, and the text, moved a few bytes back so that
+// each gets its zero character, and the text its length before it.
 #pragma once
 
 #include "ByteReader.h"
@@ -54,11 +55,13 @@ class DocumentReader {
   // The next string's stored characters: count of them, width bytes each.
   bool ReadChars(const uint8_t*& chars, size_t& count);
 
-  // Make an attribute in slot from the checked record at at, and move at
-  // past it. The copy takes room for its name and text from pool; the one
-  // in place (the newest format only) takes nothing and rewrites the record.
+  // Make attributes from checked records. The copy takes room for its name
+  // and text from pool; the one in place (the newest format only) takes
+  // nothing and rewrites the records.
   Attrib* DecodeCopy(const uint8_t*& at, void* slot, DocumentPool& pool);
-  static Attrib* DecodeInPlace(uint8_t*& at, void* slot);
+  // Makes count attributes in slots from the checked records at at, in
+  // place.
+  static void DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count);
   // Decodes count stored characters into room for as many, cut at the first
   // zero character; returns how many were kept.
   size_t Decode(const uint8_t* chars, size_t count, OLECHAR* into);

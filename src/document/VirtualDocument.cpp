@@ -89,10 +89,7 @@ VirtualDocument::Block::Attrib& VirtualDocument::Block::AppendAttrib(const OLECH
 VirtualDocument::Block::Attrib& VirtualDocument::Block::AppendAttrib(const OLECHAR* attribName,
                                                                      size_t size) {
   AttribList& attribs = HandedOut();
-  Attrib* added = new (m_pool->Allocate(sizeof(Attrib), alignof(Attrib)))
-      Attrib(m_pool->Copy(attribName, size));
-  attribs.Append(added, added, 1);
-  return *added;
+  return attribs.Add(*m_pool, m_pool->Copy(attribName, size));
 }
 
 VirtualDocument::Block::~Block() {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <iterator>
 #include <list>
+#include <new>
 
 class VirtualDocument {
  public:
@@ -35,17 +36,27 @@ class VirtualDocument {
      private:
       friend class DocumentReader;
       friend class Block;
-      VARIANT m_value;           // owned when m_owned; else nothing to release, or a
-                                 // text read from the file that the pool owns
-      Attrib* m_next = nullptr;  // borrowed: the next in the block
+      // A value that the attribute does not own: nothing, or a text read
+      // from the file that the pool owns.
+      Attrib(PooledString attribName, const VARIANT& value) : name(attribName), m_value(value) {}
+
+      VARIANT m_value;  // owned when m_owned; else nothing to release, or a
+                        // text read from the file that the pool owns
       bool m_owned = false;
     };
 
-    // A block's attributes in order, linked through each one. They live in
-    // the pool: those decoded from a file side by side, those added later
-    // one by one.
+    // A block's attributes in order, in runs that lie side by side in the
+    // pool: one run for those decoded from a file, runs of growing room for
+    // those added later. An attribute never moves.
     class AttribList {
      public:
+      struct Run {
+        Attrib* items;  // borrowed: the pool's
+        size_t count;   // made so far
+        size_t room;    // how many fit
+        Run* next;      // borrowed: the run after this one, or null
+      };
+
       template <typename T>
       class Iterator {
        public:
@@ -54,46 +65,75 @@ class VirtualDocument {
         using difference_type = std::ptrdiff_t;
         using pointer = T*;
         using reference = T&;
-        explicit Iterator(T* at) : m_at(at) {}
-        T& operator*() const { return *m_at; }
-        T* operator->() const { return m_at; }
+        Iterator(Run* run, size_t index) : m_run(run), m_index(index) {}
+        T& operator*() const { return m_run->items[m_index]; }
+        T* operator->() const { return m_run->items + m_index; }
         Iterator& operator++() {
-          m_at = m_at->m_next;
+          if (++m_index == m_run->count) {
+            m_run = m_run->next;
+            m_index = 0;
+          }
           return *this;
         }
         Iterator operator++(int) {
           Iterator was = *this;
-          m_at = m_at->m_next;
+          ++*this;
           return was;
         }
-        bool operator==(const Iterator& other) const { return m_at == other.m_at; }
-        bool operator!=(const Iterator& other) const { return m_at != other.m_at; }
+        bool operator==(const Iterator& other) const {
+          return m_run == other.m_run && m_index == other.m_index;
+        }
+        bool operator!=(const Iterator& other) const { return !(*this == other); }
 
        private:
-        T* m_at;  // borrowed
+        Run* m_run;  // borrowed; null at the end
+        size_t m_index;
       };
       using iterator = Iterator<Attrib>;
       using const_iterator = Iterator<const Attrib>;
 
-      iterator begin() { return iterator(m_head); }
-      iterator end() { return iterator(nullptr); }
-      const_iterator begin() const { return const_iterator(m_head); }
-      const_iterator end() const { return const_iterator(nullptr); }
+      iterator begin() { return iterator(m_head, 0); }
+      iterator end() { return iterator(nullptr, 0); }
+      const_iterator begin() const { return const_iterator(m_head, 0); }
+      const_iterator end() const { return const_iterator(nullptr, 0); }
       size_t size() const { return m_size; }
       bool empty() const { return m_size == 0; }
-      const Attrib& front() const { return *m_head; }
-      const Attrib& back() const { return *m_tail; }
+      const Attrib& front() const { return m_head->items[0]; }
+      const Attrib& back() const { return m_tail->items[m_tail->count - 1]; }
 
-      // Links attribs at the tail; the last one's link must be null.
-      void Append(Attrib* first, Attrib* last, size_t count) {
-        (m_tail ? m_tail->m_next : m_head) = first;
-        m_tail = last;
-        m_size += count;
+      // A run with room for room attributes, none made yet, not linked.
+      static Run* MakeRun(DocumentPool& pool, size_t room) {
+        if (room > SIZE_MAX / sizeof(Attrib)) throw std::bad_alloc();
+        auto* items = static_cast<Attrib*>(pool.Allocate(room * sizeof(Attrib), alignof(Attrib)));
+        return new (pool.Allocate(sizeof(Run), alignof(Run))) Run{items, 0, room, nullptr};
+      }
+      // Links run at the tail; it holds at least one attribute.
+      void Append(Run* run) {
+        (m_tail ? m_tail->next : m_head) = run;
+        m_tail = run;
+        m_size += run->count;
+      }
+      // Makes an attribute named attribName at the tail, in the tail run
+      // when it has room. A new run has room for as many attributes as the
+      // list holds, up to a limit, so that at most about half of the room
+      // is unused and a long run of additions takes few runs.
+      Attrib& Add(DocumentPool& pool, PooledString attribName) {
+        if (m_tail && m_tail->count < m_tail->room) {
+          Attrib* made = new (m_tail->items + m_tail->count) Attrib(attribName);
+          ++m_tail->count;
+          ++m_size;
+          return *made;
+        }
+        Run* run = MakeRun(pool, m_size == 0 ? 1 : m_size < 1024 ? m_size : 1024);
+        Attrib* made = new (run->items) Attrib(attribName);
+        run->count = 1;
+        Append(run);
+        return *made;
       }
 
      private:
-      Attrib* m_head = nullptr;  // borrowed: the pool's
-      Attrib* m_tail = nullptr;
+      Run* m_head = nullptr;  // borrowed: the pool's
+      Run* m_tail = nullptr;
       size_t m_size = 0;
     };
 

@@ -347,3 +347,93 @@ TEST_F(DecodeOnUse, NamesAndTextsAreWholeWhereverTheyLie) {
     }
   }
 }
+
+// A name before a value of fixed size stays where it lies and is read a word
+// at a time: names of every length up to two words, with a zero at every
+// place or none, before each kind of fixed value, in a file that ends with
+// the last value (read borrowed, so that nothing lies after it). Each name
+// is whole and terminated, and each value is what was stored, so nothing
+// was read or written past its record.
+TEST_F(DecodeOnUse, NamesBeforeFixedValuesAreWholeWhereverTheyLie) {
+  std::vector<std::u16string> names;
+  for (size_t n = 0; n <= 9; ++n) {
+    const std::u16string s = std::u16string(u"abcdefghi").substr(0, n);
+    names.push_back(s);
+    for (size_t zero = 0; zero < n; ++zero)
+      names.push_back(s.substr(0, zero) + u'\0' + s.substr(zero + 1));
+  }
+  const uint16_t tags[] = {3, 5, 7};
+  TvdBytes image;
+  image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(1);
+  image.Wide(u"Block").U32(static_cast<uint32_t>(names.size() * std::size(tags)));
+  int32_t k = 0;
+  for (const std::u16string& name : names) {
+    for (uint16_t tag : tags) {
+      image.Wide(name).U16(tag);
+      if (tag == 3)
+        image.U32(static_cast<uint32_t>(-1000 - k));
+      else
+        image.F64(k + 0.5);
+      ++k;
+    }
+  }
+  Bytes file = image.bytes();
+  VirtualDocument doc;
+  ASSERT_EQ(doc.ReadBorrowed(file.data(), file.size()), DocStatus::Ok);
+  auto a = doc.blocks().front().attribs().begin();
+  k = 0;
+  for (const std::u16string& name : names) {
+    const std::u16string kept = name.substr(0, name.find(u'\0'));
+    for (uint16_t tag : tags) {
+      SCOPED_TRACE(Utf8(WString(kept.begin(), kept.end())) + " " + std::to_string(tag));
+      EXPECT_EQ(a->name, WString(kept.begin(), kept.end()));
+      EXPECT_EQ(a->name.c_str()[a->name.size()], 0);
+      const VARIANT& v = a->value();
+      ASSERT_EQ(v.vt, tag);
+      if (tag == 3)
+        EXPECT_EQ(v.lVal, -1000 - k);
+      else
+        EXPECT_EQ(v.dblVal, k + 0.5);
+      ++a;
+      ++k;
+    }
+  }
+  EXPECT_EQ(a, doc.blocks().front().attribs().end());
+}
+
+// Attributes added to a decoded block follow its own, in order, in runs of
+// their own; none that was handed out ever moves or changes.
+TEST_F(DecodeOnUse, AddedAttributesFollowTheDecodedOnesAndNeverMove) {
+  const Bytes file = ThreeBlocks();
+  VirtualDocument doc;
+  ASSERT_EQ(doc.Read(file.data(), file.size()), DocStatus::Ok);
+  VirtualDocument::Block& block = *doc.FindBlock(OLESTR("BlockA"));
+  const VirtualDocument::Block::Attrib* first = block.FindAttrib(OLESTR("Attributea"));
+  ASSERT_NE(first, nullptr);
+  std::vector<const VirtualDocument::Block::Attrib*> added;
+  for (int32_t i = 0; i < 3000; ++i) {
+    const WString name = Wide("Added" + std::to_string(i));
+    added.push_back(&block.AppendAttrib(name.c_str()));
+    Var v;
+    v.vt = VT_I4;
+    v.lVal = i;
+    block.AppendAttrib(name.c_str());  // a second of the same name, never found
+    ASSERT_TRUE(doc.SetValue(OLESTR("BlockA"), name.c_str(), &v));
+  }
+  ASSERT_EQ(block.attribs().size(), 40u + 2 * 3000);
+  EXPECT_EQ(&block.attribs().front(), first);
+  EXPECT_EQ(Utf8(block.attribs().back().name), "Added2999");
+  EXPECT_EQ(first->value().lVal, 0);
+  auto a = block.attribs().begin();
+  for (int i = 0; i < 40; ++i) ++a;
+  for (int32_t i = 0; i < 3000; ++i) {
+    ASSERT_EQ(&*a, added[i]);
+    EXPECT_EQ(a->value().lVal, i);
+    EXPECT_EQ(Utf8(a->name), "Added" + std::to_string(i));
+    ++a;
+    EXPECT_EQ(a->value().vt, VT_EMPTY);
+    ++a;
+  }
+  EXPECT_EQ(a, block.attribs().end());
+  EXPECT_EQ(block.FindAttrib(OLESTR("Added1234")), added[1234]);
+}
