@@ -16,7 +16,6 @@
 #include "ValueText.h"
 #include "VirtualDocument.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -146,26 +145,18 @@ size_t AttributeCount(const VirtualDocument& doc) {
   return n;
 }
 
-// The digits of a number, made in place: a dump writes one per value.
-template <typename T>
-void WriteNumber(T value, ChunkedOut& out) {
-  char digits[32];
-  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  out << std::string_view(digits, static_cast<size_t>(end - digits));
-}
-
 // "i4 42", "date 45000.25 (2023-03-15T06:00:00)", "text \"Pump\"": a long
 // text is written in pieces. iso is room for a date's calendar form, kept
 // from one value to the next.
 void WriteValue(const VARIANT& v, ChunkedOut& out, std::string& iso) {
   if (v.vt == VT_I4) {
     out << "i4 ";
-    WriteNumber(v.lVal, out);
+    ValueText::WriteNumber(v.lVal, out);
   } else if (v.vt == VT_R8 || v.vt == VT_DATE) {
     const double& d = v.vt == VT_R8 ? v.dblVal : v.date;  // by reference: keeps NaN bits
     out << (v.vt == VT_R8 ? "r8 " : "date ");
     if (std::isfinite(d))
-      WriteNumber(d, out);  // as ValueText::FormatDouble writes it
+      ValueText::WriteFinite(d, out);
     else
       out << ValueText::FormatDouble(d);
     if (std::isnan(d))

@@ -6,7 +6,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <charconv>
 #include <cmath>
 #include <string_view>
 
@@ -79,9 +78,8 @@ void WriteAttrib(ChunkedOut& out, const VirtualDocument::Block::Attrib& attrib, 
   WriteString(out, attrib.name, kAfterName);
   const VARIANT& v = attrib.value();
   if (v.vt == VT_I4) {
-    char digits[16];
-    const char* end = std::to_chars(digits, digits + sizeof digits, v.lVal).ptr;
-    out << kI4Value << std::string_view(digits, static_cast<size_t>(end - digits));
+    out << kI4Value;
+    ValueText::WriteNumber(v.lVal, out);
   } else if (v.vt == VT_R8) {
     out << kR8Value;
     WriteDouble(out, v.dblVal);

@@ -276,7 +276,8 @@ int RunCommand(const std::vector<std::string>& args) {
   const auto addBatchOptions = [&batch](CLI::App* command, const char* what) {
     command->add_flag("-r,--recursive", batch.recursive,
                       std::string("Walk the folders named for .tvd files (any case) to ") + what);
-    command->add_flag("--follow", batch.follow, "Follow symbolic links found in the walk");
+    command->add_flag("--follow", batch.follow,
+                      "Follow symbolic links found in the walk (not one back to a folder above)");
     command->add_option("-j,--jobs", batch.jobs, "Files worked on at once (default: one per core)")
         ->type_name("N")
         ->check(CLI::Range(size_t{1}, size_t{1024}));

@@ -235,6 +235,21 @@ bool ParseCalendar(const std::string& text, double& out, std::string& why) {
 
 std::string ValueText::FormatDouble(double value) { return NumberText::Shortest(value); }
 
+namespace {
+
+template <typename T>
+void WriteDigits(T value, ChunkedOut& out) {
+  char digits[32];
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out << std::string_view(digits, static_cast<size_t>(end - digits));
+}
+
+}  // namespace
+
+void ValueText::WriteNumber(int32_t value, ChunkedOut& out) { WriteDigits(value, out); }
+
+void ValueText::WriteFinite(double value, ChunkedOut& out) { WriteDigits(value, out); }
+
 bool ValueText::FormatIsoDate(double date, std::string& out) {
   CivilTime c;
   if (!CivilFromOleDate(date, c, 1000)) return false;

@@ -19,6 +19,10 @@ class ValueText {
   // The shortest decimal that reads back as the same double ("-0", "0.1",
   // "1e+300"); "NaN", "Infinity" and "-Infinity" for the rest.
   static std::string FormatDouble(double value);
+  // The digits of an integer, and of a finite double as FormatDouble writes
+  // it, made in place: a dump writes one per value.
+  static void WriteNumber(int32_t value, ChunkedOut& out);
+  static void WriteFinite(double value, ChunkedOut& out);
   // The calendar form of an automation date, 2023-03-15T06:00:00, with
   // ".mmm" when it is not a whole second; false outside the calendar range.
   static bool FormatIsoDate(double date, std::string& out);
