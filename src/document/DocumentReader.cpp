@@ -7,6 +7,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 enum : uint16_t { kTagI4 = 3, kTagR8 = 5, kTagDate = 7 };
@@ -45,61 +49,28 @@ size_t WideLength(const uint8_t* chars, size_t count) {
   return count;
 }
 
-// How many of a word's four UTF-16LE units come before its first zero one
-// (4 for none). Only a unit above a zero one can be flagged wrongly, by the
-// borrow, so the lowest flag is exact.
-size_t FirstZeroUnit(uint64_t w) {
-  const uint64_t zeros = (w - 0x0001000100010001u) & ~w & 0x8000800080008000u;
-  return zeros ? static_cast<size_t>(__builtin_ctzll(zeros)) / 16 : 4;
-}
-
-// The length of a name of count stored units, up to its first zero one, read
-// a word at a time to the end: in a record a name is followed by at least
-// six more bytes (its value's tag, then a value or a text's length), so the
-// last word may reach past the name but never past the record.
-size_t NameLength(const uint8_t* chars, size_t count) {
-  for (size_t i = 0; i < count; i += 4) {
-    uint64_t w;
-    std::memcpy(&w, chars + 2 * i, sizeof w);
-    const size_t zero = FirstZeroUnit(w);
-    if (zero < 4) return std::min(i + zero, count);
+// How many of count stored UTF-16LE units come before the first zero one,
+// when the 32 bytes from chars may be read. Most names and texts are short:
+// one of up to 16 units is tested in one go, with no branch on its length,
+// which the decode of a file of mixed lengths would mispredict; others go
+// four units at a time.
+size_t ZeroCut(const uint8_t* chars, size_t count, const uint8_t* readable) {
+#if defined(__SSE2__)
+  if (count <= 16 && readable - chars >= 32) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + 16));
+    // Two bits a unit; the bit past the field stops the search at its end.
+    const uint64_t zeros =
+        static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(high, zero))) << 16 |
+        static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(low, zero))) |
+        uint64_t{1} << (2 * count);
+    return static_cast<size_t>(__builtin_ctzll(zeros)) / 2;
   }
-  return count;
-}
-
-// Moves the name of the record at at back over its length field, up to its
-// first zero unit, and returns its length then; a word at a time to the
-// end, as NameLength reads. The last word may write two bytes past the
-// name, over the tag, so the caller reads the tag first.
-size_t MoveNameBack(uint8_t* at, size_t count) {
-  for (size_t i = 0; i < count; i += 4) {
-    uint64_t w;
-    std::memcpy(&w, at + 4 + 2 * i, sizeof w);
-    std::memcpy(at + 2 * i, &w, sizeof w);
-    const size_t zero = FirstZeroUnit(w);
-    if (zero < 4) return std::min(i + zero, count);
-  }
-  return count;
-}
-
-// Moves count stored UTF-16LE units from from back to to (not after from),
-// up to the first zero one, and returns how many it moved: the copy and the
-// search for the zero in one pass, four units at a time. Each word is read
-// before anything is written over it.
-size_t MoveBackToZero(uint8_t* to, const uint8_t* from, size_t count) {
-  size_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    uint64_t w;
-    std::memcpy(&w, from + 2 * i, sizeof w);
-    if ((w - 0x0001000100010001u) & ~w & 0x8000800080008000u) break;
-    std::memcpy(to + 2 * i, &w, sizeof w);
-  }
-  for (; i < count; ++i) {
-    if (from[2 * i] == 0 && from[2 * i + 1] == 0) return i;
-    to[2 * i] = from[2 * i];
-    to[2 * i + 1] = from[2 * i + 1];
-  }
-  return count;
+#else
+  (void)readable;
+#endif
+  return WideLength(chars, count);
 }
 
 }  // namespace
@@ -262,7 +233,7 @@ void DocumentReader::DecodeAttribs(VirtualDocument::Block& block) {
   try {
     run = VirtualDocument::Block::AttribList::MakeRun(pool, stored.count);
     if (kStoredUnitsAreCharacters && stored.version == 2) {
-      DecodeInPlace(stored.data, run->items, stored.count);
+      DecodeInPlace(stored.data, stored.size, run->items, stored.count);
     } else {
       DocumentReader reader(stored.data, stored.size, stored.version);
       const uint8_t* at = stored.data;
@@ -337,11 +308,13 @@ DocumentReader::Attrib* DocumentReader::DecodeCopy(const uint8_t*& at, void* slo
 // name's characters move back over its length, which leaves room for the
 // zero after them. The room thus freed before the text's tag, with the tag
 // and the text's length, gives its BSTR length a place on a four-byte
-// boundary, and the characters move back once more behind it.
+// boundary, and the characters move back once more behind it. Nothing is
+// written past a text's own bytes: the next record is still to be read.
 //
 // One loop with the position in a register: a large file's decode is
 // mostly this, and each record's place depends on the lengths before it.
-void DocumentReader::DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count) {
+void DocumentReader::DecodeInPlace(uint8_t* at, size_t size, Attrib* slots, uint32_t count) {
+  const uint8_t* const end = at + size;
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t nameLength = U32(at);
     uint8_t* const name = at + 4;
@@ -352,7 +325,7 @@ void DocumentReader::DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count) {
     PooledString nameString;
     if (tag == kTagI4 || tag == kTagR8 || tag == kTagDate) {
       nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name),
-                                              NameLength(name, nameLength));
+                                              ZeroCut(name, nameLength, end));
       if (tag == kTagI4) {
         value.lVal = static_cast<LONG>(U32(tagAt + 2));
         at = tagAt + 6;
@@ -362,13 +335,16 @@ void DocumentReader::DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count) {
       }
     } else {
       const uint32_t length = U32(tagAt + 2);
-      const size_t nameSize = MoveNameBack(at, nameLength);
+      const size_t nameSize = ZeroCut(name, nameLength, end);
+      std::memmove(at, name, nameSize * 2);
       nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(at), nameSize);
       uint8_t* const free = at + nameSize * 2 + 2;  // even: every field of the format is
       const uint8_t* const chars = tagAt + 6;
       uint8_t* const prefix = free + (reinterpret_cast<uintptr_t>(free) & 2);
       BSTR text = reinterpret_cast<BSTR>(prefix + sizeof(uint32_t));
-      DocumentPool::FinishText(text, MoveBackToZero(prefix + sizeof(uint32_t), chars, length));
+      const size_t textSize = ZeroCut(chars, length, end);
+      std::memmove(text, chars, textSize * 2);
+      DocumentPool::FinishText(text, textSize);
       value.bstrVal = text;
       value.vt = VT_BSTR;
       at = tagAt + 6 + size_t{length} * 2;

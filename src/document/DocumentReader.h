@@ -59,9 +59,9 @@ class DocumentReader {
   // and text from pool; the one in place (the newest format only) takes
   // nothing and rewrites the records.
   Attrib* DecodeCopy(const uint8_t*& at, void* slot, DocumentPool& pool);
-  // Makes count attributes in slots from the checked records at at, in
-  // place.
-  static void DecodeInPlace(uint8_t* at, Attrib* slots, uint32_t count);
+  // Makes count attributes in slots from the checked records in the size
+  // bytes at at, in place.
+  static void DecodeInPlace(uint8_t* at, size_t size, Attrib* slots, uint32_t count);
   // Decodes count stored characters into room for as many, cut at the first
   // zero character; returns how many were kept.
   size_t Decode(const uint8_t* chars, size_t count, OLECHAR* into);
