@@ -310,22 +310,26 @@ TEST_F(DecodeOnUse, ACutFailsAtTheFieldItBreaks) {
 // zero in them, so that they lie at every alignment the file gives: each
 // decodes to the whole, terminated string, and each text to a BSTR whose
 // length lies on a four-byte boundary, as a copy in the pool would.
+// Names and texts short and long, around the sixteen characters that are
+// searched for a zero together, with a zero inside, first or last.
 TEST_F(DecodeOnUse, NamesAndTextsAreWholeWhereverTheyLie) {
   std::vector<std::u16string> strings;
-  for (size_t n = 0; n < 6; ++n) {
+  for (size_t n : {0, 1, 2, 3, 4, 5, 15, 16, 17, 31, 32, 33}) {
     std::u16string s;
     for (size_t i = 0; i < n; ++i) s += static_cast<char16_t>(u'a' + i);
     strings.push_back(s);
     if (n > 1) strings.push_back(s.substr(0, n / 2) + u'\0' + s.substr(n / 2 + 1));
+    if (n > 4) strings.push_back(s.substr(0, n - 1) + u'\0');
+    if (n == 17 || n == 33) strings.push_back(u'\0' + s.substr(1));
   }
   TvdBytes image;
   image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(1);
   image.Wide(u"Block").U32(static_cast<uint32_t>(strings.size() * strings.size()));
   for (const std::u16string& name : strings)
     for (const std::u16string& text : strings) image.Wide(name).U16(8).Wide(text);
-  const Bytes file = image.bytes();
+  Bytes file = image.bytes();  // read borrowed: nothing lies after the last text
   VirtualDocument doc;
-  ASSERT_EQ(doc.Read(file.data(), file.size()), DocStatus::Ok);
+  ASSERT_EQ(doc.ReadBorrowed(file.data(), file.size()), DocStatus::Ok);
   auto upToZero = [](const std::u16string& s) {
     const std::u16string kept = s.substr(0, s.find(u'\0'));
     return Utf8(WString(kept.begin(), kept.end()));
@@ -348,16 +352,16 @@ TEST_F(DecodeOnUse, NamesAndTextsAreWholeWhereverTheyLie) {
   }
 }
 
-// A name before a value of fixed size stays where it lies and is read a word
-// at a time: names of every length up to two words, with a zero at every
+// A name before a value of fixed size stays where it lies: names of every
+// length up to two of the pieces it is searched in, with a zero at every
 // place or none, before each kind of fixed value, in a file that ends with
 // the last value (read borrowed, so that nothing lies after it). Each name
 // is whole and terminated, and each value is what was stored, so nothing
 // was read or written past its record.
 TEST_F(DecodeOnUse, NamesBeforeFixedValuesAreWholeWhereverTheyLie) {
   std::vector<std::u16string> names;
-  for (size_t n = 0; n <= 9; ++n) {
-    const std::u16string s = std::u16string(u"abcdefghi").substr(0, n);
+  for (size_t n = 0; n <= 33; ++n) {
+    const std::u16string s = std::u16string(u"abcdefghijklmnopqrstuvwxyzABCDEFG").substr(0, n);
     names.push_back(s);
     for (size_t zero = 0; zero < n; ++zero)
       names.push_back(s.substr(0, zero) + u'\0' + s.substr(zero + 1));
@@ -399,6 +403,37 @@ TEST_F(DecodeOnUse, NamesBeforeFixedValuesAreWholeWhereverTheyLie) {
     }
   }
   EXPECT_EQ(a, doc.blocks().front().attribs().end());
+}
+
+// A record that ends the file, read borrowed from bytes of exactly its size,
+// so that a sanitizer build sees any read past them: names and texts of
+// every length up to two of the pieces they are searched in.
+TEST_F(DecodeOnUse, ALastRecordIsReadNoFurtherThanTheFile) {
+  const std::u16string letters = u"abcdefghijklmnopqrstuvwxyzABCDEFG";
+  for (size_t n = 0; n <= letters.size(); ++n) {
+    const std::u16string s = letters.substr(0, n);
+    for (uint16_t tag : {3, 5, 8}) {
+      SCOPED_TRACE(std::to_string(n) + " " + std::to_string(tag));
+      TvdBytes image;
+      image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(1).Wide(u"Block").U32(1);
+      image.Wide(s).U16(tag);
+      if (tag == 3)
+        image.U32(7);
+      else if (tag == 5)
+        image.F64(0.5);
+      else
+        image.Wide(s);
+      Bytes file = image.bytes();
+      VirtualDocument doc;
+      ASSERT_EQ(doc.ReadBorrowed(file.data(), file.size()), DocStatus::Ok);
+      const auto& a = *doc.blocks().front().attribs().begin();
+      EXPECT_EQ(a.name, WString(s.begin(), s.end()));
+      EXPECT_EQ(a.value().vt, tag);
+      if (tag == 8) {
+        EXPECT_EQ(Utf8(a.value()), Utf8(WString(s.begin(), s.end())));
+      }
+    }
+  }
 }
 
 // Attributes added to a decoded block follow its own, in order, in runs of
