@@ -65,43 +65,77 @@ void Build(VirtualDocument& doc, int blocks, int attribs) {
 // on changes from one record to the next, as it does in real files, unlike
 // in the regular document above.
 void BuildParts(VirtualDocument& doc, int parts) {
-  static const char* const kNames[] = {
-      "PartNumber", "Title", "Revision", "Mass", "Created", "Quantity", "Material", "Finish",
-      "Description", "Owner", "Modified", "Length", "Width", "Height", "State", "Project",
-      "Supplier", "SupplierPartNumber", "Cost", "Currency", "Approved", "ApprovedBy", "Volume",
-      "Drawing", "DrawingRevision", "Category", "Weight", "Density", "Tolerance", "Notes", "Type",
-      "Colour", "Released", "Lifecycle", "Checked", "CheckedBy", "Surface", "Unit", "Stock",
-      "Comment"};
-  // 0 text, 1 number, 2 real, 3 date; no pattern the order repeats within a part.
-  static const int kTypes[] = {0, 0, 0, 2, 3, 1, 0, 0, 0, 0, 3, 2, 2, 2, 0, 0, 0, 0, 2, 0,
-                               3, 0, 2, 0, 0, 0, 2, 2, 2, 0, 1, 0, 3, 0, 3, 0, 0, 0, 1, 0};
+  enum Kind { kText, kNumber, kReal, kDate };
+  struct Property {
+    const char* name;
+    Kind kind;
+  };
+  static const Property kProperties[] = {{"PartNumber", kText},
+                                         {"Title", kText},
+                                         {"Revision", kText},
+                                         {"Mass", kReal},
+                                         {"Created", kDate},
+                                         {"Quantity", kNumber},
+                                         {"Material", kText},
+                                         {"Finish", kText},
+                                         {"Description", kText},
+                                         {"Owner", kText},
+                                         {"Modified", kDate},
+                                         {"Length", kReal},
+                                         {"Width", kReal},
+                                         {"Height", kReal},
+                                         {"State", kText},
+                                         {"Project", kText},
+                                         {"Supplier", kText},
+                                         {"SupplierPartNumber", kText},
+                                         {"Cost", kReal},
+                                         {"Currency", kText},
+                                         {"Approved", kDate},
+                                         {"ApprovedBy", kText},
+                                         {"Volume", kReal},
+                                         {"Drawing", kText},
+                                         {"DrawingRevision", kText},
+                                         {"Category", kText},
+                                         {"Weight", kReal},
+                                         {"Density", kReal},
+                                         {"Tolerance", kReal},
+                                         {"Notes", kText},
+                                         {"Type", kNumber},
+                                         {"Colour", kText},
+                                         {"Released", kDate},
+                                         {"Lifecycle", kText},
+                                         {"Checked", kDate},
+                                         {"CheckedBy", kText},
+                                         {"Surface", kText},
+                                         {"Unit", kText},
+                                         {"Stock", kNumber},
+                                         {"Comment", kText}};
   uint32_t random = 12345;
   auto next = [&random] { return random = random * 1103515245u + 12345u; };
   VARIANT v;
   VariantInit(&v);
   for (int p = 0; p < parts; ++p) {
     auto& block = doc.AppendBlock(Wide("P-" + std::to_string(100000 + p)).c_str());
-    for (int a = 0; a < 40; ++a) {
-      switch (kTypes[a]) {
-        case 0: {
-          const std::string text = "text " + std::string((next() >> 16) % 26, 'x');
+    for (const Property& property : kProperties) {
+      switch (property.kind) {
+        case kText:
           v.vt = VT_BSTR;
-          v.bstrVal = SysAllocString(Wide(text).c_str());
+          v.bstrVal = SysAllocString(Wide("text " + std::string((next() >> 16) % 26, 'x')).c_str());
           break;
-        }
-        case 1:
+        case kNumber:
           v.vt = VT_I4;
           v.lVal = static_cast<LONG>(next() >> 8);
           break;
-        case 2:
+        case kReal:
           v.vt = VT_R8;
           v.dblVal = (next() >> 8) / 7.0;
           break;
-        default:
+        case kDate:
           v.vt = VT_DATE;
           v.date = 40000 + (next() >> 20);
+          break;
       }
-      block.AppendAttrib(Wide(kNames[a]).c_str()).Take(v);
+      block.AppendAttrib(Wide(property.name).c_str()).Take(v);
     }
   }
 }
