@@ -59,6 +59,7 @@ class FileSaver {
   bool Replace();
 #ifdef _WIN32
   bool ReplaceKeepingFile();
+  void RemoveHeldLeftovers();
 #endif
   void RemoveTemp();
 

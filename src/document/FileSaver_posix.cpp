@@ -156,13 +156,18 @@ void FileSaver::RemoveLeftovers() {
     }
   }
   // A save at work holds a lock on its temporary file; one that can be
-  // locked is left from a save that died.
+  // locked is left from a save that died. So is a second name of the
+  // document itself, which a save under Wine links and which our own lock
+  // holds: no other save of the document is at work while we hold it.
+  struct stat held;
+  const bool holding = m_held && fstat(m_held.get(), &held) == 0;
   for (const std::string& name : names) {
     const std::string path = m_folder + name;
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat opened, named;
-    if (fd && flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && fstat(fd.get(), &opened) == 0 &&
-        S_ISREG(opened.st_mode) && lstat(path.c_str(), &named) == 0 && SameFile(opened, named))
+    if (fd && fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode) &&
+        ((holding && SameFile(opened, held)) || flock(fd.get(), LOCK_EX | LOCK_NB) == 0) &&
+        lstat(path.c_str(), &named) == 0 && SameFile(opened, named))
       unlink(path.c_str());
   }
 }

@@ -20,6 +20,8 @@ struct FileSaver::Kept {
   bool keepFile = false;
   const uint8_t* content = nullptr;  // what WriteTemp wrote, for the old file
   size_t size = 0;
+  // Leftovers that could not be deleted while the document was held.
+  std::vector<std::wstring> heldLeftovers;
 };
 
 namespace {
@@ -197,8 +199,20 @@ void FileSaver::RemoveLeftovers() {
     } while (FindNextFileW(search.get(), &found));
   }
   // A save at work holds its temporary file open without sharing, so it
-  // cannot be deleted; one that can is left from a save that died.
-  for (const std::wstring& name : names) DeleteFileW((m_folder + name).c_str());
+  // cannot be deleted; one that can is left from a save that died. A save
+  // under Wine killed just after it linked a second name to the document
+  // leaves a name that our own hold on the document keeps: such a name is
+  // tried again once the save has let go (RemoveHeldLeftovers).
+  for (const std::wstring& name : names) {
+    const std::wstring path = m_folder + name;
+    if (!DeleteFileW(path.c_str()) && GetLastError() == ERROR_SHARING_VIOLATION && m_held)
+      m_kept->heldLeftovers.push_back(path);
+  }
+}
+
+void FileSaver::RemoveHeldLeftovers() {
+  for (const std::wstring& path : m_kept->heldLeftovers) DeleteFileW(path.c_str());
+  m_kept->heldLeftovers.clear();
 }
 
 bool FileSaver::MakeTemp() {
@@ -266,6 +280,7 @@ bool FileSaver::Replace() {
   m_tempName.clear();
   FlushFileBuffers(m_temp.get());  // the rename as well, where the system takes it so
   m_temp.reset();
+  RemoveHeldLeftovers();
   return true;
 }
 
@@ -311,6 +326,8 @@ bool FileSaver::ReplaceKeepingFile() {
     return Fail(Step::PermissionsLost, error);
   }
   FlushFileBuffers(keep.get());
+  keep.reset();
+  RemoveHeldLeftovers();
   return true;
 }
 

@@ -145,19 +145,25 @@ TEST(FileAccess, SavingThroughAHardLinkSplitsItButUnderWine) {
 }
 
 // What a save that died leaves has a name of its own; the next save of the
-// same document removes it, unless a save at work still holds it.
+// same document removes it, unless a save at work still holds it. A save
+// under Wine killed just after it linked a second name to the document
+// leaves that name on the document's own file, which the next save holds.
 TEST(FileAccess, TheNextSaveRemovesLeftoversOfItsOwnDocumentOnly) {
   TempFolder scratch;
   const fs::path file = scratch.Path("doc.tvd");
   // The name's hash, as the saver makes it: FNV-1a over the file's name.
   uint32_t hash = 2166136261u;
   for (char c : std::string("doc.tvd")) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
-  char own[64], held[64];
+  char own[64], held[64], linked[64];
   std::snprintf(own, sizeof own, ".tvd-%08x-0123456789abcdef.tmp", static_cast<unsigned>(hash));
   std::snprintf(held, sizeof held, ".tvd-%08x-fedcba9876543210.tmp", static_cast<unsigned>(hash));
+  std::snprintf(linked, sizeof linked, ".tvd-%08x-00000000ffffffff.tmp",
+                static_cast<unsigned>(hash));
   const std::string other = ".tvd-00000000-0123456789abcdef.tmp";  // another document's
   for (const std::string& name : {std::string(own), std::string(held), other})
     WriteFile(scratch.Path(name), {1, 2, 3});
+  WriteFile(file, {1, 2, 3});  // the document, which the save replaces
+  fs::create_hard_link(file, scratch.Path(linked));
 #ifdef _WIN32
   UniqueFile live(CreateFileW(scratch.Path(held).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               0, nullptr));
@@ -170,6 +176,7 @@ TEST(FileAccess, TheNextSaveRemovesLeftoversOfItsOwnDocumentOnly) {
   doc.SetPath(Wide(file).c_str());
   ASSERT_EQ(doc.Save(), DocStatus::Ok);
   EXPECT_FALSE(fs::exists(scratch.Path(own)));
+  EXPECT_FALSE(fs::exists(scratch.Path(linked)));
   EXPECT_TRUE(fs::exists(scratch.Path(held)));
   EXPECT_TRUE(fs::exists(scratch.Path(other)));
   live.reset();
