@@ -306,6 +306,31 @@ DocumentReader::Attrib* DocumentReader::DecodeCopy(const uint8_t*& at, void* slo
   return new (slot) Attrib(name, value);
 }
 
+// Moves bytes back to a lower address, as memmove does. Most names and texts
+// are short, and a call would cost more than the move: up to 32 bytes move
+// as two pieces that may overlap, both loaded before either is stored.
+template <size_t N>
+void MovePieces(uint8_t* to, const uint8_t* from, size_t bytes) {
+  uint8_t head[N], tail[N];
+  std::memcpy(head, from, N);
+  std::memcpy(tail, from + bytes - N, N);
+  std::memcpy(to, head, N);
+  std::memcpy(to + bytes - N, tail, N);
+}
+
+inline void MoveBack(uint8_t* to, const uint8_t* from, size_t bytes) {
+  if (bytes > 32)
+    std::memmove(to, from, bytes);
+  else if (bytes >= 16)
+    MovePieces<16>(to, from, bytes);
+  else if (bytes >= 8)
+    MovePieces<8>(to, from, bytes);
+  else if (bytes >= 4)
+    MovePieces<4>(to, from, bytes);
+  else if (bytes >= 2)
+    MovePieces<2>(to, from, bytes);
+}
+
 // A value of fixed size leaves its name where it is: the zero after the
 // name goes over the tag, once the tag has been read. Before a text, a
 // name's characters move back over its length, which leaves room for the
@@ -339,14 +364,14 @@ void DocumentReader::DecodeInPlace(uint8_t* at, size_t size, Attrib* slots, uint
     } else {
       const uint32_t length = U32(tagAt + 2);
       const size_t nameSize = ZeroCut(name, nameLength, end);
-      std::memmove(at, name, nameSize * 2);
+      MoveBack(at, name, nameSize * 2);
       nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(at), nameSize);
       uint8_t* const free = at + nameSize * 2 + 2;  // even: every field of the format is
       const uint8_t* const chars = tagAt + 6;
       uint8_t* const prefix = free + (reinterpret_cast<uintptr_t>(free) & 2);
       BSTR text = reinterpret_cast<BSTR>(prefix + sizeof(uint32_t));
       const size_t textSize = ZeroCut(chars, length, end);
-      std::memmove(text, chars, textSize * 2);
+      MoveBack(reinterpret_cast<uint8_t*>(text), chars, textSize * 2);
       DocumentPool::FinishText(text, textSize);
       value.bstrVal = text;
       value.vt = VT_BSTR;

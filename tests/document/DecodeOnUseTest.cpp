@@ -311,10 +311,11 @@ TEST_F(DecodeOnUse, ACutFailsAtTheFieldItBreaks) {
 // decodes to the whole, terminated string, and each text to a BSTR whose
 // length lies on a four-byte boundary, as a copy in the pool would.
 // Names and texts short and long, around the sixteen characters that are
-// searched for a zero together, with a zero inside, first or last.
+// searched for a zero together and the sizes a short field moves in, with a
+// zero inside, first or last.
 TEST_F(DecodeOnUse, NamesAndTextsAreWholeWhereverTheyLie) {
   std::vector<std::u16string> strings;
-  for (size_t n : {0, 1, 2, 3, 4, 5, 15, 16, 17, 31, 32, 33}) {
+  for (size_t n : {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33}) {
     std::u16string s;
     for (size_t i = 0; i < n; ++i) s += static_cast<char16_t>(u'a' + i);
     strings.push_back(s);
