@@ -76,6 +76,31 @@ inline size_t ZeroCut(const uint8_t* chars, size_t count, const uint8_t* readabl
   return i + WideLength(chars + 2 * i, count - i);
 }
 
+// Moves bytes back to a lower address, as memmove does. Most names and texts
+// are short, and a call would cost more than the move: up to 32 bytes move
+// as two pieces that may overlap, both loaded before either is stored.
+template <size_t N>
+void MovePieces(uint8_t* to, const uint8_t* from, size_t bytes) {
+  uint8_t head[N], tail[N];
+  std::memcpy(head, from, N);
+  std::memcpy(tail, from + bytes - N, N);
+  std::memcpy(to, head, N);
+  std::memcpy(to + bytes - N, tail, N);
+}
+
+inline void MoveBack(uint8_t* to, const uint8_t* from, size_t bytes) {
+  if (bytes > 32)
+    std::memmove(to, from, bytes);
+  else if (bytes >= 16)
+    MovePieces<16>(to, from, bytes);
+  else if (bytes >= 8)
+    MovePieces<8>(to, from, bytes);
+  else if (bytes >= 4)
+    MovePieces<4>(to, from, bytes);
+  else if (bytes >= 2)
+    MovePieces<2>(to, from, bytes);
+}
+
 }  // namespace
 
 DocStatus DocumentReader::ReadBody(VirtualDocument& doc) {
@@ -304,31 +329,6 @@ DocumentReader::Attrib* DocumentReader::DecodeCopy(const uint8_t*& at, void* slo
     value.vt = VT_BSTR;
   }
   return new (slot) Attrib(name, value);
-}
-
-// Moves bytes back to a lower address, as memmove does. Most names and texts
-// are short, and a call would cost more than the move: up to 32 bytes move
-// as two pieces that may overlap, both loaded before either is stored.
-template <size_t N>
-void MovePieces(uint8_t* to, const uint8_t* from, size_t bytes) {
-  uint8_t head[N], tail[N];
-  std::memcpy(head, from, N);
-  std::memcpy(tail, from + bytes - N, N);
-  std::memcpy(to, head, N);
-  std::memcpy(to + bytes - N, tail, N);
-}
-
-inline void MoveBack(uint8_t* to, const uint8_t* from, size_t bytes) {
-  if (bytes > 32)
-    std::memmove(to, from, bytes);
-  else if (bytes >= 16)
-    MovePieces<16>(to, from, bytes);
-  else if (bytes >= 8)
-    MovePieces<8>(to, from, bytes);
-  else if (bytes >= 4)
-    MovePieces<4>(to, from, bytes);
-  else if (bytes >= 2)
-    MovePieces<2>(to, from, bytes);
 }
 
 // A value of fixed size leaves its name where it is: the zero after the
