@@ -25,7 +25,14 @@ constexpr bool kStoredUnitsAreCharacters = true;
 constexpr bool kStoredUnitsAreCharacters = false;
 #endif
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+// One load where the stored order is this machine's: the compiler joins the
+// bytes of U32 into one load, not those of a 16-bit field.
+uint16_t U16(const uint8_t* p) {
+  if (!kStoredUnitsAreCharacters) return static_cast<uint16_t>(p[0] | p[1] << 8);
+  uint16_t value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
+}
 
 uint32_t U32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -76,6 +83,17 @@ inline size_t ZeroCut(const uint8_t* chars, size_t count, const uint8_t* readabl
   return i + WideLength(chars + 2 * i, count - i);
 }
 
+// What the compiler must not see through: a value it could otherwise tell
+// equal to one just read, and take from the read, which would make the
+// code after it wait for the load.
+template <class T>
+T Unseen(T value) {
+#if defined(__GNUC__)
+  asm("" : "+r"(value));
+#endif
+  return value;
+}
+
 // Moves bytes back to a lower address, as memmove does. Most names and texts
 // are short, and a call would cost more than the move: up to 32 bytes move
 // as two pieces that may overlap, both loaded before either is stored.
@@ -104,6 +122,7 @@ inline void MoveBack(uint8_t* to, const uint8_t* from, size_t bytes) {
 }  // namespace
 
 DocStatus DocumentReader::ReadBody(VirtualDocument& doc) {
+  std::fill(std::begin(m_nameLengths), std::end(m_nameLengths), 0u);
   doc.m_formatVersion = -1;
   if (!ReadHeader()) return Fail(doc);
   doc.m_formatVersion = m_version;
@@ -187,13 +206,22 @@ bool DocumentReader::CheckWideAttribs(uint32_t count) {
   const uint8_t* const end = p + m_in.remaining();
   for (uint32_t i = 0; i < count; ++i) {
     if (end - p < 4) return StopAt(p, p);
-    uint64_t bytes = uint64_t{U32(p)} * 2;
+    // The guess's step is taken without waiting for the length: the length
+    // only decides whether to take it again.
+    uint32_t& guess = m_nameLengths[i % kGuessedPlaces];
+    size_t step = Unseen(size_t{guess} * 2 + 6);
+    const uint32_t nameLength = U32(p);
+    if (nameLength != guess) {
+      guess = nameLength;
+      step = Unseen(size_t{nameLength} * 2 + 6);
+    }
+    uint64_t bytes = uint64_t{nameLength} * 2;
     // Away from the end, one test tells that the name, the tag and eight
     // bytes after it are there, which a value of fixed size or a text's
     // length needs; a record that this does not settle is tested field by
     // field below, so that a fault is found where it lies.
     if (bytes + 14 <= static_cast<uint64_t>(end - p)) {
-      const uint8_t* const after = p + 6 + bytes;
+      const uint8_t* const after = p + step;
       const uint16_t tag = U16(after - 2);
       if (tag == kTagI4) {
         p = after + 4;

@@ -71,4 +71,14 @@ class DocumentReader {
   uint8_t* m_data;  // borrowed: what m_in reads
   int m_version;
   WString m_wide;  // reused for 8-bit text
+  // The check walks a chain: each record's place depends on the lengths
+  // before it, and a step that waits for a load to know its length takes
+  // the load's whole latency. Most documents give their blocks the same
+  // properties in the same order, so a record's name is usually as long as
+  // the one at its place in the block before; the check takes that step at
+  // once and lets the length read meanwhile confirm it. A wrong guess costs
+  // a mispredicted branch, no more than a file whose lengths vary already
+  // pays. Places past the table's size look back the table's size.
+  static constexpr uint32_t kGuessedPlaces = 1024;
+  uint32_t m_nameLengths[kGuessedPlaces];
 };
