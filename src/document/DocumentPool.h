@@ -38,9 +38,15 @@ class DocumentPool {
   OLECHAR* StartString(size_t maxSize) {
     return static_cast<OLECHAR*>(Allocate(CharBytes(maxSize), alignof(OLECHAR)));
   }
-  static PooledString FinishString(OLECHAR* text, size_t size) {
-    text[size] = 0;
+  // The first size of room characters, ended by a zero after all of them;
+  // where size is less than room, the character at size must be a zero.
+  // The zero's place does not wait for where a text's first zero lies.
+  static PooledString FinishString(OLECHAR* text, size_t size, size_t room) {
+    text[room] = 0;
     return PooledString(text, size);
+  }
+  static PooledString FinishString(OLECHAR* text, size_t size) {
+    return FinishString(text, size, size);
   }
 
   // Room for a text value of up to maxSize characters in the BSTR layout
@@ -54,13 +60,14 @@ class DocumentPool {
         static_cast<char*>(Allocate(sizeof(uint32_t) + CharBytes(maxSize), alignof(uint32_t)));
     return reinterpret_cast<BSTR>(block + sizeof(uint32_t));
   }
-  static void FinishText(BSTR text, size_t size) {
+  static void FinishText(BSTR text, size_t size, size_t room) {
     // The caller's maxSize came from a 32-bit length, but a BSTR counts
     // bytes in 32 bits too; the reader refuses texts longer than that.
     const uint32_t bytes = static_cast<uint32_t>(size * sizeof(OLECHAR));
     std::memcpy(reinterpret_cast<char*>(text) - sizeof(uint32_t), &bytes, sizeof bytes);
-    text[size] = 0;
+    text[room] = 0;
   }
+  static void FinishText(BSTR text, size_t size) { FinishText(text, size, size); }
 
   // Gives every chunk back; everything made from the pool is gone.
   void Release();

@@ -366,6 +366,9 @@ DocumentReader::Attrib* DocumentReader::DecodeCopy(const uint8_t*& at, void* slo
 // and the text's length, gives its BSTR length a place on a four-byte
 // boundary, and the characters move back once more behind it. Nothing is
 // written past a text's own bytes: the next record is still to be read.
+// Names and texts move and get their zero by their stored length, not by
+// where a zero inside them cuts them short (that zero ends them as well),
+// so that no store waits for the search for it.
 //
 // One loop with the position in a register: a large file's decode is
 // mostly this, and each record's place depends on the lengths before it.
@@ -381,7 +384,7 @@ void DocumentReader::DecodeInPlace(uint8_t* at, size_t size, Attrib* slots, uint
     PooledString nameString;
     if (tag == kTagI4 || tag == kTagR8 || tag == kTagDate) {
       nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name),
-                                              ZeroCut(name, nameLength, end));
+                                              ZeroCut(name, nameLength, end), nameLength);
       if (tag == kTagI4) {
         value.lVal = static_cast<LONG>(U32(tagAt + 2));
         at = tagAt + 6;
@@ -392,15 +395,15 @@ void DocumentReader::DecodeInPlace(uint8_t* at, size_t size, Attrib* slots, uint
     } else {
       const uint32_t length = U32(tagAt + 2);
       const size_t nameSize = ZeroCut(name, nameLength, end);
-      MoveBack(at, name, nameSize * 2);
-      nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(at), nameSize);
-      uint8_t* const free = at + nameSize * 2 + 2;  // even: every field of the format is
+      MoveBack(at, name, size_t{nameLength} * 2);
+      nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(at), nameSize, nameLength);
+      uint8_t* const free = at + size_t{nameLength} * 2 + 2;  // even: every field of the format is
       const uint8_t* const chars = tagAt + 6;
       uint8_t* const prefix = free + (reinterpret_cast<uintptr_t>(free) & 2);
       BSTR text = reinterpret_cast<BSTR>(prefix + sizeof(uint32_t));
       const size_t textSize = ZeroCut(chars, length, end);
-      MoveBack(reinterpret_cast<uint8_t*>(text), chars, textSize * 2);
-      DocumentPool::FinishText(text, textSize);
+      MoveBack(reinterpret_cast<uint8_t*>(text), chars, size_t{length} * 2);
+      DocumentPool::FinishText(text, textSize, length);
       value.bstrVal = text;
       value.vt = VT_BSTR;
       at = tagAt + 6 + size_t{length} * 2;
