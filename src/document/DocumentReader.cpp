@@ -359,32 +359,36 @@ DocumentReader::Attrib* DocumentReader::DecodeCopy(const uint8_t*& at, void* slo
   return new (slot) Attrib(name, value);
 }
 
-// A value of fixed size leaves its name where it is: the zero after the
-// name goes over the tag, once the tag has been read. Before a text, a
-// name's characters move back over its length, which leaves room for the
-// zero after them. The room thus freed before the text's tag, with the tag
-// and the text's length, gives its BSTR length a place on a four-byte
-// boundary, and the characters move back once more behind it. Nothing is
-// written past a text's own bytes: the next record is still to be read.
-// Names and texts move and get their zero by their stored length, not by
-// where a zero inside them cuts them short (that zero ends them as well),
-// so that no store waits for the search for it.
+// Every name stays where it lies, its zero over the tag once the tag has
+// been read. A text stays where it lies too: its BSTR length goes over its
+// stored length, and its zero over the first two bytes of the next record,
+// whose name length is read first. The block's last record has no next one
+// to lend those bytes, and nothing may be written past its own: its name
+// and its text move two bytes back: the name over the last two bytes of
+// its length (the first two may hold the zero of a text before it), the
+// text behind its BSTR length, which goes over the tag and the first two
+// bytes of its stored length. A BSTR length is read as bytes, on any
+// boundary.
+// Names and texts get their zero by their stored length, not by where a
+// zero inside them cuts them short (that zero ends them as well), so that
+// no store waits for the search for it.
 //
 // One loop with the position in a register: a large file's decode is
 // mostly this, and each record's place depends on the lengths before it.
 void DocumentReader::DecodeInPlace(uint8_t* at, size_t size, Attrib* slots, uint32_t count) {
   const uint8_t* const end = at + size;
+  uint32_t nameLength = count ? U32(at) : 0;
   for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t nameLength = U32(at);
     uint8_t* const name = at + 4;
     uint8_t* const tagAt = name + size_t{nameLength} * 2;
     const uint16_t tag = U16(tagAt);
+    const size_t nameSize = ZeroCut(name, nameLength, end);
     VARIANT value = {};
     value.vt = tag;
     PooledString nameString;
     if (tag == kTagI4 || tag == kTagR8 || tag == kTagDate) {
-      nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name),
-                                              ZeroCut(name, nameLength, end), nameLength);
+      nameString =
+          DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name), nameSize, nameLength);
       if (tag == kTagI4) {
         value.lVal = static_cast<LONG>(U32(tagAt + 2));
         at = tagAt + 6;
@@ -392,21 +396,27 @@ void DocumentReader::DecodeInPlace(uint8_t* at, size_t size, Attrib* slots, uint
         std::memcpy(&value.dblVal, tagAt + 2, 8);  // bits, not a double: NaN payloads stay
         at = tagAt + 10;
       }
+      if (at != end) nameLength = U32(at);
     } else {
       const uint32_t length = U32(tagAt + 2);
-      const size_t nameSize = ZeroCut(name, nameLength, end);
-      MoveBack(at, name, size_t{nameLength} * 2);
-      nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(at), nameSize, nameLength);
-      uint8_t* const free = at + size_t{nameLength} * 2 + 2;  // even: every field of the format is
-      const uint8_t* const chars = tagAt + 6;
-      uint8_t* const prefix = free + (reinterpret_cast<uintptr_t>(free) & 2);
-      BSTR text = reinterpret_cast<BSTR>(prefix + sizeof(uint32_t));
+      uint8_t* const chars = tagAt + 6;
       const size_t textSize = ZeroCut(chars, length, end);
-      MoveBack(reinterpret_cast<uint8_t*>(text), chars, size_t{length} * 2);
+      BSTR text = reinterpret_cast<BSTR>(chars);
+      at = chars + size_t{length} * 2;
+      if (at != end) {
+        nameString =
+            DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name), nameSize, nameLength);
+        nameLength = U32(at);  // before the text's zero goes over it
+      } else {
+        MoveBack(name - 2, name, size_t{nameLength} * 2);
+        nameString =
+            DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name - 2), nameSize, nameLength);
+        text = reinterpret_cast<BSTR>(chars - 2);
+        MoveBack(chars - 2, chars, size_t{length} * 2);
+      }
       DocumentPool::FinishText(text, textSize, length);
       value.bstrVal = text;
       value.vt = VT_BSTR;
-      at = tagAt + 6 + size_t{length} * 2;
     }
     new (slots + i) Attrib(nameString, value);
   }

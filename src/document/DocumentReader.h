@@ -6,10 +6,11 @@
 // the checked bytes of its attributes and decodes them when they are first
 // used, so that opening a large file to read a few values costs little more
 // than reading it. That decode trusts the check and looks at every field
-// once. In the newest format it leaves names and texts in the kept bytes: a
-// name before a number or a date where it lies, its zero character over the
-// tag; a name before a text, and the text, moved a few bytes back so that
-// each gets its zero character, and the text its length before it.
+// once. In the newest format it leaves names and texts where they lie in
+// the kept bytes: a name's zero character goes over the tag after it, a
+// text's BSTR length over its stored length and its zero character over
+// the start of the next record. Only a block's last text, which has no next
+// record, moves two bytes back with its name to make that room.
 #pragma once
 
 #include "ByteReader.h"

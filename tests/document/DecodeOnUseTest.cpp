@@ -323,8 +323,8 @@ TEST_F(DecodeOnUse, ACutFailsAtTheFieldItBreaks) {
 
 // Names and texts of every length up to a few characters, with and without a
 // zero in them, so that they lie at every alignment the file gives: each
-// decodes to the whole, terminated string, and each text to a BSTR whose
-// length lies on a four-byte boundary, as a copy in the pool would.
+// decodes to the whole, terminated string, and each text to a BSTR that
+// everything reading a BSTR reads.
 // Names and texts short and long, around the sixteen characters that are
 // searched for a zero together and the sizes a short field moves in, with a
 // zero inside, first or last.
@@ -362,10 +362,62 @@ TEST_F(DecodeOnUse, NamesAndTextsAreWholeWhereverTheyLie) {
       EXPECT_EQ(SysStringLen(v.bstrVal),
                 text.find(u'\0') == std::u16string::npos ? text.size() : text.find(u'\0'));
       EXPECT_EQ(v.bstrVal[SysStringLen(v.bstrVal)], 0);
-      EXPECT_EQ(reinterpret_cast<uintptr_t>(v.bstrVal) % alignof(uint32_t), 0u);
+      Var copy;
+      ASSERT_EQ(VariantCopy(copy.put(), const_cast<VARIANT*>(&v)), S_OK);
+      EXPECT_EQ(Utf8(copy), upToZero(text));
       ++a;
     }
   }
+}
+
+// A text decoded in place puts its zero over the start of the record after
+// it, once that record's name length has been read, and the block's last
+// record writes nothing past the block. Texts before every kind of record
+// and at the end of blocks, decoded last block first, come out whole, and a
+// block left stored between them saves as it was read.
+TEST_F(DecodeOnUse, ATextsZeroStaysInItsBlock) {
+  TvdBytes image;
+  image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(3);
+  for (int b = 0; b < 3; ++b) {
+    image.Wide(u"Block" + std::u16string(1, u'A' + b)).U32(9);
+    for (uint16_t tag : {3, 5, 7, 8}) {
+      image.Wide(u"before").U16(8).Wide(u"text before");
+      image.Wide(u"after").U16(tag);
+      if (tag == 3)
+        image.U32(42);
+      else if (tag == 8)
+        image.Wide(u"text after");
+      else
+        image.F64(0.5);
+    }
+    image.Wide(u"last").U16(8).Wide(u"last text");
+  }
+  const Bytes pristine = image.bytes();
+  Bytes file = pristine;  // read borrowed: nothing lies after the last text
+  VirtualDocument doc;
+  ASSERT_EQ(doc.ReadBorrowed(file.data(), file.size()), DocStatus::Ok);
+  const auto& blocks = doc.blocks();
+  for (auto block : {std::next(blocks.begin(), 2), blocks.begin()}) {
+    SCOPED_TRACE(Utf8(block->name));
+    std::vector<std::string> seen;
+    for (const auto& a : block->attribs()) {
+      EXPECT_EQ(a.name.c_str()[a.name.size()], 0);
+      const VARIANT& v = a.value();
+      std::string value = v.vt == VT_BSTR ? Utf8(v) : std::to_string(v.vt);
+      if (v.vt == VT_BSTR) {
+        EXPECT_EQ(v.bstrVal[SysStringLen(v.bstrVal)], 0);
+      }
+      seen.push_back(Utf8(a.name) + "=" + value);
+    }
+    const std::vector<std::string> expected = {
+        "before=text before", "after=3", "before=text before", "after=5",
+        "before=text before", "after=7", "before=text before", "after=text after",
+        "last=last text"};
+    EXPECT_EQ(seen, expected);
+  }
+  VirtualDocument reference;
+  ASSERT_EQ(reference.Read(pristine.data(), pristine.size()), DocStatus::Ok);
+  EXPECT_EQ(SaveCopy(doc), SaveCopy(reference));
 }
 
 // A name before a value of fixed size stays where it lies: names of every
