@@ -204,60 +204,65 @@ bool DocumentReader::CheckAttrib() {
 bool DocumentReader::CheckWideAttribs(uint32_t count) {
   const uint8_t* p = m_in.cursor();
   const uint8_t* const end = p + m_in.remaining();
-  for (uint32_t i = 0; i < count; ++i) {
-    if (end - p < 4) return StopAt(p, p);
-    // The guess's step is taken without waiting for the length: the length
-    // only decides whether to take it again.
-    uint32_t& guess = m_nameLengths[i % kGuessedPlaces];
-    size_t step = Unseen(size_t{guess} * 2 + 6);
-    const uint32_t nameLength = U32(p);
-    if (nameLength != guess) {
-      guess = nameLength;
-      step = Unseen(size_t{nameLength} * 2 + 6);
-    }
-    uint64_t bytes = uint64_t{nameLength} * 2;
-    // Away from the end, one test tells that the name, the tag and eight
-    // bytes after it are there, which a value of fixed size or a text's
-    // length needs; a record that this does not settle is tested field by
-    // field below, so that a fault is found where it lies.
-    if (bytes + 14 <= static_cast<uint64_t>(end - p)) {
-      const uint8_t* const after = p + step;
-      const uint16_t tag = U16(after - 2);
-      if (tag == kTagI4) {
-        p = after + 4;
+  // The table's places in turn, from its first again after its last. A
+  // pointer that walks them is also the loop's count.
+  uint32_t* const places = m_nameLengths;
+  for (uint32_t done = 0; done < count; done += kGuessedPlaces) {
+    uint32_t* const stop = places + std::min(count - done, kGuessedPlaces);
+    for (uint32_t* guess = places; guess != stop; ++guess) {
+      if (end - p < 4) return StopAt(p, p);
+      // The guess's step is taken without waiting for the length: the
+      // length only decides whether to take it again.
+      uint64_t step = Unseen(uint64_t{*guess} * 2 + 6);
+      const uint32_t nameLength = U32(p);
+      if (nameLength != *guess) {
+        *guess = nameLength;
+        step = Unseen(uint64_t{nameLength} * 2 + 6);
+      }
+      // Away from the end, one test tells that the name, the tag and eight
+      // bytes after it are there, which a value of fixed size or a text's
+      // length needs; a record that this does not settle is tested field
+      // by field below, so that a fault is found where it lies.
+      if (step + 8 <= static_cast<uint64_t>(end - p)) {
+        const uint8_t* const after = p + step;
+        const uint16_t tag = U16(after - 2);
+        if (tag == kTagI4) {
+          p = after + 4;
+          continue;
+        }
+        if (tag == kTagR8 || tag == kTagDate) {
+          p = after + 8;
+          continue;
+        }
+        const uint32_t length = U32(after);
+        if (length <= kLongestText &&
+            uint64_t{length} * 2 <= static_cast<uint64_t>(end - after - 4)) {
+          p = after + 4 + uint64_t{length} * 2;
+          continue;
+        }
+      }
+      p += 4;
+      uint64_t bytes = uint64_t{nameLength} * 2;
+      if (bytes > static_cast<uint64_t>(end - p)) return StopAt(p, p);
+      p += bytes;
+      if (end - p < 2) return StopAt(p, p);
+      const uint16_t tag = U16(p);
+      p += 2;
+      const ptrdiff_t fixed = tag == kTagI4 ? 4 : tag == kTagR8 || tag == kTagDate ? 8 : 0;
+      if (fixed) {
+        if (end - p < fixed) return StopAt(p, p);
+        p += fixed;
         continue;
       }
-      if (tag == kTagR8 || tag == kTagDate) {
-        p = after + 8;
-        continue;
-      }
-      const uint32_t length = U32(after);
-      if (length <= kLongestText &&
-          uint64_t{length} * 2 <= static_cast<uint64_t>(end - after - 4)) {
-        p = after + 4 + uint64_t{length} * 2;
-        continue;
-      }
+      const uint8_t* const text = p;
+      if (end - p < 4) return StopAt(p, p);
+      const uint32_t length = U32(p);
+      p += 4;
+      bytes = uint64_t{length} * 2;
+      if (bytes > static_cast<uint64_t>(end - p)) return StopAt(p, p);
+      p += bytes;
+      if (length > kLongestText) return StopAt(p, text);
     }
-    p += 4;
-    if (bytes > static_cast<uint64_t>(end - p)) return StopAt(p, p);
-    p += bytes;
-    if (end - p < 2) return StopAt(p, p);
-    const uint16_t tag = U16(p);
-    p += 2;
-    const ptrdiff_t fixed = tag == kTagI4 ? 4 : tag == kTagR8 || tag == kTagDate ? 8 : 0;
-    if (fixed) {
-      if (end - p < fixed) return StopAt(p, p);
-      p += fixed;
-      continue;
-    }
-    const uint8_t* const text = p;
-    if (end - p < 4) return StopAt(p, p);
-    const uint32_t length = U32(p);
-    p += 4;
-    bytes = uint64_t{length} * 2;
-    if (bytes > static_cast<uint64_t>(end - p)) return StopAt(p, p);
-    p += bytes;
-    if (length > kLongestText) return StopAt(p, text);
   }
   return StopAt(p, nullptr);
 }
