@@ -61,10 +61,10 @@ size_t WideLength(const uint8_t* chars, size_t count) {
 // sixteen tested in one go: the decode of a file of mixed lengths would
 // mispredict a branch on every few units. The last sixteen read may reach
 // past the field; the bit past it stops the search at its end. Where fewer
-// than 32 bytes are left to read, four units at a time.
+// than 32 bytes are left to read, one unit at a time.
 inline size_t ZeroCut(const uint8_t* chars, size_t count, const uint8_t* readable) {
-  size_t i = 0;
 #if defined(__SSE2__)
+  size_t i = 0;
   const __m128i zero = _mm_setzero_si128();
   while (readable - (chars + 2 * i) >= 32) {
     const auto* at = reinterpret_cast<const __m128i*>(chars + 2 * i);
@@ -77,10 +77,14 @@ inline size_t ZeroCut(const uint8_t* chars, size_t count, const uint8_t* readabl
     if (zeros) return i + static_cast<size_t>(__builtin_ctzll(zeros)) / 2;
     i += 16;
   }
+  // A call would make the decode's loop keep its values in memory across it.
+  for (; i < count; ++i)
+    if (U16(chars + 2 * i) == 0) return i;
+  return count;
 #else
   (void)readable;
+  return WideLength(chars, count);
 #endif
-  return i + WideLength(chars + 2 * i, count - i);
 }
 
 // What the compiler must not see through: a value it could otherwise tell
