@@ -211,10 +211,17 @@ bool DocumentReader::CheckWideAttribs(uint32_t count) {
   // The table's places in turn, from its first again after its last. A
   // pointer that walks them is also the loop's count.
   uint32_t* const places = m_nameLengths;
+  // The last addresses at which a record's name length, and the eight bytes
+  // after its tag, may start: tested as addresses, a bound shares the add
+  // that finds the field it guards. Nothing wraps: the header was read from
+  // the same bytes, so end lies well past address 8, and a step is less
+  // than 2^34.
+  const uintptr_t lastLengthAt = reinterpret_cast<uintptr_t>(end) - 4;
+  const uint64_t lastValueAt = uint64_t{reinterpret_cast<uintptr_t>(end)} - 8;
   for (uint32_t done = 0; done < count; done += kGuessedPlaces) {
     uint32_t* const stop = places + std::min(count - done, kGuessedPlaces);
     for (uint32_t* guess = places; guess != stop; ++guess) {
-      if (end - p < 4) return StopAt(p, p);
+      if (reinterpret_cast<uintptr_t>(p) > lastLengthAt) return StopAt(p, p);
       // The guess's step is taken without waiting for the length: the
       // length only decides whether to take it again.
       uint64_t step = Unseen(uint64_t{*guess} * 2 + 6);
@@ -227,7 +234,7 @@ bool DocumentReader::CheckWideAttribs(uint32_t count) {
       // bytes after it are there, which a value of fixed size or a text's
       // length needs; a record that this does not settle is tested field
       // by field below, so that a fault is found where it lies.
-      if (step + 8 <= static_cast<uint64_t>(end - p)) {
+      if (uint64_t{reinterpret_cast<uintptr_t>(p)} + step <= lastValueAt) {
         const uint8_t* const after = p + step;
         const uint16_t tag = U16(after - 2);
         if (tag == kTagI4) {
