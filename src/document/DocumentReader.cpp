@@ -56,33 +56,56 @@ size_t WideLength(const uint8_t* chars, size_t count) {
   return count;
 }
 
-// How many of count stored UTF-16LE units come before the first zero one;
-// the bytes up to readable may be read. Sixteen units at a time, each
-// sixteen tested in one go: the decode of a file of mixed lengths would
-// mispredict a branch on every few units. The last sixteen read may reach
-// past the field; the bit past it stops the search at its end. Where fewer
-// than 32 bytes are left to read, one unit at a time.
-inline size_t ZeroCut(const uint8_t* chars, size_t count, const uint8_t* readable) {
+#if defined(__GNUC__)
+#define LIKELY(condition) __builtin_expect(static_cast<bool>(condition), 1)
+#define ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define LIKELY(condition) (condition)
+#define ALWAYS_INLINE inline
+#endif
+
+#if defined(__SSE2__)
+// One bit for each of the 32 UTF-16 units in the 64 bytes at p that is zero.
+inline uint64_t ZeroUnits(const uint8_t* p) {
+  const __m128i zero = _mm_setzero_si128();
+  const auto* at = reinterpret_cast<const __m128i*>(p);
+  const __m128i low = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_loadu_si128(at), zero),
+                                      _mm_cmpeq_epi16(_mm_loadu_si128(at + 1), zero));
+  const __m128i high = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_loadu_si128(at + 2), zero),
+                                       _mm_cmpeq_epi16(_mm_loadu_si128(at + 3), zero));
+  return uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(high)) << 16 |
+                  static_cast<uint32_t>(_mm_movemask_epi8(low))};
+}
+#endif
+
+// How many of count stored UTF-16LE units come before the first zero one.
+// The field lies in a run of checked bytes whose last 64 start at lastLook,
+// or lastLook is 0 for a run shorter than that. Thirty-two units at a time,
+// tested in one go: nearly every name and text is shorter, so the search
+// takes one look and no branch that depends on its length; the last look
+// may reach past the field, and the bit past it stops the search at its
+// end. Near the run's end the look is at its last 64 bytes, shifted.
+inline size_t ZeroCut(const uint8_t* chars, size_t count, uintptr_t lastLook) {
 #if defined(__SSE2__)
   size_t i = 0;
-  const __m128i zero = _mm_setzero_si128();
-  while (readable - (chars + 2 * i) >= 32) {
-    const auto* at = reinterpret_cast<const __m128i*>(chars + 2 * i);
-    // Two bits a unit.
-    uint64_t zeros =
-        static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_loadu_si128(at + 1), zero)))
-            << 16 |
-        static_cast<uint64_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_loadu_si128(at), zero)));
-    if (count - i <= 16) zeros |= uint64_t{1} << (2 * (count - i));
-    if (zeros) return i + static_cast<size_t>(__builtin_ctzll(zeros)) / 2;
-    i += 16;
+  for (; reinterpret_cast<uintptr_t>(chars + 2 * i) <= lastLook; i += 32) {
+    const uint64_t zeros = ZeroUnits(chars + 2 * i);
+    if (LIKELY(count - i < 32))
+      return i + static_cast<unsigned>(__builtin_ctzll(zeros | uint64_t{1} << (count - i)));
+    if (zeros) return i + static_cast<unsigned>(__builtin_ctzll(zeros));
+  }
+  if (lastLook) {
+    // Every field starts an even number of bytes from the run's end.
+    const auto* look = reinterpret_cast<const uint8_t*>(lastLook);
+    const uint64_t zeros = ZeroUnits(look) >> ((chars + 2 * i - look) / 2);
+    return i + static_cast<unsigned>(__builtin_ctzll(zeros | uint64_t{1} << (count - i)));
   }
   // A call would make the decode's loop keep its values in memory across it.
   for (; i < count; ++i)
     if (U16(chars + 2 * i) == 0) return i;
   return count;
 #else
-  (void)readable;
+  (void)lastLook;
   return WideLength(chars, count);
 #endif
 }
@@ -388,54 +411,61 @@ DocumentReader::Attrib* DocumentReader::DecodeCopy(const uint8_t*& at, void* slo
 // Names and texts get their zero by their stored length, not by where a
 // zero inside them cuts them short (that zero ends them as well), so that
 // no store waits for the search for it.
-//
-// One loop with the position in a register: a large file's decode is
-// mostly this, and each record's place depends on the lengths before it.
-void DocumentReader::DecodeInPlace(uint8_t* at, size_t size, Attrib* slots, uint32_t count) {
-  const uint8_t* const end = at + size;
-  uint32_t nameLength = count ? U32(at) : 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t* const name = at + 4;
-    uint8_t* const tagAt = name + size_t{nameLength} * 2;
-    const uint16_t tag = U16(tagAt);
-    const size_t nameSize = ZeroCut(name, nameLength, end);
-    VARIANT value = {};
-    value.vt = tag;
-    PooledString nameString;
-    if (tag == kTagI4 || tag == kTagR8 || tag == kTagDate) {
+template <bool kLast>
+ALWAYS_INLINE void DocumentReader::DecodeRecord(uint8_t*& at, uint32_t& nameLength, Attrib* slot,
+                                                uintptr_t lastLook) {
+  uint8_t* const name = at + 4;
+  uint8_t* const tagAt = name + size_t{nameLength} * 2;
+  const uint16_t tag = U16(tagAt);
+  const size_t nameSize = ZeroCut(name, nameLength, lastLook);
+  VARIANT value = {};
+  value.vt = tag;
+  PooledString nameString;
+  if (tag == kTagI4 || tag == kTagR8 || tag == kTagDate) {
+    nameString = DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name), nameSize, nameLength);
+    if (tag == kTagI4) {
+      value.lVal = static_cast<LONG>(U32(tagAt + 2));
+      at = tagAt + 6;
+    } else {
+      std::memcpy(&value.dblVal, tagAt + 2, 8);  // bits, not a double: NaN payloads stay
+      at = tagAt + 10;
+    }
+    if (!kLast) nameLength = U32(at);
+  } else {
+    const uint32_t length = U32(tagAt + 2);
+    uint8_t* const chars = tagAt + 6;
+    const size_t textSize = ZeroCut(chars, length, lastLook);
+    BSTR text = reinterpret_cast<BSTR>(chars);
+    at = chars + size_t{length} * 2;
+    if (!kLast) {
       nameString =
           DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name), nameSize, nameLength);
-      if (tag == kTagI4) {
-        value.lVal = static_cast<LONG>(U32(tagAt + 2));
-        at = tagAt + 6;
-      } else {
-        std::memcpy(&value.dblVal, tagAt + 2, 8);  // bits, not a double: NaN payloads stay
-        at = tagAt + 10;
-      }
-      if (at != end) nameLength = U32(at);
+      nameLength = U32(at);  // before the text's zero goes over it
     } else {
-      const uint32_t length = U32(tagAt + 2);
-      uint8_t* const chars = tagAt + 6;
-      const size_t textSize = ZeroCut(chars, length, end);
-      BSTR text = reinterpret_cast<BSTR>(chars);
-      at = chars + size_t{length} * 2;
-      if (at != end) {
-        nameString =
-            DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name), nameSize, nameLength);
-        nameLength = U32(at);  // before the text's zero goes over it
-      } else {
-        MoveBack(name - 2, name, size_t{nameLength} * 2);
-        nameString =
-            DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name - 2), nameSize, nameLength);
-        text = reinterpret_cast<BSTR>(chars - 2);
-        MoveBack(chars - 2, chars, size_t{length} * 2);
-      }
-      DocumentPool::FinishText(text, textSize, length);
-      value.bstrVal = text;
-      value.vt = VT_BSTR;
+      MoveBack(name - 2, name, size_t{nameLength} * 2);
+      nameString =
+          DocumentPool::FinishString(reinterpret_cast<OLECHAR*>(name - 2), nameSize, nameLength);
+      text = reinterpret_cast<BSTR>(chars - 2);
+      MoveBack(chars - 2, chars, size_t{length} * 2);
     }
-    new (slots + i) Attrib(nameString, value);
+    DocumentPool::FinishText(text, textSize, length);
+    value.bstrVal = text;
+    value.vt = VT_BSTR;
   }
+  new (slot) Attrib(nameString, value);
+}
+
+// The last record is decoded after the loop, so that the loop never tests
+// for it and keeps its values in registers: moving the last text calls
+// memmove when it is long.
+void DocumentReader::DecodeInPlace(uint8_t* at, size_t size, Attrib* slots, uint32_t count) {
+  if (count == 0) return;
+  const uintptr_t lastLook = size >= 64 ? reinterpret_cast<uintptr_t>(at + size - 64) : 0;
+  uint32_t nameLength = U32(at);
+  Attrib* const last = slots + count - 1;
+  for (Attrib* slot = slots; slot != last; ++slot)
+    DecodeRecord<false>(at, nameLength, slot, lastLook);
+  DecodeRecord<true>(at, nameLength, last, lastLook);
 }
 
 bool DocumentReader::ReadChars(const uint8_t*& chars, size_t& count) {

@@ -63,6 +63,12 @@ class DocumentReader {
   // Makes count attributes in slots from the checked records in the size
   // bytes at at, in place.
   static void DecodeInPlace(uint8_t* at, size_t size, Attrib* slots, uint32_t count);
+  // Makes the attribute in slot from the record at at, moves at past it and
+  // reads the next record's name length, unless the record is the block's
+  // last. nameLength holds the record's own; lastLook tells how far the
+  // search for a zero may read.
+  template <bool kLast>
+  static void DecodeRecord(uint8_t*& at, uint32_t& nameLength, Attrib* slot, uintptr_t lastLook);
   // Decodes count stored characters into room for as many, cut at the first
   // zero character; returns how many were kept.
   size_t Decode(const uint8_t* chars, size_t count, OLECHAR* into);

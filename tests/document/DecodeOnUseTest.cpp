@@ -325,18 +325,18 @@ TEST_F(DecodeOnUse, ACutFailsAtTheFieldItBreaks) {
 // zero in them, so that they lie at every alignment the file gives: each
 // decodes to the whole, terminated string, and each text to a BSTR that
 // everything reading a BSTR reads.
-// Names and texts short and long, around the sixteen characters that are
+// Names and texts short and long, around the 32 characters that are
 // searched for a zero together and the sizes a short field moves in, with a
 // zero inside, first or last.
 TEST_F(DecodeOnUse, NamesAndTextsAreWholeWhereverTheyLie) {
   std::vector<std::u16string> strings;
-  for (size_t n : {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33}) {
+  for (size_t n : {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65}) {
     std::u16string s;
     for (size_t i = 0; i < n; ++i) s += static_cast<char16_t>(u'a' + i);
     strings.push_back(s);
     if (n > 1) strings.push_back(s.substr(0, n / 2) + u'\0' + s.substr(n / 2 + 1));
     if (n > 4) strings.push_back(s.substr(0, n - 1) + u'\0');
-    if (n == 17 || n == 33) strings.push_back(u'\0' + s.substr(1));
+    if (n == 33 || n == 65) strings.push_back(u'\0' + s.substr(1));
   }
   TvdBytes image;
   image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(1);
@@ -420,6 +420,17 @@ TEST_F(DecodeOnUse, ATextsZeroStaysInItsBlock) {
   EXPECT_EQ(SaveCopy(doc), SaveCopy(reference));
 }
 
+namespace {
+
+// The letters of a name or text of n characters.
+std::u16string Letters(size_t n) {
+  std::u16string s;
+  for (size_t i = 0; i < n; ++i) s += static_cast<char16_t>(u'A' + i % 58);
+  return s;
+}
+
+}  // namespace
+
 // A name before a value of fixed size stays where it lies: names of every
 // length up to two of the pieces it is searched in, with a zero at every
 // place or none, before each kind of fixed value, in a file that ends with
@@ -428,8 +439,8 @@ TEST_F(DecodeOnUse, ATextsZeroStaysInItsBlock) {
 // was read or written past its record.
 TEST_F(DecodeOnUse, NamesBeforeFixedValuesAreWholeWhereverTheyLie) {
   std::vector<std::u16string> names;
-  for (size_t n = 0; n <= 33; ++n) {
-    const std::u16string s = std::u16string(u"abcdefghijklmnopqrstuvwxyzABCDEFG").substr(0, n);
+  for (size_t n = 0; n <= 65; ++n) {
+    const std::u16string s = Letters(n);
     names.push_back(s);
     for (size_t zero = 0; zero < n; ++zero)
       names.push_back(s.substr(0, zero) + u'\0' + s.substr(zero + 1));
@@ -475,30 +486,35 @@ TEST_F(DecodeOnUse, NamesBeforeFixedValuesAreWholeWhereverTheyLie) {
 
 // A record that ends the file, read borrowed from bytes of exactly its size,
 // so that a sanitizer build sees any read past them: names and texts of
-// every length up to two of the pieces they are searched in.
+// every length up to two of the pieces they are searched in, with a zero at
+// every place or none. Near its end a block is searched from its last 64
+// bytes, and a block shorter than that one character at a time.
 TEST_F(DecodeOnUse, ALastRecordIsReadNoFurtherThanTheFile) {
-  const std::u16string letters = u"abcdefghijklmnopqrstuvwxyzABCDEFG";
-  for (size_t n = 0; n <= letters.size(); ++n) {
-    const std::u16string s = letters.substr(0, n);
-    for (uint16_t tag : {3, 5, 8}) {
-      SCOPED_TRACE(std::to_string(n) + " " + std::to_string(tag));
-      TvdBytes image;
-      image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(1).Wide(u"Block").U32(1);
-      image.Wide(s).U16(tag);
-      if (tag == 3)
-        image.U32(7);
-      else if (tag == 5)
-        image.F64(0.5);
-      else
-        image.Wide(s);
-      Bytes file = image.bytes();
-      VirtualDocument doc;
-      ASSERT_EQ(doc.ReadBorrowed(file.data(), file.size()), DocStatus::Ok);
-      const auto& a = *doc.blocks().front().attribs().begin();
-      EXPECT_EQ(a.name, WString(s.begin(), s.end()));
-      EXPECT_EQ(a.value().vt, tag);
-      if (tag == 8) {
-        EXPECT_EQ(Utf8(a.value()), Utf8(WString(s.begin(), s.end())));
+  for (size_t n = 0; n <= 65; ++n) {
+    for (size_t zero = 0; zero <= n; ++zero) {
+      std::u16string s = Letters(n);
+      if (zero < n) s[zero] = 0;
+      const std::u16string kept = s.substr(0, zero);
+      for (uint16_t tag : {3, 5, 8}) {
+        SCOPED_TRACE(std::to_string(n) + " " + std::to_string(zero) + " " + std::to_string(tag));
+        TvdBytes image;
+        image.Magic("Tavorin Virtual Document x.xx").U32(2).U32(1).Wide(u"Block").U32(1);
+        image.Wide(s).U16(tag);
+        if (tag == 3)
+          image.U32(7);
+        else if (tag == 5)
+          image.F64(0.5);
+        else
+          image.Wide(s);
+        Bytes file = image.bytes();
+        VirtualDocument doc;
+        ASSERT_EQ(doc.ReadBorrowed(file.data(), file.size()), DocStatus::Ok);
+        const auto& a = *doc.blocks().front().attribs().begin();
+        EXPECT_EQ(a.name, WString(kept.begin(), kept.end()));
+        ASSERT_EQ(a.value().vt, tag);
+        if (tag == 8) {
+          EXPECT_EQ(Utf8(a.value()), Utf8(WString(kept.begin(), kept.end())));
+        }
       }
     }
   }
