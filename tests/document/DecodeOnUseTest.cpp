@@ -19,6 +19,13 @@
 
 namespace {
 
+// The letters of a name or text of n characters.
+std::u16string Letters(size_t n) {
+  std::u16string s;
+  for (size_t i = 0; i < n; ++i) s += static_cast<char16_t>(u'A' + i % 58);
+  return s;
+}
+
 // Three blocks of mixed values, one name and one text holding a zero.
 Bytes ThreeBlocks() {
   TvdBytes image;
@@ -331,8 +338,7 @@ TEST_F(DecodeOnUse, ACutFailsAtTheFieldItBreaks) {
 TEST_F(DecodeOnUse, NamesAndTextsAreWholeWhereverTheyLie) {
   std::vector<std::u16string> strings;
   for (size_t n : {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65}) {
-    std::u16string s;
-    for (size_t i = 0; i < n; ++i) s += static_cast<char16_t>(u'a' + i);
+    const std::u16string s = Letters(n);
     strings.push_back(s);
     if (n > 1) strings.push_back(s.substr(0, n / 2) + u'\0' + s.substr(n / 2 + 1));
     if (n > 4) strings.push_back(s.substr(0, n - 1) + u'\0');
@@ -419,17 +425,6 @@ TEST_F(DecodeOnUse, ATextsZeroStaysInItsBlock) {
   ASSERT_EQ(reference.Read(pristine.data(), pristine.size()), DocStatus::Ok);
   EXPECT_EQ(SaveCopy(doc), SaveCopy(reference));
 }
-
-namespace {
-
-// The letters of a name or text of n characters.
-std::u16string Letters(size_t n) {
-  std::u16string s;
-  for (size_t i = 0; i < n; ++i) s += static_cast<char16_t>(u'A' + i % 58);
-  return s;
-}
-
-}  // namespace
 
 // A name before a value of fixed size stays where it lies: names of every
 // length up to two of the pieces it is searched in, with a zero at every
