@@ -25,8 +25,8 @@ constexpr bool kStoredUnitsAreCharacters = true;
 constexpr bool kStoredUnitsAreCharacters = false;
 #endif
 
-// One load where the stored order is this machine's: the compiler joins the
-// bytes of U32 into one load, not those of a 16-bit field.
+// One load where the stored order is this machine's: the compiler does not
+// always join the bytes into one load itself.
 uint16_t U16(const uint8_t* p) {
   if (!kStoredUnitsAreCharacters) return static_cast<uint16_t>(p[0] | p[1] << 8);
   uint16_t value;
@@ -35,6 +35,11 @@ uint16_t U16(const uint8_t* p) {
 }
 
 uint32_t U32(const uint8_t* p) {
+  if (kStoredUnitsAreCharacters) {
+    uint32_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+  }
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
@@ -110,17 +115,6 @@ inline size_t ZeroCut(const uint8_t* chars, size_t count, uintptr_t lastLook) {
 #endif
 }
 
-// What the compiler must not see through: a value it could otherwise tell
-// equal to one just read, and take from the read, which would make the
-// code after it wait for the load.
-template <class T>
-T Unseen(T value) {
-#if defined(__GNUC__)
-  asm("" : "+r"(value));
-#endif
-  return value;
-}
-
 // Moves bytes back to a lower address, as memmove does. Most names and texts
 // are short, and a call would cost more than the move: up to 32 bytes move
 // as two pieces that may overlap, both loaded before either is stored.
@@ -149,7 +143,6 @@ inline void MoveBack(uint8_t* to, const uint8_t* from, size_t bytes) {
 }  // namespace
 
 DocStatus DocumentReader::ReadBody(VirtualDocument& doc) {
-  std::fill(std::begin(m_nameLengths), std::end(m_nameLengths), 0u);
   doc.m_formatVersion = -1;
   if (!ReadHeader()) return Fail(doc);
   doc.m_formatVersion = m_version;
@@ -233,48 +226,43 @@ bool DocumentReader::CheckWideAttribs(uint32_t count) {
   const uint8_t* const end = p + m_in.remaining();
   // The table's places in turn, from its first again after its last. A
   // pointer that walks them is also the loop's count.
-  uint32_t* const places = m_nameLengths;
-  // The last addresses at which a record's name length, and the eight bytes
-  // after its tag, may start: tested as addresses, a bound shares the add
-  // that finds the field it guards. Nothing wraps: the header was read from
-  // the same bytes, so end lies well past address 8, and a step is less
-  // than 2^34.
+  Shape* const places = m_shapes;
+  // A place's first guess: a name of no characters and a number, a shape
+  // that a record may have.
+  const uint32_t used = std::min(count, kGuessedPlaces);
+  if (used > m_shapesMade) {
+    std::fill(places + m_shapesMade, places + used, Shape{0, 4, 10, kTagI4, 0});
+    m_shapesMade = used;
+  }
+  // Tested as addresses, a bound shares the add that finds the field it
+  // guards. Nothing wraps: the header was read from the same bytes, so end
+  // lies past address 4, and a shape's size is less than 2^32.
   const uintptr_t lastLengthAt = reinterpret_cast<uintptr_t>(end) - 4;
-  const uint64_t lastValueAt = uint64_t{reinterpret_cast<uintptr_t>(end)} - 8;
+  const uint64_t endAt = reinterpret_cast<uintptr_t>(end);
   for (uint32_t done = 0; done < count; done += kGuessedPlaces) {
-    uint32_t* const stop = places + std::min(count - done, kGuessedPlaces);
-    for (uint32_t* guess = places; guess != stop; ++guess) {
+    Shape* const stop = places + std::min(count - done, kGuessedPlaces);
+    for (Shape* guess = places; guess != stop; ++guess) {
+      const Shape shape = *guess;
+      // A record of the guessed shape ends at next; the loads only confirm
+      // it, so the next record need not wait for them.
+      if (LIKELY(uint64_t{reinterpret_cast<uintptr_t>(p)} + shape.size <= endAt)) {
+        const uint8_t* const next = p + shape.size;
+        if (LIKELY(U32(p) == shape.nameLength && U16(p + shape.tagAt) == shape.tag)) {
+          if (!shape.text) {
+            p = next;
+            continue;
+          }
+          const uint32_t length = U32(next - 4);
+          if (LIKELY(length <= kLongestText &&
+                     uint64_t{length} * 2 <= static_cast<uint64_t>(end - next))) {
+            p = next + uint64_t{length} * 2;
+            continue;
+          }
+        }
+      }
+      // Field by field, so that a fault is found where it lies.
       if (reinterpret_cast<uintptr_t>(p) > lastLengthAt) return StopAt(p, p);
-      // The guess's step is taken without waiting for the length: the
-      // length only decides whether to take it again.
-      uint64_t step = Unseen(uint64_t{*guess} * 2 + 6);
       const uint32_t nameLength = U32(p);
-      if (nameLength != *guess) {
-        *guess = nameLength;
-        step = Unseen(uint64_t{nameLength} * 2 + 6);
-      }
-      // Away from the end, one test tells that the name, the tag and eight
-      // bytes after it are there, which a value of fixed size or a text's
-      // length needs; a record that this does not settle is tested field
-      // by field below, so that a fault is found where it lies.
-      if (uint64_t{reinterpret_cast<uintptr_t>(p)} + step <= lastValueAt) {
-        const uint8_t* const after = p + step;
-        const uint16_t tag = U16(after - 2);
-        if (tag == kTagI4) {
-          p = after + 4;
-          continue;
-        }
-        if (tag == kTagR8 || tag == kTagDate) {
-          p = after + 8;
-          continue;
-        }
-        const uint32_t length = U32(after);
-        if (length <= kLongestText &&
-            uint64_t{length} * 2 <= static_cast<uint64_t>(end - after - 4)) {
-          p = after + 4 + uint64_t{length} * 2;
-          continue;
-        }
-      }
       p += 4;
       uint64_t bytes = uint64_t{nameLength} * 2;
       if (bytes > static_cast<uint64_t>(end - p)) return StopAt(p, p);
@@ -283,6 +271,13 @@ bool DocumentReader::CheckWideAttribs(uint32_t count) {
       const uint16_t tag = U16(p);
       p += 2;
       const ptrdiff_t fixed = tag == kTagI4 ? 4 : tag == kTagR8 || tag == kTagDate ? 8 : 0;
+      // A name too long for the table's fields leaves the guess as it was.
+      if (nameLength < (1u << 30)) {
+        const uint32_t tagAt = 4 + nameLength * 2;
+        const uint32_t valueAt = tagAt + 2;
+        *guess = {nameLength, tagAt, valueAt + (fixed ? static_cast<uint32_t>(fixed) : 4u), tag,
+                  fixed == 0};
+      }
       if (fixed) {
         if (end - p < fixed) return StopAt(p, p);
         p += fixed;

@@ -81,11 +81,19 @@ class DocumentReader {
   // The check walks a chain: each record's place depends on the lengths
   // before it, and a step that waits for a load to know its length takes
   // the load's whole latency. Most documents give their blocks the same
-  // properties in the same order, so a record's name is usually as long as
-  // the one at its place in the block before; the check takes that step at
-  // once and lets the length read meanwhile confirm it. A wrong guess costs
-  // a mispredicted branch, no more than a file whose lengths vary already
-  // pays. Places past the table's size look back the table's size.
+  // properties in the same order, so a record usually has the shape of the
+  // one at its place in the block before: as long a name, the same tag. The
+  // check takes that record's step at once and lets the loads meanwhile
+  // confirm it. A wrong guess costs a mispredicted branch and a record read
+  // field by field. Places past the table's size look back the table's size.
+  struct Shape {
+    uint32_t nameLength;
+    uint32_t tagAt;  // from the record's start
+    uint32_t size;   // of the whole record, or up to a text's characters
+    uint16_t tag;
+    uint16_t text;
+  };
   static constexpr uint32_t kGuessedPlaces = 1024;
-  uint32_t m_nameLengths[kGuessedPlaces];
+  Shape m_shapes[kGuessedPlaces];
+  uint32_t m_shapesMade = 0;  // places given a first guess
 };

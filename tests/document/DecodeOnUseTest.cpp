@@ -258,14 +258,16 @@ struct Field {
   size_t wholeBlocks;
 };
 
-// Three blocks of every kind of attribute, the fields noted as they are
-// laid out. The second block's names are as long as the first's and the
-// third's are not, so that a check that guesses a name's length from the
-// block before meets both a guess that holds and one that does not. Each
-// field notes how many blocks lie whole before it.
+// Four blocks of every kind of attribute, the fields noted as they are laid
+// out. The second block's records have the shapes of the first's, the
+// third's names are of other lengths, and the fourth's are as long as the
+// third's but of other types, so that a check that guesses a record's shape
+// from the block before meets a guess that holds, one that fails at the
+// name and one that fails at the tag. Each field notes how many blocks lie
+// whole before it.
 Bytes EveryField(int version, std::vector<Field>& fields) {
   TvdBytes image;
-  image.Magic("Tavorin Virtual Document x.xx").U32(version).U32(3);
+  image.Magic("Tavorin Virtual Document x.xx").U32(version).U32(4);
   size_t whole = 0;
   auto fixed = [&](size_t size, auto write) {
     const size_t start = image.bytes().size();
@@ -278,23 +280,35 @@ Bytes EveryField(int version, std::vector<Field>& fields) {
     for (char16_t c : t) version == 2 ? image.U16(c) : image.Raw({static_cast<uint8_t>(c)});
     if (!t.empty()) fields.push_back({start, image.bytes().size(), start, whole});
   };
-  const std::u16string names[3][4] = {
-      {u"i", u"r", u"x", u"d"}, {u"I", u"R", u"X", u"D"}, {u"ii", u"rrr", u"", u"dddd"}};
-  for (const auto& name : names) {
+  struct Plan {
+    std::u16string names[4];
+    const char* types;  // Number, Real, teXt, Date
+  };
+  const Plan plans[] = {{{u"i", u"r", u"x", u"d"}, "NRXD"},
+                        {{u"I", u"R", u"X", u"D"}, "NRXD"},
+                        {{u"ii", u"rrr", u"", u"dddd"}, "NRXD"},
+                        {{u"xx", u"iii", u"", u"rrrr"}, "XNDR"}};
+  for (const Plan& plan : plans) {
     text(u"Block");
     fixed(4, [&] { image.U32(4); });
-    text(name[0]);
-    fixed(2, [&] { image.U16(3); });
-    fixed(4, [&] { image.U32(42); });
-    text(name[1]);
-    fixed(2, [&] { image.U16(5); });
-    fixed(8, [&] { image.F64(0.5); });
-    text(name[2]);
-    fixed(2, [&] { image.U16(8); });
-    text(u"text");
-    text(name[3]);
-    fixed(2, [&] { image.U16(7); });
-    fixed(8, [&] { image.F64(45000); });
+    for (int i = 0; i < 4; ++i) {
+      text(plan.names[i]);
+      switch (plan.types[i]) {
+        case 'N':
+          fixed(2, [&] { image.U16(3); });
+          fixed(4, [&] { image.U32(42); });
+          break;
+        case 'R':
+          fixed(2, [&] { image.U16(5); });
+          fixed(8, [&] { image.F64(0.5); });
+          break;
+        case 'X':
+          fixed(2, [&] { image.U16(8); });
+          text(u"text");
+          break;
+        default: fixed(2, [&] { image.U16(7); }); fixed(8, [&] { image.F64(45000); });
+      }
+    }
     ++whole;
   }
   return image.bytes();
@@ -322,9 +336,12 @@ TEST_F(DecodeOnUse, ACutFailsAtTheFieldItBreaks) {
     }
     VirtualDocument doc;
     ASSERT_EQ(doc.Read(full.data(), full.size()), DocStatus::Ok);
-    ASSERT_EQ(doc.blocks().size(), 3u);
+    ASSERT_EQ(doc.blocks().size(), 4u);
     const auto& last = doc.blocks().back().attribs().back();
-    EXPECT_EQ(std::u16string(last.name.begin(), last.name.end()), u"dddd");
+    EXPECT_EQ(std::u16string(last.name.begin(), last.name.end()), u"rrrr");
+    std::vector<VARTYPE> types;
+    for (const auto& a : doc.blocks().back().attribs()) types.push_back(a.value().vt);
+    EXPECT_EQ(types, (std::vector<VARTYPE>{VT_BSTR, VT_I4, VT_DATE, VT_R8}));
   }
 }
 
