@@ -231,7 +231,7 @@ bool DocumentReader::CheckWideAttribs(uint32_t count) {
   // that a record may have.
   const uint32_t used = std::min(count, kGuessedPlaces);
   if (used > m_shapesMade) {
-    std::fill(places + m_shapesMade, places + used, Shape{0, 4, 10, kTagI4, 0});
+    std::fill(places + m_shapesMade, places + used, ShapeOf(0, kTagI4));
     m_shapesMade = used;
   }
   // Tested as addresses, a bound shares the add that finds the field it
@@ -272,12 +272,7 @@ bool DocumentReader::CheckWideAttribs(uint32_t count) {
       p += 2;
       const ptrdiff_t fixed = tag == kTagI4 ? 4 : tag == kTagR8 || tag == kTagDate ? 8 : 0;
       // A name too long for the table's fields leaves the guess as it was.
-      if (nameLength < (1u << 30)) {
-        const uint32_t tagAt = 4 + nameLength * 2;
-        const uint32_t valueAt = tagAt + 2;
-        *guess = {nameLength, tagAt, valueAt + (fixed ? static_cast<uint32_t>(fixed) : 4u), tag,
-                  fixed == 0};
-      }
+      if (nameLength < (1u << 30)) *guess = ShapeOf(nameLength, tag);
       if (fixed) {
         if (end - p < fixed) return StopAt(p, p);
         p += fixed;
@@ -294,6 +289,14 @@ bool DocumentReader::CheckWideAttribs(uint32_t count) {
     }
   }
   return StopAt(p, nullptr);
+}
+
+DocumentReader::Shape DocumentReader::ShapeOf(uint32_t nameLength, uint16_t tag) {
+  const uint32_t tagAt = 4 + nameLength * 2;
+  const bool text = tag != kTagI4 && tag != kTagR8 && tag != kTagDate;
+  // A text's shape ends at its length: the characters after it vary.
+  const uint32_t valueSize = tag == kTagR8 || tag == kTagDate ? 8 : 4;
+  return {nameLength, tagAt, tagAt + 2 + valueSize, tag, text};
 }
 
 bool DocumentReader::StopAt(const uint8_t* reached, const uint8_t* fault) {

@@ -91,8 +91,11 @@ class DocumentReader {
     uint32_t tagAt;  // from the record's start
     uint32_t size;   // of the whole record, or up to a text's characters
     uint16_t tag;
-    uint16_t text;
+    bool text;
   };
+  // The shape of a record with a name of nameLength characters (less than
+  // 2^30) and tag.
+  static Shape ShapeOf(uint32_t nameLength, uint16_t tag);
   static constexpr uint32_t kGuessedPlaces = 1024;
   Shape m_shapes[kGuessedPlaces];
   uint32_t m_shapesMade = 0;  // places given a first guess
