@@ -1,5 +1,7 @@
 #include "DocumentPool.h"
 
+#include "SpareChunks.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -47,10 +49,17 @@ void* DocumentPool::AllocateInNewChunk(size_t bytes, size_t alignment) {
   const bool own = bytes + alignment > regular;
   const size_t wanted = own ? bytes + alignment : regular;
   if (wanted > g_limit || m_taken > g_limit - wanted) throw std::bad_alloc();
-  auto* chunk = static_cast<Chunk*>(std::malloc(kHeader + wanted));
-  if (!chunk) throw std::bad_alloc();
-  AdviseLargePages(chunk, kHeader + wanted);
+  static_assert(sizeof(Chunk) <= kHeader, "the header keeps what follows it aligned");
+  size_t size = 0;
+  auto* chunk = static_cast<Chunk*>(SpareChunks::Take(kHeader + wanted, size));
+  if (!chunk) {
+    size = kHeader + wanted;
+    chunk = static_cast<Chunk*>(std::malloc(size));
+    if (!chunk) throw std::bad_alloc();
+    AdviseLargePages(chunk, size);
+  }
   chunk->next = m_chunks;
+  chunk->size = size;
   m_chunks = chunk;
   m_taken += wanted;
   char* start = reinterpret_cast<char*>(chunk) + kHeader;
@@ -63,7 +72,7 @@ void* DocumentPool::AllocateInNewChunk(size_t bytes, size_t alignment) {
 void DocumentPool::Release() {
   while (m_chunks) {
     Chunk* next = m_chunks->next;
-    std::free(m_chunks);
+    SpareChunks::Give(m_chunks, m_chunks->size);
     m_chunks = next;
   }
   m_cur = m_end = nullptr;
@@ -73,7 +82,7 @@ void DocumentPool::Release() {
 void DocumentPool::Rewind(const Mark& mark) {
   while (m_chunks && m_chunks != mark.chunks) {
     Chunk* next = m_chunks->next;
-    std::free(m_chunks);
+    SpareChunks::Give(m_chunks, m_chunks->size);
     m_chunks = next;
   }
   m_cur = mark.cur;

@@ -93,6 +93,7 @@ class DocumentPool {
  private:
   struct Chunk {
     Chunk* next;  // owned: the chunk taken before this one
+    size_t size;  // in bytes, with this header; a spare may be larger than asked for
   };
 
   void* AllocateInNewChunk(size_t bytes, size_t alignment);

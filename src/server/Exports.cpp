@@ -7,6 +7,7 @@
 #include "ModuleStateGuard.h"
 #include "ProxyStub.h"
 #include "RegistryScript.h"
+#include "SpareChunks.h"
 #include "Vellisto.h"
 
 namespace {
@@ -29,6 +30,7 @@ void Detach() {
   ModuleStateGuard guard;
   g_app.ExitInstance();
   g_attached = false;
+  SpareChunks::FreeAll();  // what closed documents left for the next
 }
 
 // The process is ending (ExitProcess): the system has already ended every
