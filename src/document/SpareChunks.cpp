@@ -81,6 +81,7 @@ void SpareChunks::Give(void* chunk, size_t size) {
 void SpareChunks::FreeAll() {
   Hold hold;
   for (Spare& spare : g_spares) {
+    if (!spare.chunk) continue;
     ASAN_UNPOISON_MEMORY_REGION(spare.chunk, spare.size);
     std::free(spare.chunk);
     spare = {};
