@@ -69,15 +69,8 @@ void* DocumentPool::AllocateInNewChunk(size_t bytes, size_t alignment) {
   return Allocate(bytes, alignment);
 }
 
-void DocumentPool::Release() {
-  while (m_chunks) {
-    Chunk* next = m_chunks->next;
-    SpareChunks::Give(m_chunks, m_chunks->size);
-    m_chunks = next;
-  }
-  m_cur = m_end = nullptr;
-  m_taken = 0;
-}
+// Back to where a new pool stands.
+void DocumentPool::Release() { Rewind(Mark{nullptr, nullptr, nullptr, 0}); }
 
 void DocumentPool::Rewind(const Mark& mark) {
   while (m_chunks && m_chunks != mark.chunks) {
